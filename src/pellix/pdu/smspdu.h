@@ -1,0 +1,128 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// SMS TPDUs of TS 23.040 in the hex form of 27.005 PDU mode (SMSC address field first).
+// Every decoder raises the MalformedPdu library error on input it cannot read to the end of
+// what its header promises; none reads past the end of its input.
+namespace pellix::pdu {
+
+enum class PduType { Deliver, Submit, StatusReport };
+
+// Alphabet codes as the contract uses them.
+inline constexpr int Gsm7 = 7;
+inline constexpr int Bit8 = 8;
+inline constexpr int Ucs2 = 16;
+
+// TP-DA / TP-OA / TP-RA and the SMSC address.
+struct Address
+{
+    QString number;          // "+" prefix when international; alphanumeric senders decoded as text
+    quint8 typeOfAddress = 0x81;
+    bool isAlphanumeric() const { return (typeOfAddress & 0x70) == 0x50; }
+};
+
+// TP-DCS as far as TS 23.038 gives it a meaning.
+struct DataCoding
+{
+    quint8 raw = 0;
+    int alphabet = Gsm7;     // 7, 8 or 16; reserved codings count as 7
+    int messageClass = -1;   // -1 none, 0..3
+    bool compressed = false;
+    bool messageWaiting = false;       // groups 1100..1110
+    bool messageWaitingActive = false;
+    int messageWaitingKind = -1;       // 0 voicemail, 1 fax, 2 e-mail, 3 other
+};
+
+struct SubmitPdu
+{
+    QString smsc;                       // empty: length octet 00, the SIM's centre is used
+    QString destination;                // "+..." international, other digits national/unknown
+    int alphabet = Gsm7;
+    QString text;                       // alphabet 8: one character (U+0000..U+00FF) per octet
+    QByteArray udh;                     // complete header including its length octet; empty = none
+    int messageClass = -1;              // -1 no class
+    std::optional<int> validityMinutes; // relative TP-VP, rounded up to the next expressible value
+    bool statusReportRequest = false;   // TP-SRR
+    bool rejectDuplicates = false;      // TP-RD
+    bool replyPath = false;             // TP-RP
+    quint8 messageReference = 0;        // TP-MR; 0 lets the modem choose
+    quint8 protocolId = 0;              // TP-PID
+};
+
+struct EncodedPdu
+{
+    QByteArray hex;          // SMSC field + TPDU, upper-case hex, as written after AT+CMGS
+    int tpduLength = 0;      // octets after the SMSC field: the <length> of AT+CMGS
+    QByteArray userData;     // TP-UD octets as encoded (header, fill bits, packed septets)
+};
+
+struct DeliverPdu
+{
+    Address smsc;
+    Address originator;
+    quint8 protocolId = 0;
+    DataCoding dcs;
+    QDateTime timestamp;     // TP-SCTS with its time-zone offset
+    QByteArray udh;          // including its length octet; empty = none
+    QByteArray userData;     // TP-UD octets exactly as carried
+    QString text;            // decoded; alphabet 8: one character per octet
+    bool moreMessagesToSend = false;    // TP-MMS inverted: true when bit 2 is 0
+    bool statusReportIndication = false;
+    bool replyPath = false;
+};
+
+struct StatusReportPdu
+{
+    Address smsc;
+    quint8 messageReference = 0;
+    Address recipient;
+    QDateTime timestamp;     // TP-SCTS
+    QDateTime dischargeTime; // TP-DT
+    quint8 status = 0;       // TP-ST
+    QString statusText;      // TP-ST in words
+    bool fromCommand = false; // TP-SRQ
+};
+
+// Concatenation information element (IEI 0x00 or 0x08) of a header, when present.
+struct Concatenation
+{
+    int reference = 0;
+    int total = 0;
+    int sequence = 0;
+    bool reference16 = false;
+};
+
+// The message type of a PDU (SMSC field first, or TPDU alone when hasSmsc is false).
+PduType pduType(const QByteArray &hex, bool hasSmsc = true);
+
+EncodedPdu encodeSubmit(const SubmitPdu &pdu);
+SubmitPdu decodeSubmit(const QByteArray &hex, bool hasSmsc = true);
+
+DeliverPdu decodeDeliver(const QByteArray &hex, bool hasSmsc = true);
+QByteArray encodeDeliver(const DeliverPdu &pdu);             // for the virtual modem
+
+StatusReportPdu decodeStatusReport(const QByteArray &hex, bool hasSmsc = true);
+QByteArray encodeStatusReport(const StatusReportPdu &pdu);   // for the virtual modem
+
+// A 7-bit text of any length as SMS-SUBMITs: one PDU when it fits 160 septets, otherwise parts of
+// at most 153 septets behind an 8-bit-reference concatenation header; an escape pair is never
+// split. More than 255 parts raise TooManyParts. base.udh must be empty.
+QList<EncodedPdu> encodeLongSubmit(const SubmitPdu &base, quint8 concatReference);
+
+std::optional<Concatenation> concatenation(const QByteArray &udh);
+
+// TP-VP relative octet for a validity in minutes (rounded up; at most 63 weeks) and back.
+quint8 validityToRelative(int minutes);
+int relativeToMinutes(quint8 vp);
+
+// TP-ST in words.
+QString statusText(quint8 status);
+
+} // namespace pellix::pdu

@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "gsmutilities.h"
+#include "raisederror.h"
+
+#include <QStringList>
+
+#include <optional>
+
+// Scripted global helpers: the ports it lists, the numbers it was asked to make.
+class FakeGsmUtilities : public GsmUtilities
+{
+public:
+    QList<int> ports;
+    QStringList createdNumbers;
+    std::optional<RaisedError> createError; // raised by the next CreatePhoneNumber
+
+    PhoneNumber CreatePhoneNumber(const QString &number, bool validate, int numberingPlan) override;
+    QList<int> ComPorts() override { return ports; }
+};
