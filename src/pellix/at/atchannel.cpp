@@ -1,0 +1,499 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "atchannel.h"
+
+#include "pellixerror.h"
+#include "transport/bytetransport.h"
+
+#include <QMetaObject>
+
+#include <utility>
+
+namespace pellix {
+namespace {
+
+constexpr char CtrlZ = 0x1A;
+constexpr char Esc = 0x1B;
+
+// A CR or LF inside a command ends it early and runs the rest as a second command; Ctrl-Z or
+// ESC would end or cancel a PDU entry. Such bytes never come from a well-formed request.
+bool breaksFraming(const QByteArray &bytes)
+{
+    for (char c : bytes) {
+        if (c == '\r' || c == '\n' || c == CtrlZ || c == Esc)
+            return true;
+    }
+    return false;
+}
+
+// Modems echo the PDU with (or without) the Ctrl-Z that ended it.
+QByteArrayView withoutControlTail(QByteArrayView line)
+{
+    while (!line.isEmpty() && (line.back() == CtrlZ || line.back() == Esc || line.back() == ' '))
+        line.chop(1);
+    return line;
+}
+
+} // namespace
+
+struct AtChannel::Exchange
+{
+    explicit Exchange(const AtCommand &c) : command(c) {}
+
+    const AtCommand &command;
+    AtResponse response;
+    QDeadlineTimer deadline;
+    bool firstLineStale = false;     // a line had begun before the command was sent
+    bool echoSeen = false;
+    bool awaitingPrompt = false;
+    bool pduSent = false;
+    bool pduEchoSeen = false;
+    bool responseAwaitsData = false; // PrefixedWithPdu: the last prefixed line wants its data line
+    bool quietEnds = false;          // finalMayBeMissing and a prefixed line came
+    bool ended = false;
+};
+
+AtChannel::AtChannel(ByteTransport &transport, QObject *parent)
+    : QObject(parent)
+    , m_transport(transport)
+{
+    connect(&m_transport, &ByteTransport::bytesArrived, this, &AtChannel::onBytesArrived);
+    connect(&m_transport, &ByteTransport::failed, this, &AtChannel::onTransportFailed);
+}
+
+AtChannel::~AtChannel() = default;
+
+AtResponse AtChannel::run(const AtCommand &command)
+{
+    if (m_running)
+        raise(ErrorCode::InvalidArgument, QStringLiteral("%1 issued while another command runs")
+                                              .arg(QString::fromLatin1(command.line)));
+    if (command.line.isEmpty() || breaksFraming(command.line) || breaksFraming(command.pdu))
+        raise(ErrorCode::InvalidArgument, QStringLiteral("command line or PDU with control characters: %1")
+                                              .arg(QString::fromLatin1(command.line.toPercentEncoding(" +=?,\"'"))));
+    if (m_linkLost)
+        raise(ErrorCode::ConnectionLost, m_failure);
+    if (transportGone())
+        loseLink(transportFailure(QStringLiteral("the port is closed")));
+
+    struct RunningGuard
+    {
+        AtChannel *channel;
+        ~RunningGuard()
+        {
+            channel->m_running = false;
+            channel->m_splitter.setPromptExpected(false);
+            channel->postNotification();
+        }
+    };
+    m_running = true;
+    RunningGuard guard{this};
+
+    drainBeforeCommand();
+
+    Exchange exchange(command);
+    exchange.firstLineStale = m_splitter.hasPartialLine();
+    exchange.awaitingPrompt = !command.pdu.isEmpty();
+    m_splitter.setPromptExpected(exchange.awaitingPrompt);
+    // The deadline is fixed here: bytes that arrive later (unsolicited codes) do not extend it.
+    exchange.deadline = QDeadlineTimer(std::max(0, command.timeoutMs));
+    writeOrLose(command.line + '\r', command.line);
+
+    for (;;) {
+        if (pump(&exchange))
+            break;
+        if (transportGone())
+            loseLink(transportFailure(QStringLiteral("the port was closed")));
+        if (exchange.deadline.hasExpired()) {
+            if (exchange.quietEnds) {
+                exchange.response.final = FinalCode::Ok;
+                if (exchange.responseAwaitsData)
+                    exchange.response.pdus.append(QByteArray());
+                break;
+            }
+            ++m_stats.timeouts;
+            ++m_consecutiveTimeouts;
+            m_staleExpected = true;
+            if (exchange.awaitingPrompt) {
+                // The modem may still open the PDU entry and take the next command for PDU text;
+                // ESC cancels the entry (TS 27.005 3.5.1).
+                trace(TraceDirection::Sent, QByteArrayView(&Esc, 1));
+                m_transport.write(QByteArray(1, Esc));
+            }
+            if (m_consecutiveTimeouts >= m_maxConsecutiveTimeouts) {
+                m_failure = QStringLiteral("no answer to %1 commands in a row (last %2)")
+                                .arg(m_consecutiveTimeouts)
+                                .arg(QString::fromLatin1(command.line));
+                markLinkLost();
+                raise(ErrorCode::ConnectionLost, m_failure);
+            }
+            raise(ErrorCode::Timeout, QString::fromLatin1(command.line));
+        }
+        m_transport.waitForBytes(exchange.deadline);
+    }
+
+    m_consecutiveTimeouts = 0;
+    // What came after the final code is the idle modem's: queue it now rather than leave it
+    // buffered until the next byte arrives.
+    m_splitter.setPromptExpected(false);
+    processTokens(nullptr);
+    pump(nullptr);
+    return exchange.response;
+}
+
+AtResponse AtChannel::execute(const AtCommand &command)
+{
+    AtResponse response = run(command);
+    const QString name = QString::fromLatin1(command.line);
+    switch (response.final) {
+    case FinalCode::Ok:
+        return response;
+    case FinalCode::CmeError:
+        if (response.errorCode >= 0)
+            throw cmeError(response.errorCode, name);
+        break;
+    case FinalCode::CmsError:
+        if (response.errorCode >= 0)
+            throw cmsError(response.errorCode, name);
+        break;
+    default:
+        break;
+    }
+    raise(ErrorCode::ModemAnsweredError,
+          QStringLiteral("%1 to %2").arg(QString::fromLatin1(response.finalLine), name));
+}
+
+void AtChannel::reset()
+{
+    m_splitter.clear();
+    m_splitter.setPromptExpected(false);
+    m_queue.clear();
+    m_pendingUnsolicited.reset();
+    m_stats = {};
+    m_failure.clear();
+    m_consecutiveTimeouts = 0;
+    m_transportFailed = false;
+    m_staleExpected = false;
+    m_queuedSinceNotify = false;
+    if (m_linkLost) {
+        m_linkLost = false;
+        Q_EMIT linkLostChanged(false);
+    }
+}
+
+QList<Unsolicited> AtChannel::takeUnsolicited()
+{
+    m_queuedSinceNotify = false;
+    return std::exchange(m_queue, {});
+}
+
+void AtChannel::setTrace(std::function<void(TraceDirection, const QByteArray &)> trace)
+{
+    m_trace = std::move(trace);
+}
+
+void AtChannel::onBytesArrived()
+{
+    // During run() the command loop takes the bytes itself.
+    if (m_running)
+        return;
+    pump(nullptr);
+    if (m_queuedSinceNotify && !m_queue.isEmpty()) {
+        m_queuedSinceNotify = false;
+        Q_EMIT unsolicitedArrived();
+    }
+}
+
+void AtChannel::onTransportFailed(const QString &reason)
+{
+    m_transportFailed = true;
+    m_failure = reason;
+    // In a command, run() notices and raises; idle, the owner learns it from the signal.
+    if (!m_running)
+        markLinkLost();
+}
+
+bool AtChannel::pump(Exchange *exchange)
+{
+    for (;;) {
+        const QByteArray bytes = m_transport.takeAvailable();
+        if (bytes.isEmpty())
+            return false;
+        m_splitter.feed(bytes);
+        if (processTokens(exchange))
+            return true;
+    }
+}
+
+bool AtChannel::processTokens(Exchange *exchange)
+{
+    for (;;) {
+        switch (m_splitter.next()) {
+        case AtLineSplitter::Token::None:
+            return false;
+        case AtLineSplitter::Token::Prompt:
+            if (exchange && exchange->awaitingPrompt) {
+                trace(TraceDirection::Received, "> ");
+                exchange->awaitingPrompt = false;
+                m_splitter.setPromptExpected(false);
+                writeOrLose(exchange->command.pdu + CtrlZ, exchange->command.pdu);
+                exchange->pduSent = true;
+            } else {
+                discard("> ");
+            }
+            break;
+        case AtLineSplitter::Token::Line:
+            if (exchange) {
+                if (handleCommandLine(*exchange, m_splitter.line(), m_splitter.lineWasCut())) {
+                    exchange->ended = true;
+                    return true;
+                }
+            } else {
+                handleIdleLine(m_splitter.line(), m_splitter.lineWasCut());
+            }
+            break;
+        }
+    }
+}
+
+bool AtChannel::handleCommandLine(Exchange &exchange, QByteArrayView line, bool cut)
+{
+    const AtCommand &command = exchange.command;
+    AtResponse &response = exchange.response;
+    if (cut) {
+        ++m_stats.cutLines;
+        discard(line);
+        // Whoever waited for a data line gets an empty one rather than the next header.
+        if (m_pendingUnsolicited) {
+            flushPendingUnsolicited();
+        } else if (exchange.responseAwaitsData) {
+            exchange.responseAwaitsData = false;
+            response.pdus.append(QByteArray());
+        }
+        return false;
+    }
+    if (exchange.firstLineStale) {
+        exchange.firstLineStale = false;
+        handleIdleLine(line, false);
+        return false;
+    }
+
+    const AtLineClass cls = AtLineClassifier::classify(line);
+    if (completePendingUnsolicited(cls, line, command.prefix))
+        return false;
+    if (exchange.responseAwaitsData) {
+        exchange.responseAwaitsData = false;
+        if (!cls.isFinal() && !cls.isUnsolicited() && !AtLineClassifier::hasPrefix(line, command.prefix)) {
+            trace(TraceDirection::Received, line);
+            response.pdus.append(line.toByteArray());
+            return false;
+        }
+        response.pdus.append(QByteArray());
+    }
+    if (!exchange.echoSeen && response.lines.isEmpty() && line == QByteArrayView(command.line)) {
+        exchange.echoSeen = true;
+        discard(line);
+        return false;
+    }
+    if (exchange.pduSent && !exchange.pduEchoSeen && withoutControlTail(line) == QByteArrayView(command.pdu)) {
+        exchange.pduEchoSeen = true;
+        discard(line);
+        return false;
+    }
+    if (cls.isFinal()) {
+        trace(TraceDirection::Received, line);
+        response.final = cls.final;
+        response.errorCode = cls.errorCode;
+        response.finalLine = line.toByteArray();
+        return true;
+    }
+    if (AtLineClassifier::hasPrefix(line, command.prefix)) {
+        trace(TraceDirection::Received, line);
+        response.lines.append(line.toByteArray());
+        if (command.shape == ResponseShape::PrefixedWithPdu)
+            exchange.responseAwaitsData = true;
+        if (command.finalMayBeMissing && !exchange.quietEnds) {
+            exchange.quietEnds = true;
+            const QDeadlineTimer quiet(m_staleGraceMs);
+            if (quiet < exchange.deadline)
+                exchange.deadline = quiet;
+        }
+        return false;
+    }
+    if (cls.isUnsolicited()) {
+        handleUnsolicited(cls, line);
+        return false;
+    }
+    if (command.shape == ResponseShape::Bare) {
+        trace(TraceDirection::Received, line);
+        response.lines.append(line.toByteArray());
+        return false;
+    }
+    trace(TraceDirection::Received, line);
+    enqueue(AtLineClassifier::unsolicited(line.toByteArray(), UnsolicitedKind::Unknown));
+    return false;
+}
+
+void AtChannel::handleIdleLine(QByteArrayView line, bool cut)
+{
+    if (cut) {
+        ++m_stats.cutLines;
+        discard(line);
+        flushPendingUnsolicited();
+        return;
+    }
+    const AtLineClass cls = AtLineClassifier::classify(line);
+    if (completePendingUnsolicited(cls, line, QByteArray()))
+        return;
+    if (cls.isFinal()) {
+        // The end of a reply whose command is gone (timed out): nobody may take it.
+        discard(line);
+        m_staleExpected = false;
+        return;
+    }
+    if (cls.isUnsolicited()) {
+        handleUnsolicited(cls, line);
+        return;
+    }
+    if (m_staleExpected) {
+        discard(line);
+        return;
+    }
+    trace(TraceDirection::Received, line);
+    enqueue(AtLineClassifier::unsolicited(line.toByteArray(), UnsolicitedKind::Unknown));
+}
+
+void AtChannel::handleUnsolicited(const AtLineClass &cls, QByteArrayView line)
+{
+    trace(TraceDirection::Received, line);
+    Unsolicited code = AtLineClassifier::unsolicited(line.toByteArray(), cls.unsolicited);
+    if (cls.takesDataLine()) {
+        flushPendingUnsolicited();
+        m_pendingUnsolicited = std::move(code);
+    } else {
+        enqueue(std::move(code));
+    }
+}
+
+bool AtChannel::completePendingUnsolicited(const AtLineClass &cls, QByteArrayView line, const QByteArray &commandPrefix)
+{
+    if (!m_pendingUnsolicited)
+        return false;
+    // A final or another code instead of the PDU: the modem sent none; keep the order.
+    if (cls.isFinal() || cls.isUnsolicited() || AtLineClassifier::hasPrefix(line, commandPrefix)) {
+        flushPendingUnsolicited();
+        return false;
+    }
+    trace(TraceDirection::Received, line);
+    m_pendingUnsolicited->pdu = line.toByteArray();
+    enqueue(std::move(*m_pendingUnsolicited));
+    m_pendingUnsolicited.reset();
+    return true;
+}
+
+void AtChannel::flushPendingUnsolicited()
+{
+    if (!m_pendingUnsolicited)
+        return;
+    enqueue(std::move(*m_pendingUnsolicited));
+    m_pendingUnsolicited.reset();
+}
+
+void AtChannel::enqueue(Unsolicited &&code)
+{
+    if (m_queue.size() >= m_maxQueued) {
+        m_queue.removeFirst();
+        ++m_stats.droppedUnsolicited;
+    }
+    m_queue.append(std::move(code));
+    m_queuedSinceNotify = true;
+}
+
+void AtChannel::drainBeforeCommand()
+{
+    // Whatever arrived before the command is sent is not its answer.
+    pump(nullptr);
+    if (!m_staleExpected)
+        return;
+    // The last command timed out and its reply may be on the way: give it a moment to come and
+    // be dropped, so that it is not taken for this command's answer.
+    const QDeadlineTimer grace(m_staleGraceMs);
+    while (m_staleExpected && !grace.hasExpired()) {
+        if (!m_transport.waitForBytes(grace)) {
+            if (transportGone())
+                loseLink(transportFailure(QStringLiteral("the port was closed")));
+            break;
+        }
+        pump(nullptr);
+    }
+    m_staleExpected = false;
+}
+
+void AtChannel::writeOrLose(const QByteArray &bytes, const QByteArray &traceText)
+{
+    trace(TraceDirection::Sent, traceText);
+    if (!m_transport.write(bytes)) {
+        m_transportFailed = true;
+        loseLink(transportFailure(QStringLiteral("writing to the port failed")));
+    }
+}
+
+bool AtChannel::transportGone() const
+{
+    return m_transportFailed || !m_transport.isOpen();
+}
+
+QString AtChannel::transportFailure(const QString &fallback) const
+{
+    const QString text = m_transport.errorText();
+    if (!text.isEmpty())
+        return text;
+    return m_failure.isEmpty() ? fallback : m_failure;
+}
+
+void AtChannel::loseLink(const QString &reason)
+{
+    if (!reason.isEmpty())
+        m_failure = reason;
+    markLinkLost();
+    raise(ErrorCode::ConnectionLost, m_failure);
+}
+
+void AtChannel::markLinkLost()
+{
+    if (m_linkLost)
+        return;
+    m_linkLost = true;
+    Q_EMIT linkLostChanged(true);
+}
+
+void AtChannel::postNotification()
+{
+    if (m_notificationPosted || !m_queuedSinceNotify || m_queue.isEmpty())
+        return;
+    m_notificationPosted = true;
+    // Codes found during a command are told after it, from the event loop, never inside run().
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_notificationPosted = false;
+            if (m_running || !m_queuedSinceNotify || m_queue.isEmpty())
+                return;
+            m_queuedSinceNotify = false;
+            Q_EMIT unsolicitedArrived();
+        },
+        Qt::QueuedConnection);
+}
+
+void AtChannel::trace(TraceDirection direction, QByteArrayView line)
+{
+    if (m_trace)
+        m_trace(direction, line.toByteArray());
+}
+
+void AtChannel::discard(QByteArrayView line)
+{
+    ++m_stats.discardedLines;
+    trace(TraceDirection::Discarded, line);
+}
+
+} // namespace pellix

@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "atcommand.h"
+#include "atlineclassifier.h"
+#include "atlinesplitter.h"
+#include "unsolicited.h"
+
+#include <QDeadlineTimer>
+#include <QList>
+#include <QObject>
+
+#include <functional>
+#include <optional>
+
+namespace pellix {
+
+class ByteTransport;
+
+enum class TraceDirection {
+    Sent,      // a command line (without CR) or a PDU (without Ctrl-Z), or the ESC that cancels one
+    Received,  // a line or prompt that was used: answer, final code, unsolicited code
+    Discarded, // received but not used: echo, stale reply, cut line, stray prompt
+};
+
+// The driver side of the AT conversation over one ByteTransport: one command at a time, each
+// with a fixed deadline, on the caller's thread and without an event loop of its own.
+//
+// Every received line that is not the running command's answer goes to the unsolicited queue.
+// While no command runs, the transport's bytesArrived drives the parser and unsolicitedArrived
+// tells the owner; during run() codes are only queued, and the owner takes them afterwards.
+class AtChannel : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Statistics
+    {
+        qint64 cutLines = 0;            // lines longer than the bound
+        qint64 droppedUnsolicited = 0;  // oldest codes dropped from a full queue
+        qint64 discardedLines = 0;      // echo, stale replies, stray prompts
+        qint64 timeouts = 0;
+    };
+
+    static constexpr int DefaultStaleGraceMs = 200;
+    static constexpr int DefaultMaxConsecutiveTimeouts = 3;
+    static constexpr qsizetype DefaultMaxQueuedUnsolicited = 256;
+
+    explicit AtChannel(ByteTransport &transport, QObject *parent = nullptr);
+    ~AtChannel() override;
+
+    // Sends the command and returns its answer whatever the final code. Raises Timeout when its
+    // deadline passes, ConnectionLost when the transport fails or the link is marked lost, and
+    // InvalidArgument for a command line or PDU that would break the framing.
+    AtResponse run(const AtCommand &command);
+    // Like run(), but a final code other than OK raises: +CME ERROR: n as cmeError(n), +CMS
+    // ERROR: n as cmsError(n), anything else as ModemAnsweredError.
+    AtResponse execute(const AtCommand &command);
+
+    bool linkLost() const { return m_linkLost; }
+    // Forgets buffered input, queued codes and the link state, for a new connection.
+    void reset();
+
+    QList<Unsolicited> takeUnsolicited();
+    qsizetype queuedUnsolicited() const { return m_queue.size(); }
+
+    void setTrace(std::function<void(TraceDirection, const QByteArray &line)> trace);
+
+    // How long the next command waits for a reply that missed its deadline (ends early when its
+    // final code arrives).
+    void setStaleGraceMs(int ms) { m_staleGraceMs = std::max(0, ms); }
+    int staleGraceMs() const { return m_staleGraceMs; }
+    void setMaxConsecutiveTimeouts(int n) { m_maxConsecutiveTimeouts = std::max(1, n); }
+    void setMaxQueuedUnsolicited(qsizetype n) { m_maxQueued = std::max<qsizetype>(1, n); }
+
+    const Statistics &statistics() const { return m_stats; }
+    bool running() const { return m_running; }
+
+Q_SIGNALS:
+    // Idle input produced unsolicited codes; never emitted from inside run().
+    void unsolicitedArrived();
+    // The link was marked lost (repeated timeouts, transport failure) or, by reset(), usable again.
+    void linkLostChanged(bool lost);
+
+private:
+    struct Exchange; // the state of the running command
+
+    void onBytesArrived();
+    void onTransportFailed(const QString &reason);
+
+    // Feeds everything available; in a command, stops at its final code. Returns true when the
+    // command ended.
+    bool pump(Exchange *exchange);
+    bool processTokens(Exchange *exchange);
+    bool handleCommandLine(Exchange &exchange, QByteArrayView line, bool cut);
+    void handleIdleLine(QByteArrayView line, bool cut);
+    void handleUnsolicited(const AtLineClass &cls, QByteArrayView line);
+    // A +CMT/+CDS waiting for its PDU takes this line if it is one; true when taken.
+    bool completePendingUnsolicited(const AtLineClass &cls, QByteArrayView line, const QByteArray &commandPrefix);
+    void flushPendingUnsolicited();
+    void enqueue(Unsolicited &&code);
+
+    void drainBeforeCommand();
+    void writeOrLose(const QByteArray &bytes, const QByteArray &traceText);
+    bool transportGone() const;
+    QString transportFailure(const QString &fallback) const;
+    [[noreturn]] void loseLink(const QString &reason);
+    void markLinkLost();
+    void postNotification();
+
+    void trace(TraceDirection direction, QByteArrayView line);
+    void discard(QByteArrayView line);
+
+    ByteTransport &m_transport;
+    AtLineSplitter m_splitter;
+    QList<Unsolicited> m_queue;
+    std::optional<Unsolicited> m_pendingUnsolicited; // +CMT/+CDS waiting for its PDU line
+    std::function<void(TraceDirection, const QByteArray &)> m_trace;
+    Statistics m_stats;
+    QString m_failure;
+    int m_staleGraceMs = DefaultStaleGraceMs;
+    int m_maxConsecutiveTimeouts = DefaultMaxConsecutiveTimeouts;
+    qsizetype m_maxQueued = DefaultMaxQueuedUnsolicited;
+    int m_consecutiveTimeouts = 0;
+    bool m_running = false;
+    bool m_linkLost = false;
+    bool m_transportFailed = false;
+    bool m_staleExpected = false;     // a command timed out; its reply may still come
+    bool m_notificationPosted = false;
+    bool m_queuedSinceNotify = false;
+};
+
+} // namespace pellix
