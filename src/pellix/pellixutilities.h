@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "gsmutilities.h"
+
+#include <QString>
+
+namespace pellix {
+
+// The library's GsmUtilities: phone numbers as the operator types them, and the COM ports of
+// this machine (see transport/comports.h for the numbering).
+class PellixUtilities : public GsmUtilities
+{
+public:
+    // A TP-DA holds at most 20 digits (TS 23.040 9.1.2.5: 10 octets of semi-octets).
+    static constexpr int MaxDigits = 20;
+
+    // iniPath: the Pellix.ini whose [Ports] section counts; empty = its default location.
+    explicit PellixUtilities(QString iniPath = QString());
+
+    // Blanks around the number are dropped. validate: only an optional leading "+" and the dial
+    // characters 0-9 * # are accepted, at least one of them and at most MaxDigits; anything else
+    // raises InvalidPhoneNumber quoting the number. numberingPlan must be a TS 23.040 plan
+    // (0..15), else InvalidArgument.
+    PhoneNumber CreatePhoneNumber(const QString &number, bool validate, int numberingPlan) override;
+    QList<int> ComPorts() override;
+
+private:
+    QString m_iniPath;
+};
+
+} // namespace pellix

@@ -1,0 +1,228 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "tracelog.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pellix {
+namespace {
+
+constexpr char HexDigits[] = "0123456789ABCDEF";
+
+bool startsWithCi(const QByteArray &bytes, qsizetype at, const char *word)
+{
+    const qsizetype n = qsizetype(std::strlen(word));
+    return at + n <= bytes.size() && qstrnicmp(bytes.constData() + at, word, n) == 0;
+}
+
+bool sameFile(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+} // namespace
+
+QString TraceLog::defaultPath()
+{
+    return QDir::tempPath() + QStringLiteral("/Pellix.log");
+}
+
+TraceLog::TraceLog(const QString &path, qint64 maxBytes)
+    : m_path(path)
+    , m_maxBytes(maxBytes > 0 ? maxBytes : DefaultMaxBytes)
+{
+    openFile();
+}
+
+TraceLog::~TraceLog()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool TraceLog::openFile()
+{
+    const QByteArray path = QFile::encodeName(m_path);
+    // O_NOFOLLOW: a symbolic link at the name is refused (ELOOP), never written through.
+    // O_NONBLOCK: a FIFO planted there fails at once instead of blocking the console.
+    const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK,
+                          S_IRUSR | S_IWUSR);
+    if (fd < 0) {
+        const int err = errno;
+        closeFile(err == ELOOP ? QStringLiteral("%1 is a symbolic link; no trace is written").arg(m_path)
+                               : QStringLiteral("%1: %2; no trace is written")
+                                     .arg(m_path, QString::fromLocal8Bit(std::strerror(err))));
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || st.st_nlink != 1) {
+        ::close(fd);
+        closeFile(QStringLiteral("%1 is not a plain file of this user; no trace is written").arg(m_path));
+        return false;
+    }
+    m_fd = fd;
+    m_size = st.st_size;
+    m_error.clear();
+    return true;
+}
+
+void TraceLog::closeFile(const QString &why)
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_error = why;
+}
+
+void TraceLog::rotate()
+{
+    const QByteArray path = QFile::encodeName(m_path);
+    const QByteArray old = QFile::encodeName(m_path + QStringLiteral(".1"));
+    // rename() replaces whatever is at Pellix.log.1 (a link there is replaced, not followed).
+    if (::rename(path.constData(), old.constData()) != 0) {
+        // Keep the size bound even then: the file is ours (checked when opened).
+        if (::ftruncate(m_fd, 0) == 0) {
+            m_size = 0;
+            return;
+        }
+        closeFile(QStringLiteral("%1 cannot be rotated; no more trace is written").arg(m_path));
+        return;
+    }
+    ::close(m_fd);
+    m_fd = -1;
+    openFile();
+}
+
+void TraceLog::append(const char *direction, const QByteArray &text)
+{
+    if (m_fd < 0)
+        return;
+    QByteArray record = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")).toLatin1();
+    record += ' ';
+    record += direction;
+    record += ' ';
+    record += text;
+    record += '\n';
+
+    // Another program (a second console) may have rotated the file under us: follow the name.
+    struct stat mine {};
+    struct stat named {};
+    const QByteArray path = QFile::encodeName(m_path);
+    if (::fstat(m_fd, &mine) == 0) {
+        if (::lstat(path.constData(), &named) != 0 || !sameFile(mine, named)) {
+            ::close(m_fd);
+            m_fd = -1;
+            if (!openFile())
+                return;
+        } else {
+            m_size = mine.st_size;
+        }
+    }
+    if (m_size > 0 && m_size + record.size() > m_maxBytes) {
+        rotate();
+        if (m_fd < 0)
+            return;
+    }
+
+    const char *data = record.constData();
+    qsizetype left = record.size();
+    while (left > 0) {
+        const ssize_t n = ::write(m_fd, data, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return; // a full disk costs trace lines, never the connection
+        data += n;
+        left -= n;
+    }
+    m_size += record.size();
+}
+
+void TraceLog::line(bool sent, const QByteArray &line)
+{
+    append(sent ? "->" : "<-", printable(masked(line)));
+}
+
+void TraceLog::discarded(const QByteArray &line)
+{
+    append("<-", "(discarded) " + printable(masked(line)));
+}
+
+void TraceLog::note(const QString &text)
+{
+    append("==", printable(text.toUtf8()));
+}
+
+QByteArray TraceLog::printable(const QByteArray &bytes, int maxBytes)
+{
+    QByteArray out;
+    out.reserve(qMin<qsizetype>(bytes.size() * 2, maxBytes + 32));
+    qsizetype i = 0;
+    for (; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes.at(i));
+        const bool plain = c >= 0x20 && c < 0x7F;
+        if (out.size() + (plain ? 1 : 4) > maxBytes)
+            break;
+        if (plain) {
+            out += char(c);
+        } else {
+            out += '<';
+            out += HexDigits[c >> 4];
+            out += HexDigits[c & 0x0F];
+            out += '>';
+        }
+    }
+    if (i < bytes.size())
+        out += " ...(" + QByteArray::number(bytes.size() - i) + " more bytes)";
+    return out;
+}
+
+QByteArray TraceLog::masked(const QByteArray &line)
+{
+    // +CPIN=<pin>[,<newpin>] and +CPWD=<fac>,<old>,<new> hide every argument; +CLCK=<fac>,<mode>
+    // [,<passwd>[,<class>]] hides the third (TS 27.007 7.4, 7.5, 8.3). Arguments end at ';'.
+    QByteArray out = line;
+    for (qsizetype at = 0; at < out.size(); ++at) {
+        if (out.at(at) != '+')
+            continue;
+        int keepFields = -1;
+        if (startsWithCi(out, at, "+CPIN=") || startsWithCi(out, at, "+CPWD="))
+            keepFields = 0;
+        else if (startsWithCi(out, at, "+CLCK="))
+            keepFields = 2;
+        if (keepFields < 0)
+            continue;
+        const qsizetype argsStart = at + 6;
+        qsizetype end = out.indexOf(';', argsStart);
+        if (end < 0)
+            end = out.size();
+        qsizetype from = argsStart;
+        for (int field = 0; field < keepFields && from <= end; ++field) {
+            const qsizetype comma = out.indexOf(',', from);
+            from = comma < 0 || comma > end ? end + 1 : comma + 1;
+        }
+        if (from > end)
+            continue;
+        qsizetype to = end;
+        if (keepFields > 0) {
+            const qsizetype comma = out.indexOf(',', from);
+            if (comma >= 0 && comma < end)
+                to = comma;
+        }
+        if (to > from) {
+            out.replace(from, to - from, "****");
+            end += 4 - (to - from);
+        }
+        at = end;
+    }
+    return out;
+}
+
+} // namespace pellix

@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace pellix {
+
+// The AT trace, Pellix.log: every line sent to and received from the modem, and notes of what
+// the driver does, one line each:
+//   2024-01-02 03:04:05.678 -> AT+CSQ
+//   2024-01-02 03:04:05.712 <- +CSQ: 21,99
+//   2024-01-02 03:04:05.713 == connect COM3 (/dev/ttyS2) profile Wavecom
+//
+// The file lies in the shared temporary folder, so it is opened with O_NOFOLLOW and checked to
+// be a regular file of our own with one link: a symbolic or hard link planted at its name, or a
+// file another user made, gets no trace at all (fail closed). It is created owner-only (0600);
+// PINs and passwords of +CPIN, +CPWD and +CLCK are masked.
+//
+// Each line goes out in one write(2) on an O_APPEND descriptor: nothing waits in a buffer (the
+// console's "Show Log file" sees it at once), and lines of two programs never interleave. When
+// the file passes maxBytes it is renamed to Pellix.log.1 (replacing the previous one) and a new
+// one begun.
+class TraceLog
+{
+public:
+    static constexpr qint64 DefaultMaxBytes = 10 * 1024 * 1024;
+    // Longer lines (a runaway modem) are cut, saying how much was left out.
+    static constexpr int MaxLineBytes = 1024;
+
+    static QString defaultPath(); // <temporary folder>/Pellix.log
+
+    explicit TraceLog(const QString &path = defaultPath(), qint64 maxBytes = DefaultMaxBytes);
+    ~TraceLog();
+    TraceLog(const TraceLog &) = delete;
+    TraceLog &operator=(const TraceLog &) = delete;
+
+    // False when no trace is written (see errorText()).
+    bool isOpen() const { return m_fd >= 0; }
+    const QString &path() const { return m_path; }
+    const QString &errorText() const { return m_error; }
+
+    void sent(const QByteArray &line) { this->line(true, line); }
+    void received(const QByteArray &line) { this->line(false, line); }
+    void line(bool sent, const QByteArray &line);
+    // A received line the driver did not use (echo, a reply after its deadline).
+    void discarded(const QByteArray &line);
+    void note(const QString &text);
+
+    // The bytes as trace text: printable ASCII as is, anything else as <XX>, cut at maxBytes.
+    static QByteArray printable(const QByteArray &bytes, int maxBytes = MaxLineBytes);
+    // The line with the secrets of +CPIN=, +CPWD= and +CLCK= replaced by "****".
+    static QByteArray masked(const QByteArray &line);
+
+private:
+    bool openFile();
+    void append(const char *direction, const QByteArray &text);
+    void rotate();
+    void closeFile(const QString &why);
+
+    QString m_path;
+    qint64 m_maxBytes;
+    qint64 m_size = 0;
+    int m_fd = -1;
+    QString m_error;
+};
+
+} // namespace pellix

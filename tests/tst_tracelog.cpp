@@ -1,0 +1,267 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "transport/tracelog.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace pellix;
+
+namespace {
+
+QByteArray contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QList<QByteArray> linesOf(const QString &path)
+{
+    QList<QByteArray> lines = contents(path).split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+} // namespace
+
+class tst_TraceLog : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString pathOf(const char *name) const { return m_dir.filePath(QString::fromLatin1(name)); }
+
+private Q_SLOTS:
+    void lineFormat_data()
+    {
+        QTest::addColumn<int>("kind"); // 0 sent, 1 received, 2 note, 3 discarded
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("command sent") << 0 << QByteArray("AT+CSQ") << QByteArray("-> AT+CSQ");
+        QTest::newRow("answer received") << 1 << QByteArray("+CSQ: 21,99") << QByteArray("<- +CSQ: 21,99");
+        QTest::newRow("note") << 2 << QByteArray("connect COM3 (/dev/ttyS2) profile Wavecom")
+                              << QByteArray("== connect COM3 (/dev/ttyS2) profile Wavecom");
+        QTest::newRow("discarded echo") << 3 << QByteArray("AT+CSQ") << QByteArray("<- (discarded) AT+CSQ");
+        QTest::newRow("control bytes escaped")
+            << 1 << QByteArray("OK\r\n\x1A\x1B", 6) << QByteArray("<- OK<0D><0A><1A><1B>");
+        QTest::newRow("NUL and high bytes escaped")
+            << 1 << QByteArray("A\0\x7F\xFF", 4) << QByteArray("<- A<00><7F><FF>");
+        QTest::newRow("literal angle brackets stay") << 1 << QByteArray("<0D>") << QByteArray("<- <0D>");
+        QTest::newRow("non-ASCII note escaped by byte")
+            << 2 << QByteArray("port /dev/\xC3\xA9") << QByteArray("== port /dev/<C3><A9>");
+        QTest::newRow("PIN masked") << 0 << QByteArray("AT+CPIN=\"1234\"") << QByteArray("-> AT+CPIN=****");
+        QTest::newRow("PIN and new PIN masked, next command kept")
+            << 0 << QByteArray("AT+cpin=\"12345678\",\"4321\";+CSQ") << QByteArray("-> AT+cpin=****;+CSQ");
+        QTest::newRow("echoed PIN masked too") << 1 << QByteArray("AT+CPIN=1234") << QByteArray("<- AT+CPIN=****");
+        QTest::newRow("password change masked")
+            << 0 << QByteArray("AT+CPWD=\"SC\",\"1111\",\"2222\"") << QByteArray("-> AT+CPWD=****");
+        QTest::newRow("facility lock keeps facility and mode")
+            << 0 << QByteArray("AT+CLCK=\"SC\",1,\"0000\",7") << QByteArray("-> AT+CLCK=\"SC\",1,****,7");
+        QTest::newRow("facility query has nothing to mask")
+            << 0 << QByteArray("AT+CLCK=\"SC\",2") << QByteArray("-> AT+CLCK=\"SC\",2");
+        QTest::newRow("PIN state answer is not a secret")
+            << 1 << QByteArray("+CPIN: SIM PIN") << QByteArray("<- +CPIN: SIM PIN");
+    }
+    void lineFormat()
+    {
+        QFETCH(int, kind);
+        QFETCH(QByteArray, input);
+        QFETCH(QByteArray, expected);
+        const QString path = pathOf("format.log");
+        QFile::remove(path);
+        {
+            TraceLog log(path);
+            QVERIFY2(log.isOpen(), qPrintable(log.errorText()));
+            switch (kind) {
+            case 0: log.sent(input); break;
+            case 1: log.received(input); break;
+            case 2: log.note(QString::fromUtf8(input)); break;
+            default: log.discarded(input); break;
+            }
+        }
+        const QList<QByteArray> lines = linesOf(path);
+        QCOMPARE(lines.size(), 1);
+        static const QRegularExpression stamp(QStringLiteral("^(\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}) (.*)$"));
+        const auto match = stamp.match(QString::fromLatin1(lines.first()));
+        QVERIFY2(match.hasMatch(), lines.first().constData());
+        const QDateTime when = QDateTime::fromString(match.captured(1), QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+        QVERIFY(when.isValid());
+        QVERIFY(qAbs(when.secsTo(QDateTime::currentDateTime())) < 60);
+        QCOMPARE(match.captured(2).toLatin1(), expected);
+    }
+
+    void longLinesAreCut()
+    {
+        const QByteArray cut = TraceLog::printable(QByteArray(5000, 'A'));
+        QVERIFY(cut.startsWith(QByteArray(TraceLog::MaxLineBytes, 'A')));
+        QVERIFY2(cut.endsWith(" ...(" + QByteArray::number(5000 - TraceLog::MaxLineBytes) + " more bytes)"), cut.right(40).constData());
+        // An escape is never split by the cut.
+        const QByteArray escapes = TraceLog::printable(QByteArray(1000, '\r'), 10);
+        QCOMPARE(escapes, QByteArray("<0D><0D> ...(998 more bytes)"));
+    }
+
+    void appendsAndIsReadableAtOnce()
+    {
+        const QString path = pathOf("append.log");
+        QFile::remove(path);
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("earlier session\n");
+        }
+        TraceLog log(path);
+        log.sent("AT");
+        // No buffer: another reader (the console's "Show Log file") sees the line at once.
+        QList<QByteArray> lines = linesOf(path);
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines.first(), QByteArray("earlier session"));
+        QVERIFY(lines.last().endsWith("-> AT"));
+        log.received("OK");
+        lines = linesOf(path);
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines.last().endsWith("<- OK"));
+    }
+
+    void createdOwnerOnly()
+    {
+        const QString path = pathOf("mode.log");
+        QFile::remove(path);
+        // With no umask to help, the mode must come from the creation itself.
+        const mode_t saved = ::umask(0);
+        {
+            TraceLog log(path);
+            log.note(QStringLiteral("x"));
+        }
+        ::umask(saved);
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, mode_t(0600));
+    }
+
+    void plantedLinksAreNotFollowed_data()
+    {
+        QTest::addColumn<bool>("targetExists");
+        QTest::addColumn<bool>("hardLink");
+        QTest::newRow("symbolic link to an existing file") << true << false;
+        QTest::newRow("dangling symbolic link") << false << false;
+        QTest::newRow("hard link to a file of ours") << true << true;
+    }
+    void plantedLinksAreNotFollowed()
+    {
+        QFETCH(bool, targetExists);
+        QFETCH(bool, hardLink);
+        const QString target = pathOf("victim");
+        const QString path = pathOf("planted.log");
+        QFile::remove(target);
+        QFile::remove(path);
+        if (targetExists) {
+            QFile f(target);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("precious\n");
+        }
+        const QByteArray t = QFile::encodeName(target);
+        const QByteArray p = QFile::encodeName(path);
+        QCOMPARE(hardLink ? ::link(t.constData(), p.constData()) : ::symlink(t.constData(), p.constData()), 0);
+
+        TraceLog log(path);
+        log.sent("AT+CPIN=\"1234\"");
+        log.note(QStringLiteral("secret"));
+        QVERIFY(!log.isOpen());
+        QVERIFY(!log.errorText().isEmpty());
+        if (targetExists)
+            QCOMPARE(contents(target), QByteArray("precious\n"));
+        else
+            QVERIFY(!QFile::exists(target));
+    }
+
+    void fileOfAnotherUserIsRefused()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to give a file to another user");
+        const QString path = pathOf("foreign.log");
+        QFile::remove(path);
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0666), 0);
+        QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+        TraceLog log(path);
+        log.sent("AT");
+        QVERIFY(!log.isOpen());
+        QCOMPARE(contents(path), QByteArray());
+    }
+
+    void rotatesOnceWhenFull()
+    {
+        const QString path = pathOf("rotate.log");
+        const QString old = path + QStringLiteral(".1");
+        QFile::remove(path);
+        QFile::remove(old);
+        constexpr qint64 Max = 1000;
+        TraceLog log(path, Max);
+        // Each record: 23 (stamp) + 1 + 2 + 1 + 6 + 1 = 34 bytes.
+        for (int i = 0; i < 100; ++i)
+            log.sent(QByteArray("AT") + QByteArray::number(1000 + i));
+        QVERIFY(QFileInfo(path).size() <= Max);
+        QVERIFY(QFileInfo(old).size() <= Max);
+        QVERIFY(!QFile::exists(path + QStringLiteral(".2")));
+        const QList<QByteArray> current = linesOf(path);
+        const QList<QByteArray> previous = linesOf(old);
+        QVERIFY(!current.isEmpty() && !previous.isEmpty());
+        // Nothing lost between the two files at the rotation point, and the newest line is last.
+        QVERIFY(current.last().endsWith("-> AT1099"));
+        const int firstCurrent = current.first().right(4).toInt();
+        const int lastPrevious = previous.last().right(4).toInt();
+        QCOMPARE(firstCurrent, lastPrevious + 1);
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0077, mode_t(0)); // the new file is owner-only as well
+    }
+
+    void rotationReplacesPlantedLinkAtOldName()
+    {
+        const QString path = pathOf("rotlink.log");
+        const QString old = path + QStringLiteral(".1");
+        const QString target = pathOf("rotvictim");
+        QFile::remove(path);
+        QFile::remove(old);
+        QFile::remove(target);
+        {
+            QFile f(target);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("precious\n");
+        }
+        QCOMPARE(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(old).constData()), 0);
+        TraceLog log(path, 200);
+        for (int i = 0; i < 20; ++i)
+            log.sent("AT+CSQ");
+        QCOMPARE(contents(target), QByteArray("precious\n"));
+        QVERIFY(!QFileInfo(old).isSymLink());
+        QVERIFY(log.isOpen());
+    }
+
+    void followsRotationByAnotherProgram()
+    {
+        const QString path = pathOf("shared.log");
+        QFile::remove(path);
+        QFile::remove(path + QStringLiteral(".1"));
+        TraceLog first(path);
+        first.sent("first");
+        QVERIFY(QFile::rename(path, path + QStringLiteral(".1"))); // as a second console's rotation would
+        first.sent("second");
+        QVERIFY(linesOf(path).size() == 1 && linesOf(path).first().endsWith("-> second"));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_TraceLog)
+#include "tst_tracelog.moc"
