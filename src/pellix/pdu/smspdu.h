@@ -54,6 +54,9 @@ struct SubmitPdu
     bool replyPath = false;             // TP-RP
     quint8 messageReference = 0;        // TP-MR; 0 lets the modem choose
     quint8 protocolId = 0;              // TP-PID
+    // Absolute TP-VP (TP-VPF 11): filled by decodeSubmit; encodeSubmit writes it when set and
+    // validityMinutes is not.
+    QDateTime validityUntil;
 };
 
 struct EncodedPdu
@@ -69,7 +72,7 @@ struct DeliverPdu
     Address originator;
     quint8 protocolId = 0;
     DataCoding dcs;
-    QDateTime timestamp;     // TP-SCTS with its time-zone offset
+    QDateTime timestamp;     // TP-SCTS with its time-zone offset; invalid when not BCD or no date
     QByteArray udh;          // including its length octet; empty = none
     QByteArray userData;     // TP-UD octets exactly as carried
     QString text;            // decoded; alphabet 8: one character per octet
@@ -88,6 +91,14 @@ struct StatusReportPdu
     quint8 status = 0;       // TP-ST
     QString statusText;      // TP-ST in words
     bool fromCommand = false; // TP-SRQ
+    bool moreMessagesToSend = false;    // TP-MMS inverted, as in DeliverPdu
+    // The optional tail behind TP-PI (TS 23.040 9.2.2.3). encodeStatusReport writes TP-PI only
+    // when one of them differs from its default.
+    quint8 protocolId = 0;
+    DataCoding dcs;
+    QByteArray udh;
+    QByteArray userData;     // decoded: TP-UD octets as carried
+    QString text;
 };
 
 // Concatenation information element (IEI 0x00 or 0x08) of a header, when present.
@@ -106,7 +117,10 @@ EncodedPdu encodeSubmit(const SubmitPdu &pdu);
 SubmitPdu decodeSubmit(const QByteArray &hex, bool hasSmsc = true);
 
 DeliverPdu decodeDeliver(const QByteArray &hex, bool hasSmsc = true);
-QByteArray encodeDeliver(const DeliverPdu &pdu);             // for the virtual modem
+// For the virtual modem: SMSC field (00 when smsc.number is empty) and TPDU in hex. The text is
+// coded by dcs.alphabet and dcs.messageClass; dcs.raw is written when it agrees with them.
+// An invalid timestamp or one outside 1990..2089 raises InvalidArgument.
+QByteArray encodeDeliver(const DeliverPdu &pdu);
 
 StatusReportPdu decodeStatusReport(const QByteArray &hex, bool hasSmsc = true);
 QByteArray encodeStatusReport(const StatusReportPdu &pdu);   // for the virtual modem
@@ -116,13 +130,37 @@ QByteArray encodeStatusReport(const StatusReportPdu &pdu);   // for the virtual 
 // split. More than 255 parts raise TooManyParts. base.udh must be empty.
 QList<EncodedPdu> encodeLongSubmit(const SubmitPdu &base, quint8 concatReference);
 
+// None when the header holds no such element or one a receiver ignores (no parts, part 0 or
+// beyond the total, TS 23.040 9.2.3.24.1); the last one counts when it repeats.
 std::optional<Concatenation> concatenation(const QByteArray &udh);
 
 // TP-VP relative octet for a validity in minutes (rounded up; at most 63 weeks) and back.
+// 0 minutes gives the shortest period, 5 minutes; a negative one raises InvalidValidity.
 quint8 validityToRelative(int minutes);
 int relativeToMinutes(quint8 vp);
 
 // TP-ST in words.
 QString statusText(quint8 status);
+
+// TP-DCS both ways. encodeDataCoding raises InvalidAlphabet / InvalidMessageClass; class c gives
+// 0xF0|c (7-bit), 0xF4|c (8-bit), 0x18|c (UCS2), no class 0x00 / 0x04 / 0x08.
+DataCoding decodeDataCoding(quint8 dcs);
+quint8 encodeDataCoding(int alphabet, int messageClass);
+
+// Raises InvalidUserDataHeader unless udh is empty or a length octet followed by exactly that
+// many octets of well-formed information elements.
+void validateUserDataHeader(const QByteArray &udh);
+
+// Octets behind the SMSC field of a PDU in hex: the <length> of +CMGS, +CMT, +CMGL.
+int tpduLength(const QByteArray &hex);
+
+// Every field of a PDU with its raw octets and their meaning, in PDU order (for pdudump).
+struct PduField
+{
+    QString name;
+    QByteArray raw;          // the field's octets in hex
+    QString meaning;
+};
+QList<PduField> describePdu(const QByteArray &hex, bool hasSmsc = true);
 
 } // namespace pellix::pdu
