@@ -1,0 +1,284 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "atcommandline.h"
+#include "virtualclock.h"
+#include "virtualnetwork.h"
+#include "virtualsim.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+namespace pellix::pdu {
+struct SubmitPdu;
+}
+
+namespace pellix::sim {
+
+struct VirtualModemOptions
+{
+    quint64 seed = 1;      // picks the starting SIM's time stamps, the signal and the battery
+    QString pin;           // non-empty: the SIM asks for this PIN (+CPIN: SIM PIN)
+    bool echo = true;      // echo at power-on and after ATZ / AT&F, as real modems start
+};
+
+// A GSM modem that speaks AT commands (V.250, 27.007, 27.005 in PDU mode) to one client, with a
+// SIM and a simulated network behind it. Bytes go in with feed() in any split, answers come out
+// of takeOutput(). Commands are answered at once; only what the network does (returning
+// messages, delivery reports, calls, USSD answers) waits for its time on the clock, and runs when
+// poll() (or feed()) finds it due.
+class VirtualModem
+{
+public:
+    enum class TraceKind { Command, Data, Response, Network };
+    using Trace = std::function<void(TraceKind, const QByteArray &)>;
+
+    static constexpr char Manufacturer[] = "Pellix";
+    static constexpr char Model[] = "PVM-1";
+    static constexpr char Revision[] = "PVM-1 2.6.0";
+    static constexpr char Imei[] = "357920061482624";
+    static constexpr char Imsi[] = "001011234567890";
+
+    explicit VirtualModem(const VirtualModemOptions &options = VirtualModemOptions(),
+                          std::shared_ptr<VirtualClock> clock = nullptr);
+    ~VirtualModem();
+    VirtualModem(const VirtualModem &) = delete;
+    VirtualModem &operator=(const VirtualModem &) = delete;
+
+    // Bytes from the client. Runs what fell due first, so that events keep their order.
+    void feed(const QByteArray &bytes);
+    // Runs the network events that fell due on the clock.
+    void poll();
+    QByteArray takeOutput();
+    bool hasOutput() const { return !m_output.isEmpty(); }
+    // Clock time of the next scheduled event; nullopt when nothing is scheduled.
+    std::optional<qint64> nextEventDue() const;
+
+    VirtualClock &clock() const { return *m_clock; }
+    VirtualSim &sim() { return m_sim; }
+    VirtualNetwork &network() { return m_network; }
+
+    // Every command line, PDU, answer line and network decision, for --verbose and diagnostics.
+    void setTrace(Trace trace) { m_trace = std::move(trace); }
+
+    // A client opened the line (DTR raised, V.250 &D): whatever the previous one left half-typed,
+    // a command line or a PDU after the prompt, is abandoned.
+    void lineOpened();
+
+    // The network calls the modem from callerNumber now (forwarding and reachability applied).
+    void incomingCall(const QString &callerNumber);
+    // The network brings an SMS-DELIVER (hex PDU with SMSC field) now; false when it does not
+    // decode as one.
+    bool incomingMessage(const QByteArray &hexPdu);
+
+private:
+    struct Outcome
+    {
+        enum Kind { Ok, Error, Cme, Cms, NoCarrier, Busy, Prompt };
+        Kind kind = Ok;
+        int code = 0;
+    };
+
+    struct Settings
+    {
+        bool echo = true;
+        bool verbose = true;          // V1
+        bool quiet = false;           // Q1
+        int cmee = 0;
+        QByteArray charset = "IRA";
+        int cnmiMode = 0;
+        int cnmiMt = 0;
+        int cnmiBm = 0;
+        int cnmiDs = 0;
+        int cnmiBfr = 0;
+        bool clip = false;
+        bool crc = false;
+        int creg = 0;
+        int cgreg = 0;
+        int copsFormat = 0;           // 0 long name, 1 short name, 2 numeric
+        int csmsService = 0;
+        int cusd = 0;
+        QByteArray mem1 = "SM";
+        QByteArray mem2 = "SM";
+        QByteArray mem3 = "SM";
+        int csmp[4] = {17, 167, 0, 0};
+        std::map<int, int> registers;  // S-registers
+    };
+
+    // Something the network hands to the modem: a message or a status report.
+    struct Incoming
+    {
+        bool report = false;
+        QByteArray pdu;
+        int messageClass = -1;
+        std::function<void()> onDelivered;  // runs once, when it reached the modem
+    };
+
+    struct Call
+    {
+        QString number;
+        bool incoming = true;
+        bool active = false;
+        quint64 id = 0;
+        int rings = 0;
+    };
+
+    enum class Input { Idle, AfterA, Line, Prompt };
+
+    struct Prompt
+    {
+        bool write = false;          // +CMGW rather than +CMGS
+        int length = 0;
+        MessageStat stat = MessageStat::StoUnsent;
+        QByteArray hex;
+        bool tooLong = false;
+    };
+
+    using Handler = Outcome (VirtualModem::*)(const AtCommand &);
+    enum class Needs { Nothing, SimForCme, SimForCms };
+    struct CommandEntry
+    {
+        Handler handler;
+        Needs needs;
+    };
+    static const std::map<QByteArray, CommandEntry> &commandTable();
+
+    // Input side.
+    void takeByte(char c);
+    void takePromptByte(char c);
+    void executeLine(const QByteArray &body);
+    Outcome execute(const AtCommand &command);
+    void finishPrompt();
+    bool linkBusy() const;
+
+    // Output side.
+    void write(const QByteArray &bytes);
+    void writeInfo();
+    void writeFinal(const Outcome &outcome);
+    void unsolicited(const QByteArray &line, const QByteArray &pduLine = QByteArray());
+    void smsIndication(const QByteArray &line, const QByteArray &pduLine = QByteArray());
+    void flushHeld();
+    void trace(TraceKind kind, const QByteArray &text) const;
+    void note(const QString &text) const;
+    int reg(int number) const;
+
+    // Network side.
+    qint64 nowMs() const;
+    void schedule(qint64 delayMs, std::function<void()> action);
+    bool reachable() const;
+    void updateRegistration();
+    void offer(Incoming item);
+    void deliverWaiting();
+    bool tryDeliver(Incoming &item);
+    void expectAck(const Incoming &item);
+    void ackTimedOut(quint64 token);
+    void sendSubmit(const QByteArray &hex, int length, quint8 &reference, Outcome &outcome);
+    QByteArray loopBack(const pdu::SubmitPdu &submit) const;
+    void acceptSubmit(const pdu::SubmitPdu &submit, const QByteArray &loopBackPdu, quint8 reference);
+    void reportDelivery(quint8 reference, const QString &recipient, qint64 submittedAt, quint8 status);
+    void ring(quint64 callId);
+    void endCall(quint64 callId, const QByteArray &resultCode, const QString &why);
+    void answerUssd(const QString &request);
+    void reset();
+
+    // Text of phonebook entries and USSD in the +CSCS character set.
+    std::optional<QString> fromCharset(const QByteArray &bytes) const;
+    QByteArray toCharset(const QString &text) const;
+    MessageStore &readStore();
+
+    // Commands.
+    Outcome basicE(const AtCommand &c);
+    Outcome basicV(const AtCommand &c);
+    Outcome basicQ(const AtCommand &c);
+    Outcome basicZ(const AtCommand &c);
+    Outcome basicI(const AtCommand &c);
+    Outcome basicA(const AtCommand &c);
+    Outcome basicD(const AtCommand &c);
+    Outcome basicH(const AtCommand &c);
+    Outcome basicAccepted(const AtCommand &c);
+    Outcome basicS(const AtCommand &c);
+    Outcome cmee(const AtCommand &c);
+    Outcome identity(const AtCommand &c);
+    Outcome cimi(const AtCommand &c);
+    Outcome cpin(const AtCommand &c);
+    Outcome cfun(const AtCommand &c);
+    Outcome cscs(const AtCommand &c);
+    Outcome csca(const AtCommand &c);
+    Outcome creg(const AtCommand &c);
+    Outcome cgreg(const AtCommand &c);
+    Outcome cgatt(const AtCommand &c);
+    Outcome registration(const AtCommand &c, const QByteArray &prefix, int &presentation);
+    Outcome csq(const AtCommand &c);
+    Outcome cops(const AtCommand &c);
+    Outcome cmgf(const AtCommand &c);
+    Outcome csms(const AtCommand &c);
+    Outcome cpms(const AtCommand &c);
+    Outcome cnmi(const AtCommand &c);
+    Outcome cnma(const AtCommand &c);
+    Outcome cmgs(const AtCommand &c);
+    Outcome cmgw(const AtCommand &c);
+    Outcome cmss(const AtCommand &c);
+    Outcome cmgl(const AtCommand &c);
+    Outcome cmgr(const AtCommand &c);
+    Outcome cmgd(const AtCommand &c);
+    Outcome csmp(const AtCommand &c);
+    Outcome cpbs(const AtCommand &c);
+    Outcome cpbr(const AtCommand &c);
+    Outcome cpbw(const AtCommand &c);
+    Outcome cnum(const AtCommand &c);
+    Outcome ccfc(const AtCommand &c);
+    Outcome clip(const AtCommand &c);
+    Outcome crc(const AtCommand &c);
+    Outcome cusd(const AtCommand &c);
+    Outcome chup(const AtCommand &c);
+    Outcome clcc(const AtCommand &c);
+    Outcome cbc(const AtCommand &c);
+    Outcome cclk(const AtCommand &c);
+
+    VirtualModemOptions m_options;
+    std::shared_ptr<VirtualClock> m_clock;
+    VirtualSim m_sim;
+    VirtualNetwork m_network;
+    Settings m_settings;
+    Trace m_trace;
+
+    Input m_input = Input::Idle;
+    QByteArray m_line;
+    bool m_lineTooLong = false;
+    QByteArray m_lastLine;
+    qint64 m_lastInputMs = 0;
+    bool m_executing = false;          // a command line is being answered
+    Prompt m_prompt;
+
+    QByteArray m_output;
+    QList<QByteArray> m_info;          // information lines of the command being run
+    QList<QByteArray> m_held;          // unsolicited codes held while the client is typing
+    QList<QByteArray> m_cnmiBuffer;    // SMS indications buffered under +CNMI mode 0
+
+    std::map<std::pair<qint64, quint64>, std::function<void()>> m_events;
+    quint64 m_eventSequence = 0;
+    std::optional<qint64> m_eventTime;
+
+    int m_functionality = 1;           // +CFUN
+    qint64 m_clockOffsetSecs = 0;      // +CCLK set by the client, against the network's time
+    std::optional<int> m_clockZoneSecs;
+    bool m_registered = false;
+    bool m_attached = true;            // +CGATT
+    bool m_srSelected = false;         // a client chose "SR": status reports are stored there
+    QString m_serviceCentre;
+    QList<Incoming> m_waiting;         // held by the centre: storage full, radio off, no ack yet
+    bool m_delivering = false;
+    bool m_ackPending = false;
+    std::optional<Incoming> m_unacked;
+    quint64 m_ackToken = 0;
+    std::optional<Call> m_call;
+    quint64 m_callIds = 0;
+};
+
+} // namespace pellix::sim

@@ -1,0 +1,270 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "pdu/gsmalphabet.h"
+#include "pdu/smspdu.h"
+#include "sim/virtualmodem.h"
+#include "sim/virtualnetwork.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+using pellix::sim::VirtualModem;
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &c, 1);
+}
+
+void fail(const QString &text)
+{
+    std::fprintf(stderr, "pellix-modemsim: %s\n", qPrintable(text));
+    std::exit(1);
+}
+
+// Writes what the modem said to the master side, keeping what the terminal cannot take yet.
+class PtyWriter
+{
+public:
+    explicit PtyWriter(int fd) : m_fd(fd), m_notifier(fd, QSocketNotifier::Write)
+    {
+        m_notifier.setEnabled(false);
+        QObject::connect(&m_notifier, &QSocketNotifier::activated, [this] { flush(); });
+    }
+
+    void send(const QByteArray &bytes)
+    {
+        // A client that never reads must not make the tool grow without bound.
+        if (m_pending.size() + bytes.size() > 1 << 20)
+            m_pending.clear();
+        m_pending += bytes;
+        flush();
+    }
+
+private:
+    void flush()
+    {
+        while (!m_pending.isEmpty()) {
+            const ssize_t n = ::write(m_fd, m_pending.constData(), size_t(m_pending.size()));
+            if (n > 0) {
+                m_pending.remove(0, n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            break;  // EAGAIN (buffer full) or no reader: try again when writable
+        }
+        m_notifier.setEnabled(!m_pending.isEmpty());
+    }
+
+    int m_fd;
+    QSocketNotifier m_notifier;
+    QByteArray m_pending;
+};
+
+// A line on stdin acts for the network: "ring <number>" calls the modem, "sms <number> <text>"
+// delivers a message.
+void networkCommand(VirtualModem &modem, const QByteArray &line)
+{
+    const QByteArray trimmed = line.trimmed();
+    const int space = int(trimmed.indexOf(' '));
+    const QByteArray verb = trimmed.left(space < 0 ? trimmed.size() : space).toLower();
+    const QString rest = space < 0 ? QString() : QString::fromUtf8(trimmed.mid(space + 1)).trimmed();
+    if (verb == "ring" && !rest.isEmpty()) {
+        modem.incomingCall(rest.section(QLatin1Char(' '), 0, 0));
+        return;
+    }
+    if (verb == "sms" && rest.contains(QLatin1Char(' '))) {
+        pellix::pdu::DeliverPdu deliver;
+        deliver.smsc = {QLatin1String(pellix::sim::VirtualNetwork::ServiceCentre), 0x91};
+        const QString from = rest.section(QLatin1Char(' '), 0, 0);
+        deliver.originator = {from, quint8(from.startsWith(QLatin1Char('+')) ? 0x91 : 0x81)};
+        deliver.timestamp = modem.clock().now();
+        deliver.text = rest.section(QLatin1Char(' '), 1);
+        deliver.dcs.alphabet = pellix::pdu::gsm7Length(deliver.text) >= 0 ? pellix::pdu::Gsm7 : pellix::pdu::Ucs2;
+        deliver.dcs.raw = deliver.dcs.alphabet == pellix::pdu::Ucs2 ? 0x08 : 0x00;
+        try {
+            modem.incomingMessage(pellix::pdu::encodeDeliver(deliver));
+        } catch (const std::exception &error) {
+            std::fprintf(stderr, "pellix-modemsim: %s\n", error.what());
+        }
+        return;
+    }
+    if (!trimmed.isEmpty())
+        std::fprintf(stderr, "pellix-modemsim: stdin commands: \"ring <number>\", \"sms <number> <text>\"\n");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("pellix-modemsim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("2.6.0"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "The Pellix virtual GSM modem on a pseudo-terminal. Prints the terminal's path, then serves "
+        "AT commands until interrupted. Lines on stdin: \"ring <number>\", \"sms <number> <text>\"."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption seedOption(QStringLiteral("seed"), QStringLiteral("Seed of the simulation (default 1)."),
+                                        QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption pinOption(QStringLiteral("pin"), QStringLiteral("The SIM asks for this PIN."),
+                                       QStringLiteral("NNNN"));
+    const QCommandLineOption noEchoOption(QStringLiteral("no-echo"), QStringLiteral("Start with echo off (ATE0)."));
+    const QCommandLineOption verboseOption(QStringLiteral("verbose"),
+                                           QStringLiteral("Trace commands, answers and network events on stderr."));
+    const QCommandLineOption linkOption(QStringLiteral("link"),
+                                        QStringLiteral("Also make PATH a symbolic link to the terminal."),
+                                        QStringLiteral("PATH"));
+    const QCommandLineOption eofOption(QStringLiteral("exit-on-eof"), QStringLiteral("Stop when stdin reaches its end."));
+    parser.addOptions({seedOption, pinOption, noEchoOption, verboseOption, linkOption, eofOption});
+    parser.process(app);
+
+    pellix::sim::VirtualModemOptions options;
+    bool ok = false;
+    options.seed = parser.value(seedOption).toULongLong(&ok);
+    if (!ok)
+        fail(QStringLiteral("--seed needs a whole number"));
+    options.pin = parser.value(pinOption);
+    for (QChar c : options.pin)
+        if (!c.isDigit())
+            fail(QStringLiteral("--pin takes digits only"));
+    options.echo = !parser.isSet(noEchoOption);
+
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+        fail(QStringLiteral("no pseudo-terminal: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    const char *slaveName = ::ptsname(master);
+    if (!slaveName)
+        fail(QStringLiteral("ptsname failed"));
+    const QByteArray slavePath(slaveName);
+    // The slave stays open here too: the terminal keeps its raw settings, and the master never
+    // sees a hang-up between one client and the next.
+    const int slave = ::open(slavePath.constData(), O_RDWR | O_NOCTTY);
+    if (slave < 0)
+        fail(QStringLiteral("cannot open %1").arg(QString::fromLocal8Bit(slavePath)));
+    termios tio{};
+    ::tcgetattr(slave, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(slave, TCSANOW, &tio);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+
+    const QString link = parser.value(linkOption);
+    if (!link.isEmpty()) {
+        const QFileInfo existing(link);
+        if (existing.isSymLink())
+            QFile::remove(link);
+        else if (existing.exists())
+            fail(QStringLiteral("%1 exists and is not a symbolic link").arg(link));
+        if (::symlink(slavePath.constData(), QFile::encodeName(link).constData()) != 0)
+            fail(QStringLiteral("cannot create %1: %2").arg(link, QString::fromLocal8Bit(std::strerror(errno))));
+    }
+
+    std::printf("%s\n", slavePath.constData());
+    std::fflush(stdout);
+
+    VirtualModem modem(options);
+    if (parser.isSet(verboseOption)) {
+        modem.setTrace([](VirtualModem::TraceKind kind, const QByteArray &text) {
+            const char *tag = kind == VirtualModem::TraceKind::Command ? "<< "
+                : kind == VirtualModem::TraceKind::Data               ? "<< pdu "
+                : kind == VirtualModem::TraceKind::Response           ? ">> "
+                                                                       : "-- ";
+            std::fprintf(stderr, "%s%s\n", tag, text.constData());
+        });
+    }
+
+    PtyWriter writer(master);
+    auto deliverOutput = [&] {
+        if (modem.hasOutput())
+            writer.send(modem.takeOutput());
+    };
+
+    QSocketNotifier reader(master, QSocketNotifier::Read);
+    QObject::connect(&reader, &QSocketNotifier::activated, [&] {
+        char buffer[4096];
+        while (true) {
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n > 0) {
+                modem.feed(QByteArray(buffer, n));
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            break;
+        }
+        deliverOutput();
+    });
+
+    // Network events run on the real clock.
+    QTimer clockTimer;
+    clockTimer.setInterval(20);
+    QObject::connect(&clockTimer, &QTimer::timeout, [&] {
+        modem.poll();
+        deliverOutput();
+    });
+    clockTimer.start();
+
+    QByteArray stdinLine;
+    QSocketNotifier stdinReader(STDIN_FILENO, QSocketNotifier::Read);
+    const bool exitOnEof = parser.isSet(eofOption);
+    QObject::connect(&stdinReader, &QSocketNotifier::activated, [&] {
+        char buffer[1024];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n <= 0) {
+            stdinReader.setEnabled(false);
+            if (exitOnEof)
+                QCoreApplication::quit();
+            return;
+        }
+        stdinLine += QByteArray(buffer, n);
+        int end;
+        while ((end = int(stdinLine.indexOf('\n'))) >= 0) {
+            networkCommand(modem, stdinLine.left(end));
+            stdinLine.remove(0, end + 1);
+        }
+        if (stdinLine.size() > 4096)
+            stdinLine.clear();
+        deliverOutput();
+    });
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+        fail(QStringLiteral("socketpair failed"));
+    QSocketNotifier signalReader(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalReader, &QSocketNotifier::activated, [&] {
+        char c;
+        [[maybe_unused]] const auto n = ::read(g_signalPipe[0], &c, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction action{};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+
+    const int result = QCoreApplication::exec();
+    if (!link.isEmpty() && QFileInfo(link).isSymLink())
+        QFile::remove(link);
+    ::close(slave);
+    ::close(master);
+    return result;
+}
