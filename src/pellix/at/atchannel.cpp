@@ -9,6 +9,10 @@
 #include <utility>
 
 namespace pellix {
+
+namespace {
+constexpr qsizetype MaxBytesPerPump = 64 * 1024;
+}
 namespace {
 
 constexpr char CtrlZ = 0x1A;
@@ -214,14 +218,18 @@ void AtChannel::onTransportFailed(const QString &reason)
 
 bool AtChannel::pump(Exchange *exchange)
 {
-    for (;;) {
+    // Bounded, so that a modem that never stops talking cannot keep the caller from its deadline
+    // check: each read takes everything that has arrived, and the caller comes back for more.
+    for (qsizetype taken = 0; taken < MaxBytesPerPump;) {
         const QByteArray bytes = m_transport.takeAvailable();
+        taken += std::max<qsizetype>(bytes.size(), 1);
         if (bytes.isEmpty())
             return false;
         m_splitter.feed(bytes);
         if (processTokens(exchange))
             return true;
     }
+    return false;
 }
 
 bool AtChannel::processTokens(Exchange *exchange)
