@@ -1,0 +1,147 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "gsmmodem.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <variant>
+
+namespace pellix {
+
+class AtChannel;
+class ByteTransport;
+class TraceLog;
+struct AtCommand;
+struct AtResponse;
+struct Unsolicited;
+struct ModemProfile;
+namespace sim { class VirtualModem; }
+
+// The library's modem: the contract of gsmmodem.h over 27.005/27.007 AT commands in PDU mode, on a
+// serial port or on the in-process virtual modem (modem type -1).
+class PellixGsmModem : public GsmModem
+{
+    Q_OBJECT
+
+public:
+    // Makes the byte transport for a connection; the default opens the serial port of the COM
+    // number, or the virtual modem for type -1. Tests put a scripted one in its place.
+    using TransportFactory = std::function<std::unique_ptr<ByteTransport>(
+        qint32 modemType, const ModemProfile &profile, qint16 port, qint32 baudRate)>;
+
+    explicit PellixGsmModem(QObject *parent = nullptr);
+    explicit PellixGsmModem(TransportFactory factory, QObject *parent = nullptr);
+    ~PellixGsmModem() override;
+
+    qint32 Status() const override { return m_status; }
+    QString StatusText() const override { return m_statusText; }
+    QString Manufacturer() const override { return m_manufacturer; }
+    QString Model() const override { return m_model; }
+    QString Revision() const override { return m_revision; }
+    QString IMEI() const override { return m_imei; }
+    qint16 PhonebookCount() override;
+    bool AutoDelete() const override { return m_autoDelete; }
+    void setAutoDelete(bool on) override { m_autoDelete = on; }
+    void setConnectOptionA(bool on) override { m_checkSim = on; }
+    void setConnectOptionB(bool on) override { m_callerId = on; }
+
+    void Connect(qint32 modemType, qint16 port, const QString &pin, qint32 receiveMode, qint32 timeout,
+                 qint32 baudRate) override;
+    void Disconnect() override;
+    bool GetSignalQuality(qint16 &rssi, qint16 &ber) override;
+    qint32 SendMessage(SmsMessage &message) override;
+    qint32 SendLongMessage(const QString &number, const QString &text, bool statusReport) override;
+    QList<ReceivedMessage> ReadMessages(qint32 filter, bool deleteAfterReading) override;
+    QList<SmsStatusReport> ReadStatusReports(qint32 filter, bool deleteAfterReading) override;
+    void DeleteMessage(qint16 simLocation) override;
+    void DeleteAllMessages() override;
+    QList<PhonebookEntry> ReadPhonebook(qint32 first, qint32 last) override;
+    void WritePhonebookEntry(PhonebookEntry &entry) override;
+    void DeletePhonebookEntry(qint16 position) override;
+    QString ForwardCalls(qint32 mode, qint32 callClass, qint32 reason, const QString &number) override;
+
+    // The virtual modem behind type -1; kept across connections so that its SIM keeps what it
+    // stored. Created on first use.
+    sim::VirtualModem &virtualModem();
+    // Where the AT trace goes; empty path: no trace. Default: Pellix.log in the temporary folder.
+    void setTracePath(const QString &path);
+
+private:
+    class Operation;
+    struct PendingRing { QString number; };
+    using Event = std::variant<ReceivedMessage, SmsStatusReport, PhoneNumber>;
+
+    // Runs one command; a lost link ends the connection before the error goes on.
+    AtResponse command(const QByteArray &line, int timeoutMs);
+    AtResponse query(const QByteArray &line, const QByteArray &prefix, int timeoutMs);
+    AtResponse tryCommand(const QByteArray &line, const QByteArray &prefix, int timeoutMs);
+    AtResponse exec(const AtCommand &command, bool raiseOnFinal);
+    int localTimeout() const;
+    int listTimeout() const;
+    QString identity(const QByteArray &command, bool optional);
+    void checkSim(const QString &pin);
+    void configureMessaging(qint32 receiveMode);
+    qint32 sendPdu(const QByteArray &hex, int tpduLength);
+    void requireConnected() const;
+    void selectStorage(const QByteArray &storage);
+
+    struct StoredItem { int index; int stat; QByteArray pdu; };
+    QList<StoredItem> listStored(qint32 filter);
+    void deleteQuietly(int index);
+
+    void setStatus(qint32 status, const QString &text);
+    void teardown();
+    void onLinkLost(const QString &reason);
+    void note(const QString &text);
+
+    // Unsolicited codes become events here, and are delivered from the event loop only.
+    void absorbUnsolicited();
+    void handle(const Unsolicited &code);
+    void queueEvent(Event event);
+    void scheduleDelivery();
+    void deliverEvents();
+    void fetchIndicated();
+    void acknowledgeRouted();
+    void ringTimedOut();
+
+    TransportFactory m_factory;
+    std::unique_ptr<ByteTransport> m_transport;
+    std::unique_ptr<AtChannel> m_channel;
+    std::unique_ptr<ModemProfile> m_profile;
+    std::unique_ptr<TraceLog> m_trace;
+    std::shared_ptr<sim::VirtualModem> m_virtualModem;
+    QString m_tracePath;
+
+    qint32 m_status = Disconnected;
+    QString m_statusText = QStringLiteral("Disconnected");
+    QString m_manufacturer;
+    QString m_model;
+    QString m_revision;
+    QString m_imei;
+    bool m_autoDelete = false;
+    bool m_checkSim = false;
+    bool m_callerId = false;
+    qint32 m_receiveMode = 0;
+    int m_networkTimeoutMs = 60000;
+    quint8 m_concatReference = 0;
+    QByteArray m_selectedStorage;
+
+    int m_depth = 0;                 // public operations under way (nesting from event handlers)
+    bool m_deliveryScheduled = false;
+    bool m_delivering = false;
+    int m_acksOwed = 0;
+    QList<Event> m_events;
+    QList<QPair<QByteArray, int>> m_indicated;  // +CMTI/+CDSI storage and index still to fetch
+    std::optional<PendingRing> m_pendingRing;
+    QTimer m_ringTimer;
+};
+
+// The modem object the console creates.
+std::unique_ptr<GsmModem> createGsmModem(QObject *parent = nullptr);
+
+} // namespace pellix
