@@ -12,8 +12,9 @@ class Dialogs
 public:
     // Message-box styles of the console: 0 plain OK, 48 exclamation, 64 information.
     enum Style { Plain = 0, Exclamation = 48, Information = 64 };
-    // Codes of the button that closed a box.
-    enum Button { Ok = 1, Cancel = 2 };
+    // Codes of the button that closed a box (the system's codes; a style's low four bits choose
+    // the buttons: 0 OK, 1 OK/Cancel, 2 Abort/Retry/Ignore, 3 Yes/No/Cancel, 4 Yes/No, 5 Retry/Cancel).
+    enum Button { Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
 
     virtual ~Dialogs() = default;
 

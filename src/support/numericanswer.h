@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "raisederror.h"
+
 #include <QString>
 
 // How the console reads a number the operator typed (SIM locations, phonebook positions, the
@@ -18,5 +20,8 @@ qint16 toInteger16(double value);
 
 // toInteger16(leadingNumber(text)).
 qint16 readInteger16(const QString &text);
+
+// Error 6 "Overflow" from "Vendrel": a number that does not fit where it goes.
+RaisedError overflowError();
 
 } // namespace NumericAnswer

@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "desktop.h"
+
+#include <QUrl>
+
+// The desktop through QDesktopServices (xdg-open and the desktop's handlers), the help viewer as
+// "xchm --contextid=N <file>" started detached. No shell ever sees a target: addresses reach the
+// handler as one argument, so a mailto: body cannot run anything.
+class QtDesktop : public Desktop
+{
+public:
+    bool openDocument(const QString &target) override;
+    bool openFolder(const QString &path) override;
+    bool showHelp(const QString &helpFile, int contextId) override;
+    void beep() override;
+    void sleepMs(int ms) override;
+
+    // A target naming an address (scheme ":" ...) rather than a local path. Local paths are
+    // absolute or relative file names; "file:" addresses count as local files.
+    static bool isAddress(const QString &target);
+    // The address as handed to the desktop: what the caller composed, percent-encoded only where
+    // it must be (blanks, non-ASCII); existing escapes such as "%0D%0A" stay as they are.
+    static QUrl addressUrl(const QString &target);
+    static QString helpViewer() { return QStringLiteral("xchm"); }
+    static QStringList helpArguments(const QString &helpFile, int contextId);
+};
