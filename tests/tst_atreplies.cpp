@@ -106,6 +106,50 @@ private Q_SLOTS:
         QCOMPARE(use->total, 250);
     }
 
+    // The phonebook and forwarding readers share the reading of a number and its <type>.
+    void numbersAndTheirType_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<int>("type");
+        const struct
+        {
+            const char *name;
+            QByteArray fields;   // <number>,<type>
+            QString number;
+            int type;
+        } cases[] = {
+            {"international without its plus", "\"391234\",145", QStringLiteral("+391234"), 145},
+            {"international with its plus", "\"+391234\",145", QStringLiteral("+391234"), 145},
+            {"unknown type keeps the digits", "\"391234\",129", QStringLiteral("391234"), 129},
+            {"a plus under type 129 stays", "\"+420800123456\",129", QStringLiteral("+420800123456"), 129},
+            {"no type: the plus decides", "\"+391234\",", QStringLiteral("+391234"), 145},
+            {"no type and no plus", "\"391234\",", QStringLiteral("391234"), 129},
+            {"empty number stays empty", "\"\",145", QString(), 145},
+        };
+        for (const auto &c : cases) {
+            QTest::addRow("phonebook: %s", c.name) << "+CPBR: 1," + c.fields + ",\"N\"" << c.number << c.type;
+            QTest::addRow("forwarding: %s", c.name) << "+CCFC: 1,1," + c.fields << c.number << c.type;
+        }
+    }
+    void numbersAndTheirType()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, number);
+        QFETCH(int, type);
+        if (line.startsWith("+CPBR")) {
+            const auto row = phonebookRow(line);
+            QVERIFY(row);
+            QCOMPARE(row->number, number);
+            QCOMPARE(row->type, type);
+        } else {
+            const auto row = forwardingRow(line);
+            QVERIFY(row);
+            QCOMPARE(row->number, number);
+            QCOMPARE(row->type, type);
+        }
+    }
+
     void forwarding()
     {
         const auto on = forwardingRow("+CCFC: 1,1,\"+420123456678\",145,,,");

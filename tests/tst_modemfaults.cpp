@@ -1,16 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The library's modem against misbehaving modems: silent, chattering, answering with garbage,
-// unplugged, and a pseudo-terminal whose modem dies in the middle of a command. Every case must end
-// in an error within the command's deadline and a clean state: never a hang, never a crash.
-#include "pellixerror.h"
+// unplugged (also inside a command), and a pseudo-terminal whose modem dies in the middle of a
+// command. Every case must end in an error within the command's deadline and a clean state: never
+// a hang, never a crash, nothing read lost, no event from inside a call.
+#include "pdu/smspdu.h"
 #include "pellixgsmmodem.h"
+#include "raisederrorcode.h"
 #include "sim/virtualmodem.h"
 #include "sim/virtualmodemtransport.h"
+#include "sim/virtualnetwork.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <csignal>
@@ -19,19 +24,6 @@ using namespace pellix;
 using Fault = sim::VirtualModemTransport::Fault;
 
 namespace {
-
-constexpr qint32 LibraryBase = qint32(0x80040000u);
-qint32 code(ErrorCode c) { return LibraryBase + qint32(c); }
-
-qint32 errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const RaisedError &error) {
-        return error.number();
-    }
-    return 0;
-}
 
 // Puts noise lines in front of everything the modem says: bytes of every value, blank lines,
 // half result codes, text that looks like a code but is not one.
@@ -69,6 +61,136 @@ private:
     int m_next = 0;
 };
 
+// A hand between the library and the modem that brings about what a real modem does only now and
+// then: an answer of our choosing in place of the modem's, an answer lost although the modem acted
+// on the command, the device failing inside a command, codes arriving while the line is idle.
+class InterceptingTransport : public ByteTransport
+{
+public:
+    enum class Act {
+        Answer,        // the command does not reach the modem; `bytes` come back instead
+        LoseAnswer,    // the modem acts on the command; its answer is lost on the way
+        AnswerAndFail, // `bytes` come back, then the device fails inside the wait that follows
+        FailInWrite,   // the device fails while the command is being written
+    };
+
+    explicit InterceptingTransport(std::unique_ptr<ByteTransport> inner) : m_inner(std::move(inner))
+    {
+        connect(m_inner.get(), &ByteTransport::bytesArrived, this, &ByteTransport::bytesArrived);
+        connect(m_inner.get(), &ByteTransport::failed, this, &ByteTransport::failed);
+    }
+
+    // The next `times` writes that start with `written` get `act`.
+    void on(const QByteArray &written, Act act, const QByteArray &bytes = QByteArray(), int times = 1)
+    {
+        m_rules.append(Rule{written, act, bytes, times});
+    }
+    // Bytes from an idle modem, signalled as a real transport signals them.
+    void inject(const QByteArray &bytes)
+    {
+        m_extra += bytes;
+        Q_EMIT bytesArrived();
+    }
+    int sent(const QByteArray &start) const
+    {
+        return int(std::count_if(m_writes.begin(), m_writes.end(),
+                                 [&start](const QByteArray &w) { return w.startsWith(start); }));
+    }
+
+    bool isOpen() const override { return !m_failed && m_inner->isOpen(); }
+    bool write(const QByteArray &bytes) override
+    {
+        if (!isOpen())
+            return false;
+        m_writes << bytes;
+        for (Rule &rule : m_rules) {
+            if (rule.times == 0 || !bytes.startsWith(rule.written))
+                continue;
+            --rule.times;
+            switch (rule.act) {
+            case Act::Answer:
+                m_extra += rule.bytes;
+                return true;
+            case Act::LoseAnswer:
+                m_inner->write(bytes);
+                m_inner->takeAvailable();
+                return true;
+            case Act::AnswerAndFail:
+                m_extra += rule.bytes;
+                m_failInWait = true;
+                return true;
+            case Act::FailInWrite:
+                fail();
+                return false;
+            }
+        }
+        return m_inner->write(bytes);
+    }
+    QByteArray takeAvailable() override
+    {
+        if (m_failed)
+            return {};
+        return std::exchange(m_extra, {}) + m_inner->takeAvailable();
+    }
+    bool waitForBytes(QDeadlineTimer deadline) override
+    {
+        if (m_failed)
+            return false;
+        if (!m_extra.isEmpty())
+            return true;
+        if (m_failInWait) {
+            fail();
+            return false;
+        }
+        return m_inner->waitForBytes(deadline);
+    }
+    void close() override { m_inner->close(); }
+    QString errorText() const override { return m_failed ? QStringLiteral("device unplugged") : m_inner->errorText(); }
+
+private:
+    struct Rule
+    {
+        QByteArray written;
+        Act act;
+        QByteArray bytes;
+        int times;
+    };
+
+    // As a device that goes away under a blocking call: the failure is told at once, from inside
+    // the call, while the library's command is still on the stack.
+    void fail()
+    {
+        m_failed = true;
+        m_inner->close();
+        Q_EMIT failed(QStringLiteral("device unplugged"));
+    }
+
+    std::unique_ptr<ByteTransport> m_inner;
+    QList<Rule> m_rules;
+    QList<QByteArray> m_writes;
+    QByteArray m_extra;
+    bool m_failInWait = false;
+    bool m_failed = false;
+};
+
+// An SMS-DELIVER from the network as the modem would store or route it.
+QByteArray deliverPdu(const QString &text)
+{
+    pdu::DeliverPdu deliver;
+    deliver.smsc = pdu::Address{QString::fromLatin1(sim::VirtualNetwork::ServiceCentre), 0x91};
+    deliver.originator = pdu::Address{QStringLiteral("+3955512345"), 0x91};
+    deliver.timestamp = QDateTime(QDate(2024, 5, 2), QTime(10, 0), Qt::OffsetFromUTC, 7200);
+    deliver.text = text;
+    return pdu::encodeDeliver(deliver);
+}
+
+// "+CMT: ,<length>" and the PDU line, as a modem routes a message (27.005 3.4.1, <mt> 2).
+QByteArray routed(const QString &text)
+{
+    const QByteArray hex = deliverPdu(text);
+    return "\r\n+CMT: ," + QByteArray::number(pdu::tpduLength(hex)) + "\r\n" + hex + "\r\n";
+}
+
 } // namespace
 
 class TestModemFaults : public QObject
@@ -78,23 +200,40 @@ class TestModemFaults : public QObject
 private:
     std::shared_ptr<sim::VirtualModem> m_virtual = std::make_shared<sim::VirtualModem>();
     sim::VirtualModemTransport *m_transport = nullptr;
+    InterceptingTransport *m_hand = nullptr;
     bool m_garbage = false;
 
-    std::unique_ptr<PellixGsmModem> connectedModem()
+    PellixGsmModem::TransportFactory factory()
     {
-        auto modem = std::make_unique<PellixGsmModem>(
-            [this](qint32, const ModemProfile &, qint16, qint32) -> std::unique_ptr<ByteTransport> {
-                auto transport = std::make_unique<sim::VirtualModemTransport>(m_virtual);
-                m_transport = transport.get();
-                if (m_garbage)
-                    return std::make_unique<GarbageTransport>(std::move(transport));
-                return transport;
-            });
+        return [this](qint32, const ModemProfile &, qint16, qint32) -> std::unique_ptr<ByteTransport> {
+            auto transport = std::make_unique<sim::VirtualModemTransport>(m_virtual);
+            m_transport = transport.get();
+            std::unique_ptr<ByteTransport> inner = std::move(transport);
+            if (m_garbage)
+                inner = std::make_unique<GarbageTransport>(std::move(inner));
+            auto hand = std::make_unique<InterceptingTransport>(std::move(inner));
+            m_hand = hand.get();
+            return hand;
+        };
+    }
+
+    std::unique_ptr<PellixGsmModem> connectedModem(qint32 receiveMode = 2, bool callerId = true)
+    {
+        auto modem = std::make_unique<PellixGsmModem>(factory());
         modem->setTracePath(QString());
         modem->setConnectOptionA(true);
-        modem->setConnectOptionB(true);
-        modem->Connect(-1, 0, QString(), 2, 60, 0);
+        modem->setConnectOptionB(callerId);
+        modem->Connect(-1, 0, QString(), receiveMode, 60, 0);
         return modem;
+    }
+
+    // Three messages on the SIM at locations 1, 2 and 3, nothing else in the message storage.
+    void storeThreeMessages(PellixGsmModem &modem)
+    {
+        modem.DeleteAllMessages();
+        for (const char *text : {"one", "two", "three"})
+            QVERIFY(m_virtual->incomingMessage(deliverPdu(QString::fromLatin1(text))));
+        QCOMPARE(modem.ReadMessages(0, false).size(), 3);
     }
 
 private Q_SLOTS:
@@ -191,6 +330,303 @@ private Q_SLOTS:
         m_transport->setFault(Fault::Unplugged);
         QTRY_COMPARE_WITH_TIMEOUT(modem->Status(), 0, 3000);
         QCOMPARE(status.count(), 1);
+    }
+
+    // A device that reports its end from inside the library's own call (the transport's failed()
+    // while the command is on the stack) must not take the command's state away under it.
+    void unpluggedInsideACommand_data()
+    {
+        QTest::addColumn<int>("act");
+        QTest::newRow("while the answer is awaited") << int(InterceptingTransport::Act::AnswerAndFail);
+        QTest::newRow("while the command is written") << int(InterceptingTransport::Act::FailInWrite);
+    }
+    void unpluggedInsideACommand()
+    {
+        QFETCH(int, act);
+        auto modem = connectedModem();
+        QSignalSpy status(modem.get(), &GsmModem::NewStatus);
+        m_hand->on("AT+CSQ", InterceptingTransport::Act(act));
+        qint16 rssi = 0;
+        qint16 ber = 0;
+        QCOMPARE(errorOf([&] { modem->GetSignalQuality(rssi, ber); }), code(ErrorCode::ConnectionLost));
+        QCOMPARE(modem->Status(), 0);
+        QCOMPARE(status.count(), 1);
+        QCoreApplication::processEvents();
+        QCOMPARE(status.count(), 1);
+        QCOMPARE(errorOf([&] { modem->GetSignalQuality(rssi, ber); }), code(ErrorCode::NotConnected));
+
+        modem->Connect(-1, 0, QString(), 2, 60, 0);  // the device is back: a new transport
+        QCOMPARE(modem->Status(), 2);
+        QCOMPARE(errorOf([&] { modem->GetSignalQuality(rssi, ber); }), 0);
+    }
+
+    // A message the modem routed before it went away was received: it is handed over.
+    void messageRoutedJustBeforeTheLinkDropsIsHandedOver()
+    {
+        auto modem = connectedModem();
+        QSignalSpy received(modem.get(), &GsmModem::MessageReceived);
+        m_hand->on("AT+CSQ", InterceptingTransport::Act::AnswerAndFail, routed(QStringLiteral("last words")));
+        qint16 rssi = 0;
+        qint16 ber = 0;
+        QCOMPARE(errorOf([&] { modem->GetSignalQuality(rssi, ber); }), code(ErrorCode::ConnectionLost));
+        QCOMPARE(received.count(), 0);  // never from inside the call
+        QTRY_COMPARE_WITH_TIMEOUT(received.count(), 1, 2000);
+        QCOMPARE(received.first().first().value<ReceivedMessage>().Text, QStringLiteral("last words"));
+    }
+
+    void readWithDeleteKeepsWhatALostLinkInterrupts()
+    {
+        auto modem = connectedModem(0);
+        storeThreeMessages(*modem);
+        m_hand->on("AT+CMGD=2\r", InterceptingTransport::Act::AnswerAndFail);
+        QList<ReceivedMessage> read;
+        QCOMPARE(errorOf([&] { read = modem->ReadMessages(0, true); }), 0);
+        QCOMPARE(read.size(), 3);  // the first is deleted: it must be among those returned
+        QCOMPARE(modem->Status(), 0);
+
+        modem->Connect(-1, 0, QString(), 0, 60, 0);
+        const auto left = modem->ReadMessages(0, false);
+        QCOMPARE(left.size(), 2);
+        QCOMPARE(left.first().Text, QStringLiteral("two"));
+    }
+
+    // After a lost answer to a storage selection the modem may have switched or not: the next read
+    // must select again rather than list whatever storage happens to be selected.
+    void storageIsSelectedAgainAfterALostAnswer()
+    {
+        auto modem = connectedModem(0);
+        modem->DeleteAllMessages();
+        QVERIFY(m_virtual->incomingMessage(deliverPdu(QStringLiteral("in SM"))));
+        QCOMPARE(modem->ReadMessages(0, false).size(), 1);
+        m_hand->on("AT+CPMS=\"SR\"", InterceptingTransport::Act::LoseAnswer);
+        QCOMPARE(errorOf([&] { modem->ReadStatusReports(0, false); }), code(ErrorCode::Timeout));
+        QCOMPARE(modem->Status(), 2);
+        const auto messages = modem->ReadMessages(0, false);
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().Text, QStringLiteral("in SM"));
+    }
+
+    void phonebookErrorIsRaisedAsAnswered()
+    {
+        auto modem = connectedModem();
+        m_hand->on("AT+CPBR=1,5", InterceptingTransport::Act::Answer, "\r\n+CME ERROR: 14\r\n");
+        try {
+            modem->ReadPhonebook(1, 5);
+            QFAIL("the modem's error was not raised");
+        } catch (const RaisedError &error) {
+            QCOMPARE(error.number(), code(ErrorCode::CmeErrorBase) + 14);
+            QVERIFY2(error.description().contains(QStringLiteral("SIM busy")), qPrintable(error.description()));
+        }
+        QCOMPARE(m_hand->sent("AT+CPBR=1,5"), 1);  // asked once: a second answer could differ
+        QCOMPARE(modem->Status(), 2);
+    }
+
+    void ringsPairWithTheirCallerNumber_data()
+    {
+        QTest::addColumn<bool>("callerId");
+        QTest::addColumn<QByteArrayList>("chunks");  // arriving some time apart
+        QTest::addColumn<QStringList>("rings");
+        const QByteArray ring = "\r\nRING\r\n";
+        const QByteArray clip = "\r\n+CLIP: \"+39555\",145\r\n";
+        QTest::newRow("the number follows its ring") << true << QByteArrayList{ring + clip} << QStringList{"+39555"};
+        QTest::newRow("caller not identified") << true << QByteArrayList{ring} << QStringList{""};
+        QTest::newRow("two rings of one call") << true << QByteArrayList{ring + clip, ring + clip}
+                                               << QStringList{"+39555", "+39555"};
+        QTest::newRow("ring code with call type") << true << QByteArrayList{"\r\n+CRING: VOICE\r\n" + clip}
+                                                  << QStringList{"+39555"};
+        QTest::newRow("a late number is no second call") << true << QByteArrayList{ring, clip} << QStringList{""};
+        QTest::newRow("a number without a ring") << true << QByteArrayList{clip} << QStringList{};
+        QTest::newRow("caller id off, the modem names the caller anyway") << false << QByteArrayList{ring + clip}
+                                                                          << QStringList{""};
+    }
+    void ringsPairWithTheirCallerNumber()
+    {
+        QFETCH(bool, callerId);
+        QFETCH(QByteArrayList, chunks);
+        QFETCH(QStringList, rings);
+        auto modem = connectedModem(2, callerId);
+        QStringList seen;
+        connect(modem.get(), &GsmModem::Ring, this, [&seen](const PhoneNumber &caller) { seen << caller.Number; });
+        for (const QByteArray &chunk : chunks) {
+            m_hand->inject(chunk);
+            QTest::qWait(600);  // longer than any wait for a +CLIP
+        }
+        QCOMPARE(seen, rings);
+    }
+
+    void noiseIsNotAMessage_data()
+    {
+        QTest::addColumn<QByteArray>("noise");
+        QTest::addColumn<int>("messages");
+        QTest::addColumn<int>("reports");
+        QTest::newRow("+CMT without its PDU") << QByteArray("\r\n+CMT: garbage\r\n\r\n+CREG: 1\r\n") << 0 << 0;
+        QTest::newRow("+CDS without its PDU") << QByteArray("\r\n+CDS: 25\r\n\r\n+CREG: 1\r\n") << 0 << 0;
+        QTest::newRow("+CMTI without an index") << QByteArray("\r\n+CMTI: \"SM\"\r\n") << 0 << 0;
+        // A PDU line that does not decode is still the modem's message: shown as its octets.
+        QTest::newRow("+CMT whose PDU does not decode") << QByteArray("\r\n+CMT: ,3\r\n00FF0102\r\n") << 1 << 0;
+    }
+    void noiseIsNotAMessage()
+    {
+        QFETCH(QByteArray, noise);
+        QFETCH(int, messages);
+        QFETCH(int, reports);
+        auto modem = connectedModem();
+        QSignalSpy received(modem.get(), &GsmModem::MessageReceived);
+        QSignalSpy reported(modem.get(), &GsmModem::StatusReport);
+        m_hand->inject(noise);
+        QTest::qWait(300);
+        QCOMPARE(received.count(), messages);
+        QCOMPARE(reported.count(), reports);
+        QCOMPARE(m_hand->sent("AT+CMGR"), 0);
+        QCOMPARE(modem->Status(), 2);
+        if (messages)
+            QCOMPARE(received.first().first().value<ReceivedMessage>().UserData, QByteArray::fromHex("00FF0102"));
+    }
+
+    // The trace shows every line, and which ones the driver did not use: noise, a late reply.
+    void linesNotUsedAreLoggedAsSuch()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("Pellix.log"));
+        PellixGsmModem modem(factory());
+        modem.setTracePath(path);
+        modem.Connect(-1, 0, QString(), 2, 60, 0);
+        m_hand->inject("\r\n^BOOT:12345,0,0,0,72\r\n");
+        QTest::qWait(100);
+        m_hand->on("AT+CSQ", InterceptingTransport::Act::Answer, QByteArray());
+        qint16 rssi = 0;
+        qint16 ber = 0;
+        QCOMPARE(errorOf([&] { modem.GetSignalQuality(rssi, ber); }), code(ErrorCode::Timeout));
+        m_hand->inject("\r\n+CSQ: 20,0\r\n\r\nOK\r\n");
+        QTest::qWait(100);
+        QCOMPARE(modem.Status(), 2);
+        QFile trace(path);
+        QVERIFY(trace.open(QIODevice::ReadOnly));
+        const QByteArray text = trace.readAll();
+        QVERIFY2(text.contains("<- ^BOOT:12345,0,0,0,72"), text.constData());
+        QVERIFY2(text.contains("<- (discarded) +CSQ: 20,0"), text.constData());
+        QVERIFY2(text.contains("<- (discarded) OK"), text.constData());
+    }
+
+    // A handler that runs an event loop of its own (a message box) while more arrives: what came
+    // meanwhile is delivered once it returns, not left waiting for the next code.
+    void messagesArrivingWhileAHandlerWaitsAreDelivered()
+    {
+        auto modem = connectedModem();
+        QStringList texts;
+        connect(modem.get(), &GsmModem::MessageReceived, this, [&](const ReceivedMessage &message) {
+            texts << message.Text;
+            if (texts.size() > 1)
+                return;
+            QTimer::singleShot(50, this, [this] { m_hand->inject(routed(QStringLiteral("second"))); });
+            QEventLoop loop;
+            QTimer::singleShot(300, &loop, &QEventLoop::quit);
+            loop.exec();
+        });
+        m_hand->inject(routed(QStringLiteral("first")));
+        QTRY_COMPARE_WITH_TIMEOUT(texts, (QStringList{"first", "second"}), 2000);
+    }
+
+    // The console closes (and may reopen) the connection from a handler: what had arrived with the
+    // event being handled is still handed over, once, and the modem ends as the handler left it.
+    void disconnectFromAHandlerLosesNothing_data()
+    {
+        QTest::addColumn<bool>("reconnect");
+        QTest::newRow("disconnect") << false;
+        QTest::newRow("disconnect and connect again") << true;
+    }
+    void disconnectFromAHandlerLosesNothing()
+    {
+        QFETCH(bool, reconnect);
+        auto modem = connectedModem();
+        QStringList texts;
+        QList<qint32> seen;
+        connect(modem.get(), &GsmModem::NewStatus, this, [&seen](qint32 s) { seen << s; });
+        connect(modem.get(), &GsmModem::MessageReceived, this, [&](const ReceivedMessage &message) {
+            texts << message.Text;
+            if (texts.size() > 1)
+                return;
+            modem->Disconnect();
+            if (reconnect)
+                modem->Connect(-1, 0, QString(), 2, 60, 0);
+        });
+        m_hand->inject(routed(QStringLiteral("first")) + routed(QStringLiteral("second")));
+        QTRY_COMPARE_WITH_TIMEOUT(texts.size(), 2, 2000);
+        QTest::qWait(200);
+        QCOMPARE(texts, (QStringList{"first", "second"}));
+        QCOMPARE(seen, reconnect ? (QList<qint32>{0, 1, 2}) : QList<qint32>{0});
+        QCOMPARE(modem->Status(), reconnect ? 2 : 0);
+    }
+
+    void disconnectWhileConnectingCancelsTheConnect()
+    {
+        PellixGsmModem modem(factory());
+        modem.setTracePath(QString());
+        QList<qint32> seen;
+        connect(&modem, &GsmModem::NewStatus, this, [&](qint32 s) {
+            seen << s;
+            if (s == GsmModem::Connecting)
+                modem.Disconnect();
+        });
+        QCOMPARE(errorOf([&] { modem.Connect(-1, 0, QString(), 2, 60, 0); }), code(ErrorCode::NotConnected));
+        QCOMPARE(seen, (QList<qint32>{1, 0}));
+        QCOMPARE(modem.Status(), 0);
+    }
+
+    void failedConnectLeavesNothingBehind()
+    {
+        // A modem without PDU mode the first time: refused on the combined line and alone.
+        int attempts = 0;
+        PellixGsmModem modem([&](qint32 type, const ModemProfile &profile, qint16 port, qint32 baud) {
+            auto transport = factory()(type, profile, port, baud);
+            if (++attempts == 1)
+                m_hand->on("AT+CMGF=0", InterceptingTransport::Act::Answer, "\r\nERROR\r\n", 2);
+            return transport;
+        });
+        modem.setTracePath(QString());
+        QList<qint32> seen;
+        connect(&modem, &GsmModem::NewStatus, this, [&seen](qint32 s) { seen << s; });
+        QCOMPARE(errorOf([&] { modem.Connect(-1, 0, QString(), 2, 60, 0); }), code(ErrorCode::ModemAnsweredError));
+        QCOMPARE(seen, (QList<qint32>{1, 0}));
+        QCOMPARE(modem.StatusText(), QStringLiteral("Disconnected"));
+        QCOMPARE(modem.Manufacturer(), QString());
+        QCOMPARE(modem.Model(), QString());
+        QCOMPARE(modem.IMEI(), QString());
+
+        modem.Connect(-1, 0, QString(), 2, 60, 0);
+        QCOMPARE(modem.Status(), 2);
+        QCOMPARE(modem.Manufacturer(), QString::fromLatin1(sim::VirtualModem::Manufacturer));
+    }
+
+    // 27.005 3.4.4: an acknowledgement belongs to the connection that received the message.
+    void acknowledgementsOwedDieWithTheirConnection()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QDir(dir.path()).mkpath(QStringLiteral("Pellix"));
+        QFile ini(dir.filePath(QStringLiteral("Pellix/Pellix.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Modem]\nName=Acknowledging modem\nCnma=1\n");
+        ini.close();
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
+
+        PellixGsmModem modem(factory());
+        modem.setTracePath(QString());
+        QSignalSpy received(&modem, &GsmModem::MessageReceived);
+        modem.Connect(0, 1, QString(), 2, 60, 0);
+        qint16 rssi = 0;
+        qint16 ber = 0;
+        // A routed message comes with one answer; the link is gone with the next, before the
+        // event loop could acknowledge it.
+        m_hand->on("AT+CSQ", InterceptingTransport::Act::Answer, routed(QStringLiteral("owed")) + "\r\n+CSQ: 20,0\r\n\r\nOK\r\n");
+        m_hand->on("AT+CSQ", InterceptingTransport::Act::AnswerAndFail);
+        modem.GetSignalQuality(rssi, ber);
+        QCOMPARE(errorOf([&] { modem.GetSignalQuality(rssi, ber); }), code(ErrorCode::ConnectionLost));
+        modem.Connect(0, 1, QString(), 2, 60, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(received.count(), 1, 2000);
+        QCOMPARE(m_hand->sent("AT+CNMA"), 0);
+        qunsetenv("XDG_CONFIG_HOME");
     }
 
     void pseudoTerminalModemDiesMidCommand()

@@ -2,9 +2,9 @@
 // The library's modem end to end, through every operation and event of the contract, twice: on the
 // virtual modem in-process (on a manual clock) and over the serial transport to pellix-modemsim on
 // a pseudo-terminal (real time), so that the serial path and the Pellix.ini profile are proven too.
-#include "pellixerror.h"
 #include "pellixgsmmodem.h"
 #include "profiles/modemprofile.h"
+#include "raisederrorcode.h"
 #include "sim/virtualclock.h"
 #include "sim/virtualmodem.h"
 #include "sim/virtualmodemtransport.h"
@@ -22,20 +22,6 @@ using namespace pellix;
 namespace {
 
 const QString OwnNumber = QString::fromLatin1(sim::VirtualNetwork::OwnNumber);
-constexpr qint32 LibraryBase = qint32(0x80040000u);
-
-qint32 code(ErrorCode c) { return LibraryBase + qint32(c); }
-
-// Runs f and returns the number of the error it raised, 0 when it raised none.
-qint32 errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const RaisedError &error) {
-        return error.number();
-    }
-    return 0;
-}
 
 } // namespace
 
@@ -89,6 +75,18 @@ private:
         } else {
             QTest::qWait(int(ms) + 400);
         }
+    }
+
+    // A message to the own number with a report requested; both are stored by the time it returns.
+    qint32 sendWithReport(PellixGsmModem &modem)
+    {
+        SmsMessage msg;
+        msg.Recipient.Number = OwnNumber;
+        msg.Text = QStringLiteral("report kept apart");
+        msg.RequestStatusReport = true;
+        const qint32 reference = modem.SendMessage(msg);
+        passTime(3000);
+        return reference;
     }
 
     QTemporaryDir m_dir;
@@ -391,6 +389,38 @@ private Q_SLOTS:
         QCOMPARE(again.size(), 1);
         modem->DeleteMessage(again.first().SimLocation);
         QCOMPARE(modem->ReadMessages(0, false).size(), 0);
+    }
+
+    // Where reports have a storage of their own ("SR" on the virtual modem), a report's location
+    // must name the report: the message with the same index there stays.
+    void storedReportsAreDeletedByTheirLocation()
+    {
+        auto modem = connected(0);
+        modem->ReadStatusReports(0, true);  // a modem that has "SR" keeps reports there from now on
+        modem->DeleteAllMessages();
+        const qint32 reference = sendWithReport(*modem);
+        const auto messages = modem->ReadMessages(0, false);
+        const auto reports = modem->ReadStatusReports(0, false);
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(reports.size(), 1);
+        QCOMPARE(qint32(reports.first().Reference), reference);
+        QVERIFY(reports.first().SimLocation != messages.first().SimLocation);
+        modem->DeleteMessage(reports.first().SimLocation);
+        QCOMPARE(modem->ReadStatusReports(0, false).size(), 0);
+        QCOMPARE(modem->ReadMessages(0, false).size(), 1);
+        modem->DeleteMessage(messages.first().SimLocation);
+        QCOMPARE(modem->ReadMessages(0, false).size(), 0);
+    }
+
+    void deleteAllLeavesNoReportEither()
+    {
+        auto modem = connected(0);
+        modem->ReadStatusReports(0, true);
+        sendWithReport(*modem);
+        QCOMPARE(modem->ReadStatusReports(0, false).size(), 1);
+        modem->DeleteAllMessages();
+        QCOMPARE(modem->ReadMessages(0, false).size(), 0);
+        QCOMPARE(modem->ReadStatusReports(0, false).size(), 0);
     }
 
     void phonebookWriteReadDelete()

@@ -54,6 +54,14 @@ struct Rig
         return modem.takeOutput();
     }
     QList<QByteArray> at(const QByteArray &line) { return linesOf(raw(line + '\r')); }
+    // The answer to the last of the commands, run one after the other.
+    QList<QByteArray> lastOf(const QByteArrayList &commands)
+    {
+        QList<QByteArray> last;
+        for (const QByteArray &command : commands)
+            last = at(command);
+        return last;
+    }
     QList<QByteArray> advance(qint64 ms)
     {
         clock->advance(ms);
@@ -297,6 +305,22 @@ void TestVirtualModem::replies_data()
     QTest::newRow("caller id") << L{"AT+CLIP=1", "AT+CLIP?"} << L{"+CLIP: 1,1", "OK"};
     QTest::newRow("caller id range") << L{"AT+CLIP=?"} << L{"+CLIP: (0,1)", "OK"};
     QTest::newRow("cellular result codes") << L{"AT+CRC=1", "AT+CRC?"} << L{"+CRC: 1", "OK"};
+    QTest::newRow("cellular result codes range") << L{"AT+CRC=?"} << L{"+CRC: (0,1)", "OK"};
+    QTest::newRow("setting left out is 0") << L{"AT+CLIP=1", "AT+CLIP=", "AT+CLIP?"} << L{"+CLIP: 0,1", "OK"};
+    QTest::newRow("setting out of range") << L{"AT+CLIP=2"} << L{"ERROR"};
+    QTest::newRow("setting with two values") << L{"AT+CRC=1,1"} << L{"ERROR"};
+    QTest::newRow("setting as an action") << L{"AT+CREG"} << L{"ERROR"};
+    QTest::newRow("error reporting range") << L{"AT+CMEE=?"} << L{"+CMEE: (0-2)", "OK"};
+    QTest::newRow("error reporting read") << L{"AT+CMEE=2", "AT+CMEE?"} << L{"+CMEE: 2", "OK"};
+    QTest::newRow("packet registration") << L{"AT+CGREG=1", "AT+CGREG?"} << L{"+CGREG: 1,1", "OK"};
+    QTest::newRow("USSD range") << L{"AT+CUSD=?"} << L{"+CUSD: (0-2)", "OK"};
+    QTest::newRow("identity test form") << L{"AT+CGMI=?"} << L{"OK"};
+    QTest::newRow("identity read form") << L{"AT+CGSN?"} << L{"ERROR"};
+    QTest::newRow("IMSI set form") << L{"AT+CIMI=1"} << L{"ERROR"};
+    QTest::newRow("read message test form") << L{"AT+CMGR=?"} << L{"OK"};
+    QTest::newRow("read message action form") << L{"AT+CMGR"} << L{"ERROR"};
+    QTest::newRow("send read form") << L{"AT+CMGS?"} << L{"ERROR"};
+    QTest::newRow("call list read form") << L{"AT+CLCC?"} << L{"ERROR"};
     QTest::newRow("phonebook storage") << L{"AT+CPBS?"} << L{"+CPBS: \"SM\",5,100", "OK"};
     QTest::newRow("phonebook storages") << L{"AT+CPBS=?"} << L{"+CPBS: (\"SM\")", "OK"};
     QTest::newRow("phone memory phonebook") << L{"AT+CPBS=\"ME\""} << L{"+CME ERROR: 4"};
@@ -321,12 +345,7 @@ void TestVirtualModem::replies()
 {
     QFETCH(QByteArrayList, commands);
     QFETCH(QByteArrayList, answer);
-    Rig rig;
-    rig.plain();
-    QList<QByteArray> last;
-    for (const QByteArray &command : commands)
-        last = rig.at(command);
-    QCOMPARE(last, answer);
+    QCOMPARE(Rig().plain().lastOf(commands), answer);
 }
 
 void TestVirtualModem::sendPrompt_data()
@@ -820,12 +839,7 @@ void TestVirtualModem::callForwarding()
 {
     QFETCH(QByteArrayList, commands);
     QFETCH(QByteArrayList, answer);
-    Rig rig;
-    rig.plain();
-    QList<QByteArray> last;
-    for (const QByteArray &command : commands)
-        last = rig.at(command);
-    QCOMPARE(last, answer);
+    QCOMPARE(Rig().plain().lastOf(commands), answer);
 }
 
 void TestVirtualModem::storageFullHoldsIncoming()
@@ -944,6 +958,8 @@ void TestVirtualModem::pinLock()
     QCOMPARE(rig.at("AT+CMGL=4"), QList<QByteArray>{"+CMS ERROR: 311"});
     QCOMPARE(rig.at("AT+CPBR=1"), QList<QByteArray>{"+CME ERROR: 11"});
     QCOMPARE(rig.at("AT+CGMI"), (QList<QByteArray>{"Pellix", "OK"}));
+    QCOMPARE(rig.at("AT+CIMI?"), QList<QByteArray>{"+CME ERROR: 11"});  // the SIM is asked for first
+    QCOMPARE(rig.at("AT+CIMI=?"), QList<QByteArray>{"OK"});
     QCOMPARE(rig.at("AT+CPIN=\"1111\""), QList<QByteArray>{"+CME ERROR: 16"});
     QCOMPARE(rig.at("AT+CPIN=\"4321\""), QList<QByteArray>{"OK"});
     QCOMPARE(rig.at("AT+CPIN?"), (QList<QByteArray>{"+CPIN: READY", "OK"}));

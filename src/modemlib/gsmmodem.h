@@ -80,6 +80,8 @@ public:
     // returned as far as it goes and stays on the SIM.
     virtual QList<ReceivedMessage> ReadMessages(qint32 filter, bool deleteAfterReading) = 0;
     virtual QList<SmsStatusReport> ReadStatusReports(qint32 filter, bool deleteAfterReading) = 0;
+    // simLocation as ReadMessages/ReadStatusReports give it (10000 + index for a report kept in a
+    // storage of its own). DeleteAllMessages empties the message storage and the report storage.
     virtual void DeleteMessage(qint16 simLocation) = 0;
     virtual void DeleteAllMessages() = 0;
 

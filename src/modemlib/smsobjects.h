@@ -60,6 +60,8 @@ struct SmsStatusReport
     qint16 Reference = 0;           // TP-MR of the message it reports on
     PhoneNumber Recipient;
     QString StatusText;             // TP-ST in words (TS 23.040 9.2.3.15)
+    // Index in the storage; reports the modem keeps in a storage of their own ("SR") are numbered
+    // 10000 + index there, so that DeleteMessage finds them. Negative when delivered live.
     qint16 SimLocation = -1;
     qint32 Status = 0;              // TP-ST
     QDateTime Timestamp;            // TP-SCTS: when the centre took the message

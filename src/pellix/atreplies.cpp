@@ -4,6 +4,19 @@
 #include <QStringDecoder>
 
 namespace pellix::replies {
+namespace {
+
+// A number and its <type> (27.007 7.1 / 8.12): 145 is international, and some phones store the
+// digits of such a number without its "+". Without a type the "+" decides.
+void readNumber(const QList<QByteArray> &f, int index, QString &number, int &type)
+{
+    number = QString::fromLatin1(f.value(index));
+    type = replies::number(f, index + 1).value_or(number.startsWith(QLatin1Char('+')) ? 145 : 129);
+    if (type == 145 && !number.isEmpty() && !number.startsWith(QLatin1Char('+')))
+        number.prepend(QLatin1Char('+'));
+}
+
+} // namespace
 
 QList<QByteArray> fields(const QByteArray &line, const QByteArray &prefix)
 {
@@ -94,12 +107,8 @@ std::optional<PhonebookRow> phonebookRow(const QByteArray &line)
         return std::nullopt;
     PhonebookRow row;
     row.index = *index;
-    row.number = QString::fromLatin1(f.at(1));
-    row.type = number(f, 2).value_or(row.number.startsWith(QLatin1Char('+')) ? 145 : 129);
+    readNumber(f, 1, row.number, row.type);
     row.text = modemText(f.at(3));
-    // Type 145 means international; some phones store the digits without the "+".
-    if (row.type == 145 && !row.number.isEmpty() && !row.number.startsWith(QLatin1Char('+')))
-        row.number.prepend(QLatin1Char('+'));
     return row;
 }
 
@@ -145,11 +154,7 @@ std::optional<ForwardingRow> forwardingRow(const QByteArray &line)
     ForwardingRow row;
     row.status = *status;
     row.callClass = *callClass;
-    if (f.size() > 2)
-        row.number = QString::fromLatin1(f.at(2));
-    row.type = number(f, 3).value_or(row.number.startsWith(QLatin1Char('+')) ? 145 : 129);
-    if (row.type == 145 && !row.number.isEmpty() && !row.number.startsWith(QLatin1Char('+')))
-        row.number.prepend(QLatin1Char('+'));
+    readNumber(f, 2, row.number, row.type);
     return row;
 }
 

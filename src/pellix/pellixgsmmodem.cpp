@@ -14,7 +14,6 @@
 #include <QMetaObject>
 
 #include <algorithm>
-#include <QMetaObject>
 
 namespace pellix {
 
@@ -112,6 +111,41 @@ ReceivedMessage undecodable(const QByteArray &hex, int location, bool isNew)
     return message;
 }
 
+// A stored or routed PDU, decoded as far as it goes.
+struct DecodedItem
+{
+    std::optional<pdu::PduType> type;  // none: not even the message type could be read
+    std::optional<ReceivedMessage> message;
+    std::optional<SmsStatusReport> report;
+    QString error;                     // why it did not decode
+};
+
+DecodedItem decodeItem(const QByteArray &hex, int location, bool isNew)
+{
+    DecodedItem item;
+    try {
+        item.type = pdu::pduType(hex);
+        if (item.type == pdu::PduType::Deliver)
+            item.message = toReceived(pdu::decodeDeliver(hex), location, isNew);
+        else if (item.type == pdu::PduType::StatusReport)
+            item.report = toReport(pdu::decodeStatusReport(hex), location);
+    } catch (const RaisedError &error) {
+        item.error = error.description();
+    }
+    return item;
+}
+
+// The data line of a +CMT/+CDS or +CMGR: whole octets in hex. Anything else is not a PDU but a line
+// that came where one was awaited (noise, or the PDU was cut).
+bool isPduLine(const QByteArray &line)
+{
+    if (line.isEmpty() || line.size() % 2 != 0)
+        return false;
+    return std::all_of(line.begin(), line.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+    });
+}
+
 } // namespace
 
 // Brackets every public operation: events found meanwhile are delivered once the outermost
@@ -157,7 +191,12 @@ PellixGsmModem::PellixGsmModem(TransportFactory factory, QObject *parent)
 
 PellixGsmModem::~PellixGsmModem()
 {
-    teardown();
+    if (m_channel)
+        m_channel->disconnect(this);
+    if (m_transport) {
+        m_transport->disconnect(this);
+        m_transport->close();
+    }
 }
 
 sim::VirtualModem &PellixGsmModem::virtualModem()
@@ -199,23 +238,48 @@ void PellixGsmModem::requireConnected() const
 
 void PellixGsmModem::teardown()
 {
+    // What the modem said before the end was said: routed messages and reports are handed over,
+    // and a ring rings once. Indicated items are not fetched; they stay stored.
+    if (m_channel) {
+        for (const Unsolicited &code : m_channel->takeUnsolicited())
+            handle(code);
+    }
+    if (std::exchange(m_ringPending, false))
+        queueEvent(PhoneNumber{QString(), 1});
     m_ringTimer.stop();
-    m_pendingRing.reset();
     m_indicated.clear();
+    m_acksOwed = 0;
     m_selectedStorage.clear();
+    ++m_connection;
     if (m_channel)
         m_channel->disconnect(this);
     if (m_transport) {
         m_transport->disconnect(this);
         m_transport->close();
     }
-    m_channel.reset();
-    m_transport.reset();
+    // A transport may tell of its end from inside one of its own calls, with the channel's command
+    // still on the stack: both go once control is back in the event loop.
+    if (m_channel)
+        m_channel.release()->deleteLater();
+    if (m_transport)
+        m_transport.release()->deleteLater();
+    if (!m_events.isEmpty())
+        scheduleDelivery();
+}
+
+void PellixGsmModem::noticeLostLink()
+{
+    if (m_channel && (m_channel->linkLost() || !m_transport->isOpen()))
+        onLinkLost(m_transport->errorText().isEmpty() ? QStringLiteral("no answer") : m_transport->errorText());
 }
 
 void PellixGsmModem::onLinkLost(const QString &reason)
 {
     if (!m_transport)
+        return;
+    // Inside a command the channel has seen the failure as well and ends the command with it; the
+    // connection is closed on the way out of the command, not under its feet.
+    if (m_channel && m_channel->running())
         return;
     note(QStringLiteral("connection lost: %1").arg(reason));
     teardown();
@@ -230,10 +294,12 @@ AtResponse PellixGsmModem::exec(const AtCommand &cmd, bool raiseOnFinal)
     if (!m_channel)
         raise(ErrorCode::NotConnected);
     try {
-        return raiseOnFinal ? m_channel->execute(cmd) : m_channel->run(cmd);
+        AtResponse answer = raiseOnFinal ? m_channel->execute(cmd) : m_channel->run(cmd);
+        // The answer came, but the device may have gone right after it.
+        noticeLostLink();
+        return answer;
     } catch (const RaisedError &) {
-        if (m_channel && (m_channel->linkLost() || !m_transport->isOpen()))
-            onLinkLost(m_transport->errorText().isEmpty() ? QStringLiteral("no answer") : m_transport->errorText());
+        noticeLostLink();
         throw;
     }
 }
@@ -252,6 +318,16 @@ AtResponse PellixGsmModem::tryCommand(const QByteArray &line, const QByteArray &
 {
     return exec(prefix.isEmpty() ? AtCommand::plain(line, timeoutMs) : AtCommand::prefixed(line, prefix, timeoutMs),
                 false);
+}
+
+template <typename Parse>
+auto PellixGsmModem::queryValue(const QByteArray &line, const QByteArray &prefix, Parse parse, const char *missing)
+{
+    const AtResponse answer = query(line, prefix, localTimeout());
+    const auto value = answer.lines.isEmpty() ? decltype(parse(QByteArray()))() : parse(answer.lines.first());
+    if (!value)
+        raise(ErrorCode::UnexpectedAnswer, QStringLiteral("%1 gave no %2").arg(QString::fromLatin1(line), QLatin1String(missing)));
+    return *value;
 }
 
 int PellixGsmModem::localTimeout() const
@@ -279,23 +355,30 @@ void PellixGsmModem::Connect(qint32 modemType, qint16 port, const QString &pin, 
         raise(ErrorCode::InvalidArgument, QStringLiteral("serial speed %1").arg(baudRate));
     auto profile = std::make_unique<ModemProfile>(modemProfile(modemType));
 
-    m_manufacturer.clear();
-    m_model.clear();
-    m_revision.clear();
-    m_imei.clear();
+    clearIdentity();
     m_networkTimeoutMs = (timeout > 0 ? qMin(timeout, 600) : 60) * 1000;
     m_receiveMode = receiveMode;
     if (!m_trace && !m_tracePath.isEmpty())
         m_trace = std::make_unique<TraceLog>(m_tracePath);
 
     setStatus(Connecting, QStringLiteral("Connecting"));
+    // A NewStatus handler may have closed the connection again before it was opened.
+    if (m_status != Connecting)
+        raise(ErrorCode::NotConnected, QStringLiteral("the connection was closed while it was being opened"));
     try {
         note(QStringLiteral("connect: modem type %1 (%2), port COM%3").arg(modemType).arg(profile->name).arg(port));
         m_transport = m_factory(modemType, *profile, port, baudRate);
+        if (!m_transport)
+            raise(ErrorCode::PortCannotOpen, QStringLiteral("no transport for modem type %1").arg(modemType));
         m_profile = std::move(profile);
         m_channel = std::make_unique<AtChannel>(*m_transport);
         m_channel->setTrace([this](TraceDirection direction, const QByteArray &line) {
-            if (m_trace)
+            if (!m_trace)
+                return;
+            // An echo or a reply that came after its deadline must not read as an answer.
+            if (direction == TraceDirection::Discarded)
+                m_trace->discarded(line);
+            else
                 m_trace->line(direction == TraceDirection::Sent, line);
         });
         connect(m_transport.get(), &ByteTransport::failed, this, &PellixGsmModem::onLinkLost);
@@ -321,12 +404,22 @@ void PellixGsmModem::Connect(qint32 modemType, qint16 port, const QString &pin, 
         configureMessaging(receiveMode);
     } catch (...) {
         note(QStringLiteral("connect failed"));
+        // The identity belongs to a modem that is ready; a failed attempt leaves none behind.
+        clearIdentity();
         teardown();
         setStatus(Disconnected, QStringLiteral("Disconnected"));
         throw;
     }
     note(QStringLiteral("ready: %1 %2 %3").arg(m_manufacturer, m_model, m_revision));
     setStatus(Connected, QStringLiteral("Ready"));
+}
+
+void PellixGsmModem::clearIdentity()
+{
+    m_manufacturer.clear();
+    m_model.clear();
+    m_revision.clear();
+    m_imei.clear();
 }
 
 QString PellixGsmModem::identity(const QByteArray &cmd, bool optional)
@@ -390,7 +483,7 @@ void PellixGsmModem::configureMessaging(qint32 receiveMode)
         if (step == "+CMGF=0")
             raise(ErrorCode::ModemAnsweredError, QStringLiteral("the modem has no SMS PDU mode (AT+CMGF=0: %1)")
                   .arg(QString::fromLatin1(answer.finalLine)));
-        command("AT" + step, localTimeout());
+        AtChannel::raiseFor(answer, "AT" + step);
     }
     m_selectedStorage = m_profile->messageStorage;
 }
@@ -411,14 +504,11 @@ bool PellixGsmModem::GetSignalQuality(qint16 &rssi, qint16 &ber)
 {
     Operation op(*this);
     requireConnected();
-    const AtResponse answer = query("AT+CSQ", "+CSQ:", localTimeout());
-    const auto quality = answer.lines.isEmpty() ? std::nullopt : replies::signalQuality(answer.lines.first());
-    if (!quality)
-        raise(ErrorCode::UnexpectedAnswer, QStringLiteral("AT+CSQ gave no signal quality"));
-    rssi = qint16(quality->rssi);
-    ber = qint16(quality->ber);
+    const auto quality = queryValue("AT+CSQ", "+CSQ:", replies::signalQuality, "signal quality");
+    rssi = qint16(quality.rssi);
+    ber = qint16(quality.ber);
     // 27.007 8.5: 99 is "not known or not detectable", never sufficient.
-    return quality->rssi >= 11 && quality->rssi <= 31;
+    return quality.rssi >= 11 && quality.rssi <= 31;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -490,11 +580,30 @@ void PellixGsmModem::selectStorage(const QByteArray &storage)
 {
     if (storage == m_selectedStorage)
         return;
+    // Until the modem confirms, what it has selected is not known: an answer lost to a timeout may
+    // follow a change that the modem made all the same.
+    m_selectedStorage.clear();
     // Only the read/delete storage changes; writing and receiving stay where Connect put them.
     AtCommand select = AtCommand::prefixed("AT+CPMS=\"" + storage + '"', "+CPMS:", localTimeout());
     select.finalMayBeMissing = m_profile->cpmsWithoutOk;
     exec(select, true);
     m_selectedStorage = storage;
+}
+
+QList<QByteArray> PellixGsmModem::storages() const
+{
+    QList<QByteArray> result{m_profile->messageStorage};
+    if (m_profile->reportStorage != m_profile->messageStorage)
+        result << m_profile->reportStorage;
+    return result;
+}
+
+qint16 PellixGsmModem::locationIn(const QByteArray &storage, int index) const
+{
+    const bool apart = storage == m_profile->reportStorage && storage != m_profile->messageStorage;
+    if (apart && index >= 0 && index <= 32767 - ReportLocationBase)
+        return qint16(ReportLocationBase + index);
+    return qint16(index);
 }
 
 QList<PellixGsmModem::StoredItem> PellixGsmModem::listStored(qint32 filter)
@@ -516,16 +625,21 @@ QList<PellixGsmModem::StoredItem> PellixGsmModem::listStored(qint32 filter)
     return items;
 }
 
-void PellixGsmModem::deleteQuietly(int index)
+void PellixGsmModem::deleteRead(const QList<StoredRef> &items, quint64 connection)
 {
-    // The item was decoded and is about to be handed over; a refused delete leaves it on the SIM,
-    // which loses nothing, so it must not cost the operator the items already read.
-    try {
-        command("AT+CMGD=" + num(index), localTimeout());
-    } catch (const RaisedError &error) {
-        if (m_status != Connected)
-            throw;
-        note(QStringLiteral("could not delete %1: %2").arg(index).arg(error.description()));
+    // The items were decoded and are being handed over: nothing here may fail the read, or those
+    // already deleted would be lost with the error. A refused delete leaves its item on the SIM,
+    // which loses nothing; a closed connection (or a new one) ends the deleting.
+    for (const StoredRef &item : items) {
+        if (m_connection != connection || m_status != Connected)
+            return;
+        try {
+            selectStorage(item.storage);
+            command("AT+CMGD=" + num(item.index), localTimeout());
+        } catch (const RaisedError &error) {
+            note(QStringLiteral("could not delete %1 %2: %3")
+                     .arg(QString::fromLatin1(item.storage)).arg(item.index).arg(error.description()));
+        }
     }
 }
 
@@ -533,24 +647,24 @@ QList<ReceivedMessage> PellixGsmModem::ReadMessages(qint32 filter, bool deleteAf
 {
     Operation op(*this);
     requireConnected();
-    selectStorage(m_profile->messageStorage);
+    const quint64 connection = m_connection;
+    const QByteArray storage = m_profile->messageStorage;
+    selectStorage(storage);
     QList<ReceivedMessage> messages;
-    QList<int> decoded;
+    QList<StoredRef> decoded;
     for (const StoredItem &item : listStored(filter)) {
-        const bool isNew = item.stat == 0;
-        try {
-            if (pdu::pduType(item.pdu) != pdu::PduType::Deliver)
-                continue;  // status reports and stored outgoing messages have their own readers
-            messages << toReceived(pdu::decodeDeliver(item.pdu), item.index, isNew);
-            decoded << item.index;
-        } catch (const RaisedError &error) {
-            note(QStringLiteral("message %1 does not decode: %2").arg(item.index).arg(error.description()));
-            messages << undecodable(item.pdu, item.index, isNew);
+        const DecodedItem d = decodeItem(item.pdu, item.index, item.stat == 0);
+        if (d.message) {
+            messages << *d.message;
+            decoded << StoredRef{storage, item.index};
+        } else if (!d.type || d.type == pdu::PduType::Deliver) {
+            note(QStringLiteral("message %1 does not decode: %2").arg(item.index).arg(d.error));
+            messages << undecodable(item.pdu, item.index, item.stat == 0);
         }
+        // Status reports and stored outgoing messages have their own readers.
     }
     if (deleteAfterReading)
-        for (int index : decoded)
-            deleteQuietly(index);
+        deleteRead(decoded, connection);
     return messages;
 }
 
@@ -558,32 +672,29 @@ QList<SmsStatusReport> PellixGsmModem::ReadStatusReports(qint32 filter, bool del
 {
     Operation op(*this);
     requireConnected();
+    const quint64 connection = m_connection;
     // Modems that have a report storage do not all use it: some keep reports among the messages
-    // until the client has chosen "SR". Both are read, so that no report is left unseen.
-    QList<QByteArray> storages{m_profile->reportStorage};
-    if (m_profile->messageStorage != m_profile->reportStorage)
-        storages << m_profile->messageStorage;
+    // until the client has chosen "SR". Both are read, so that no report is left unseen, and only
+    // then is anything deleted: a failure on the second must not lose what the first gave.
     QList<SmsStatusReport> reports;
-    for (const QByteArray &storage : storages) {
+    QList<StoredRef> decoded;
+    for (const QByteArray &storage : storages()) {
         selectStorage(storage);
-        QList<int> decoded;
         for (const StoredItem &item : listStored(filter)) {
-            try {
-                if (pdu::pduType(item.pdu) != pdu::PduType::StatusReport)
-                    continue;
-                reports << toReport(pdu::decodeStatusReport(item.pdu), item.index);
-                decoded << item.index;
-            } catch (const RaisedError &error) {
-                // A report that does not decode stays where it is; ReadMessages shows nothing of it
-                // either, so it is named in the trace.
-                note(QStringLiteral("report %1 does not decode: %2").arg(item.index).arg(error.description()));
+            const DecodedItem d = decodeItem(item.pdu, locationIn(storage, item.index), item.stat == 0);
+            if (d.report) {
+                reports << *d.report;
+                decoded << StoredRef{storage, item.index};
+            } else if (d.type == pdu::PduType::StatusReport || (!d.type && storage != m_profile->messageStorage)) {
+                // A report that does not decode stays where it is; ReadMessages shows nothing of
+                // it either, so it is named in the trace.
+                note(QStringLiteral("report %1 in %2 does not decode: %3")
+                         .arg(item.index).arg(QString::fromLatin1(storage), d.error));
             }
         }
-        if (deleteAfterReading)
-            for (int index : decoded)
-                deleteQuietly(index);
     }
-    selectStorage(m_profile->messageStorage);
+    if (deleteAfterReading)
+        deleteRead(decoded, connection);
     return reports;
 }
 
@@ -591,20 +702,25 @@ void PellixGsmModem::DeleteMessage(qint16 simLocation)
 {
     Operation op(*this);
     requireConnected();
-    selectStorage(m_profile->messageStorage);
-    command("AT+CMGD=" + num(simLocation), localTimeout());
+    const bool report = storages().size() > 1 && simLocation >= ReportLocationBase;
+    selectStorage(report ? m_profile->reportStorage : m_profile->messageStorage);
+    command("AT+CMGD=" + num(report ? simLocation - ReportLocationBase : simLocation), localTimeout());
 }
 
 void PellixGsmModem::DeleteAllMessages()
 {
     Operation op(*this);
     requireConnected();
-    selectStorage(m_profile->messageStorage);
-    // <delflag> 4 (27.005 3.5.4) is missing on older phones; they get one delete per listed message.
-    if (tryCommand("AT+CMGD=1,4", QByteArray(), listTimeout()).final == FinalCode::Ok)
-        return;
-    for (const StoredItem &item : listStored(0))
-        command("AT+CMGD=" + num(item.index), localTimeout());
+    // Reports in a storage of their own are stored items as well: "all" leaves none behind, as on
+    // modems that keep them among the messages.
+    for (const QByteArray &storage : storages()) {
+        selectStorage(storage);
+        // <delflag> 4 (27.005 3.5.4) is missing on older phones; they get one delete per listed item.
+        if (tryCommand("AT+CMGD=1,4", QByteArray(), listTimeout()).final == FinalCode::Ok)
+            continue;
+        for (const StoredItem &item : listStored(0))
+            command("AT+CMGD=" + num(item.index), localTimeout());
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -614,11 +730,8 @@ qint16 PellixGsmModem::PhonebookCount()
 {
     Operation op(*this);
     requireConnected();
-    const AtResponse answer = query("AT+CPBS?", "+CPBS:", localTimeout());
-    const auto use = answer.lines.isEmpty() ? std::nullopt : replies::phonebookStorage(answer.lines.first());
-    if (!use)
-        raise(ErrorCode::UnexpectedAnswer, QStringLiteral("AT+CPBS? gave no entry count"));
-    return qint16(qBound(0, use->used, 32767));
+    const auto use = queryValue("AT+CPBS?", "+CPBS:", replies::phonebookStorage, "entry count");
+    return qint16(qBound(0, use.used, 32767));
 }
 
 QList<PhonebookEntry> PellixGsmModem::ReadPhonebook(qint32 first, qint32 last)
@@ -628,22 +741,20 @@ QList<PhonebookEntry> PellixGsmModem::ReadPhonebook(qint32 first, qint32 last)
     if (first < 0 || last < 0 || (last != 0 && last < first))
         raise(ErrorCode::InvalidArgument, QStringLiteral("phonebook range %1..%2").arg(first).arg(last));
     if (first == 0 && last == 0) {
-        const AtResponse range = query("AT+CPBR=?", "+CPBR:", localTimeout());
-        const auto bounds = range.lines.isEmpty() ? std::nullopt : replies::phonebookRange(range.lines.first());
-        if (!bounds)
-            raise(ErrorCode::UnexpectedAnswer, QStringLiteral("AT+CPBR=? gave no index range"));
-        first = bounds->first;
-        last = bounds->last;
+        const auto bounds = queryValue("AT+CPBR=?", "+CPBR:", replies::phonebookRange, "index range");
+        first = bounds.first;
+        last = bounds.last;
     } else if (last == 0) {
         last = first;
     }
     // An empty range is answered with OK alone by some modems and +CME ERROR 22 (not found) by
     // others; both mean no entries.
-    const AtResponse answer = tryCommand("AT+CPBR=" + num(first) + ',' + num(last), "+CPBR:", listTimeout());
+    const QByteArray read = "AT+CPBR=" + num(first) + ',' + num(last);
+    const AtResponse answer = tryCommand(read, "+CPBR:", listTimeout());
     if (answer.final == FinalCode::CmeError && answer.errorCode == 22)
         return {};
     if (answer.final != FinalCode::Ok)
-        query("AT+CPBR=" + num(first) + ',' + num(last), "+CPBR:", listTimeout());  // raises the modem's error
+        AtChannel::raiseFor(answer, read);
     QList<PhonebookEntry> entries;
     for (const QByteArray &line : answer.lines) {
         const auto row = replies::phonebookRow(line);
@@ -733,42 +844,36 @@ void PellixGsmModem::handle(const Unsolicited &code)
 {
     switch (code.kind) {
     case UnsolicitedKind::Cmt:
-        if (m_profile && m_profile->cnmaRequired)
-            ++m_acksOwed;
-        try {
-            queueEvent(toReceived(pdu::decodeDeliver(code.pdu), -1, true));
-        } catch (const RaisedError &error) {
-            note(QStringLiteral("routed message does not decode: %1").arg(error.description()));
-            queueEvent(undecodable(code.pdu, -1, true));
-        }
-        break;
     case UnsolicitedKind::Cds:
-        if (m_profile && m_profile->cnmaRequired)
-            ++m_acksOwed;
-        try {
-            queueEvent(toReport(pdu::decodeStatusReport(code.pdu), -1));
-        } catch (const RaisedError &error) {
-            note(QStringLiteral("routed status report does not decode: %1").arg(error.description()));
-        }
+        handleRouted(code);
         break;
     case UnsolicitedKind::Cmti:
     case UnsolicitedKind::Cdsi:
         // Stored and indicated: fetched once no command runs. In receive mode 0 they stay put.
-        if (m_receiveMode == 2)
-            m_indicated.append({code.storage, code.index});
+        if (code.index < 0)
+            note(QStringLiteral("indication without a location ignored: %1").arg(QString::fromLatin1(code.line)));
+        else if (m_receiveMode == 2)
+            m_indicated.append(StoredRef{code.storage, code.index});
         break;
     case UnsolicitedKind::Ring:
-        if (m_pendingRing)
-            queueEvent(PhoneNumber{m_pendingRing->number, 1});
-        m_pendingRing = PendingRing{};
+        // A ring still waiting for its number had none.
+        if (m_ringPending)
+            queueEvent(PhoneNumber{QString(), 1});
+        m_ringPending = m_callerId;
         if (m_callerId)
             m_ringTimer.start();
         else
-            ringTimedOut();
+            queueEvent(PhoneNumber{QString(), 1});
         break;
     case UnsolicitedKind::Clip:
+        // 27.007 7.6: +CLIP follows the RING it belongs to. One that comes alone, after its ring
+        // was given up on, or although it was not asked for, is no call of its own.
+        if (!m_ringPending) {
+            note(QStringLiteral("caller number without a ring ignored: %1").arg(QString::fromLatin1(code.line)));
+            break;
+        }
         m_ringTimer.stop();
-        m_pendingRing.reset();
+        m_ringPending = false;
         queueEvent(PhoneNumber{QString::fromLatin1(code.number), 1});
         break;
     default:
@@ -776,12 +881,35 @@ void PellixGsmModem::handle(const Unsolicited &code)
     }
 }
 
+void PellixGsmModem::handleRouted(const Unsolicited &code)
+{
+    const bool report = code.kind == UnsolicitedKind::Cds;
+    // Acknowledged whatever follows: a modem that routed something waits for it.
+    if (m_profile && m_profile->cnmaRequired)
+        ++m_acksOwed;
+    // A code without a PDU line behind it is noise, or its PDU was cut: there is nothing to hand over.
+    if (!isPduLine(code.pdu)) {
+        note(QStringLiteral("%1 without a PDU ignored").arg(QString::fromLatin1(code.line)));
+        return;
+    }
+    const DecodedItem d = decodeItem(code.pdu, -1, true);
+    if (report && d.report) {
+        queueEvent(*d.report);
+    } else if (report) {
+        note(QStringLiteral("routed status report does not decode: %1").arg(d.error));
+    } else if (d.message) {
+        queueEvent(*d.message);
+    } else {
+        note(QStringLiteral("routed message does not decode: %1").arg(d.error));
+        queueEvent(undecodable(code.pdu, -1, true));
+    }
+}
+
 void PellixGsmModem::ringTimedOut()
 {
-    if (!m_pendingRing)
+    if (!std::exchange(m_ringPending, false))
         return;
-    queueEvent(PhoneNumber{m_pendingRing->number, 1});
-    m_pendingRing.reset();
+    queueEvent(PhoneNumber{QString(), 1});
     scheduleDelivery();
 }
 
@@ -801,32 +929,34 @@ void PellixGsmModem::scheduleDelivery()
 void PellixGsmModem::fetchIndicated()
 {
     while (!m_indicated.isEmpty() && m_status == Connected) {
-        const auto [storage, index] = m_indicated.takeFirst();
+        const StoredRef indicated = m_indicated.takeFirst();
+        const QByteArray storage = indicated.storage.isEmpty() ? m_profile->messageStorage : indicated.storage;
+        const quint64 connection = m_connection;
         Operation op(*this);
         try {
-            selectStorage(storage.isEmpty() ? m_profile->messageStorage : storage);
-            const AtResponse answer = exec(AtCommand::withPdus("AT+CMGR=" + num(index), "+CMGR:", listTimeout()), true);
-            if (answer.pdus.isEmpty())
+            selectStorage(storage);
+            const AtResponse answer =
+                exec(AtCommand::withPdus("AT+CMGR=" + num(indicated.index), "+CMGR:", listTimeout()), true);
+            const QByteArray hex = answer.pdus.value(0);
+            if (!isPduLine(hex)) {
+                note(QStringLiteral("indicated item %1 came without a PDU").arg(indicated.index));
                 continue;
-            const QByteArray &hex = answer.pdus.first();
-            bool handedOver = false;
-            if (pdu::pduType(hex) == pdu::PduType::StatusReport) {
-                queueEvent(toReport(pdu::decodeStatusReport(hex), index));
-                handedOver = true;
-            } else {
-                try {
-                    queueEvent(toReceived(pdu::decodeDeliver(hex), index, true));
-                    handedOver = true;
-                } catch (const RaisedError &error) {
-                    note(QStringLiteral("message %1 does not decode: %2").arg(index).arg(error.description()));
-                    queueEvent(undecodable(hex, index, true));
-                }
             }
+            const DecodedItem d = decodeItem(hex, locationIn(storage, indicated.index), true);
+            if (d.report)
+                queueEvent(*d.report);
+            else if (d.message)
+                queueEvent(*d.message);
+            else if (d.type == pdu::PduType::StatusReport)
+                note(QStringLiteral("report %1 does not decode: %2").arg(indicated.index).arg(d.error));
+            else
+                queueEvent(undecodable(hex, locationIn(storage, indicated.index), true));
+            // Queued, it is handed over in this same delivery, before anything else can run.
+            const bool handedOver = d.report || d.message;
             if (handedOver && m_autoDelete)
-                deleteQuietly(index);
-            selectStorage(m_profile->messageStorage);
+                deleteRead({StoredRef{storage, indicated.index}}, connection);
         } catch (const RaisedError &error) {
-            note(QStringLiteral("could not fetch indicated item %1: %2").arg(index).arg(error.description()));
+            note(QStringLiteral("could not fetch indicated item %1: %2").arg(indicated.index).arg(error.description()));
         }
     }
 }
@@ -851,11 +981,16 @@ void PellixGsmModem::deliverEvents()
 {
     m_deliveryScheduled = false;
     if (m_depth > 0 || m_delivering) {
-        // An operation is under way (an event handler called back into the modem); it delivers
-        // once it has finished.
+        // An operation or a delivery is under way (a handler called back into the modem, or runs
+        // an event loop of its own); what is pending is delivered once it has finished.
         return;
     }
     m_delivering = true;
+    struct Delivering
+    {
+        bool &flag;
+        ~Delivering() { flag = false; }
+    } delivering{m_delivering};
     if (m_channel) {
         for (const Unsolicited &code : m_channel->takeUnsolicited())
             handle(code);
@@ -871,8 +1006,8 @@ void PellixGsmModem::deliverEvents()
         else if (const auto *caller = std::get_if<PhoneNumber>(&event))
             Q_EMIT Ring(*caller);
     }
-    m_delivering = false;
-    if (!m_indicated.isEmpty())
+    // What came while the handlers ran, and was turned away above, is delivered in turn.
+    if (!m_indicated.isEmpty() || (m_channel && m_channel->queuedUnsolicited() > 0))
         scheduleDelivery();
 }
 

@@ -24,11 +24,18 @@ namespace sim { class VirtualModem; }
 
 // The library's modem: the contract of gsmmodem.h over 27.005/27.007 AT commands in PDU mode, on a
 // serial port or on the in-process virtual modem (modem type -1).
+//
+// SIM locations: messages carry their index in the profile's message storage. Where the profile
+// keeps status reports in a storage of their own ("SR"), a report's SimLocation is
+// ReportLocationBase + its index there, so that DeleteMessage(report.SimLocation) deletes that
+// report and not the message that has the same index; DeleteAllMessages empties both storages.
 class PellixGsmModem : public GsmModem
 {
     Q_OBJECT
 
 public:
+    static constexpr qint16 ReportLocationBase = 10000;
+
     // Makes the byte transport for a connection; the default opens the serial port of the COM
     // number, or the virtual modem for type -1. Tests put a scripted one in its place.
     using TransportFactory = std::function<std::unique_ptr<ByteTransport>(
@@ -73,35 +80,44 @@ public:
 
 private:
     class Operation;
-    struct PendingRing { QString number; };
     using Event = std::variant<ReceivedMessage, SmsStatusReport, PhoneNumber>;
+    struct StoredItem { int index; int stat; QByteArray pdu; };
+    struct StoredRef { QByteArray storage; int index; };
 
     // Runs one command; a lost link ends the connection before the error goes on.
     AtResponse command(const QByteArray &line, int timeoutMs);
     AtResponse query(const QByteArray &line, const QByteArray &prefix, int timeoutMs);
     AtResponse tryCommand(const QByteArray &line, const QByteArray &prefix, int timeoutMs);
     AtResponse exec(const AtCommand &command, bool raiseOnFinal);
+    // The first answer line as `parse` reads it; UnexpectedAnswer when there is none it can read.
+    template <typename Parse>
+    auto queryValue(const QByteArray &line, const QByteArray &prefix, Parse parse, const char *missing);
     int localTimeout() const;
     int listTimeout() const;
     QString identity(const QByteArray &command, bool optional);
+    void clearIdentity();
     void checkSim(const QString &pin);
     void configureMessaging(qint32 receiveMode);
     qint32 sendPdu(const QByteArray &hex, int tpduLength);
     void requireConnected() const;
-    void selectStorage(const QByteArray &storage);
 
-    struct StoredItem { int index; int stat; QByteArray pdu; };
+    void selectStorage(const QByteArray &storage);
+    // The message storage, and the report storage when it is another one.
+    QList<QByteArray> storages() const;
+    qint16 locationIn(const QByteArray &storage, int index) const;
     QList<StoredItem> listStored(qint32 filter);
-    void deleteQuietly(int index);
+    void deleteRead(const QList<StoredRef> &items, quint64 connection);
 
     void setStatus(qint32 status, const QString &text);
     void teardown();
+    void noticeLostLink();
     void onLinkLost(const QString &reason);
     void note(const QString &text);
 
     // Unsolicited codes become events here, and are delivered from the event loop only.
     void absorbUnsolicited();
     void handle(const Unsolicited &code);
+    void handleRouted(const Unsolicited &code);
     void queueEvent(Event event);
     void scheduleDelivery();
     void deliverEvents();
@@ -129,15 +145,16 @@ private:
     qint32 m_receiveMode = 0;
     int m_networkTimeoutMs = 60000;
     quint8 m_concatReference = 0;
-    QByteArray m_selectedStorage;
+    QByteArray m_selectedStorage;    // empty: not known (never selected, or the answer was lost)
+    quint64 m_connection = 0;        // counts closed connections: work of an old one stops
 
     int m_depth = 0;                 // public operations under way (nesting from event handlers)
     bool m_deliveryScheduled = false;
     bool m_delivering = false;
     int m_acksOwed = 0;
     QList<Event> m_events;
-    QList<QPair<QByteArray, int>> m_indicated;  // +CMTI/+CDSI storage and index still to fetch
-    std::optional<PendingRing> m_pendingRing;
+    QList<StoredRef> m_indicated;    // +CMTI/+CDSI storage and index still to fetch
+    bool m_ringPending = false;      // a RING whose +CLIP may still come
     QTimer m_ringTimer;
 };
 

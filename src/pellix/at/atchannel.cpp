@@ -11,10 +11,8 @@
 namespace pellix {
 
 namespace {
-constexpr qsizetype MaxBytesPerPump = 64 * 1024;
-}
-namespace {
 
+constexpr qsizetype MaxBytesPerPump = 64 * 1024;
 constexpr char CtrlZ = 0x1A;
 constexpr char Esc = 0x1B;
 
@@ -147,23 +145,19 @@ AtResponse AtChannel::run(const AtCommand &command)
 AtResponse AtChannel::execute(const AtCommand &command)
 {
     AtResponse response = run(command);
-    const QString name = QString::fromLatin1(command.line);
-    switch (response.final) {
-    case FinalCode::Ok:
-        return response;
-    case FinalCode::CmeError:
-        if (response.errorCode >= 0)
-            throw cmeError(response.errorCode, name);
-        break;
-    case FinalCode::CmsError:
-        if (response.errorCode >= 0)
-            throw cmsError(response.errorCode, name);
-        break;
-    default:
-        break;
-    }
-    raise(ErrorCode::ModemAnsweredError,
-          QStringLiteral("%1 to %2").arg(QString::fromLatin1(response.finalLine), name));
+    if (response.final != FinalCode::Ok)
+        raiseFor(response, command.line);
+    return response;
+}
+
+void AtChannel::raiseFor(const AtResponse &response, const QByteArray &commandLine)
+{
+    const QString name = QString::fromLatin1(commandLine);
+    if (response.final == FinalCode::CmeError && response.errorCode >= 0)
+        throw cmeError(response.errorCode, name);
+    if (response.final == FinalCode::CmsError && response.errorCode >= 0)
+        throw cmsError(response.errorCode, name);
+    raise(ErrorCode::ModemAnsweredError, QStringLiteral("%1 to %2").arg(QString::fromLatin1(response.finalLine), name));
 }
 
 void AtChannel::reset()

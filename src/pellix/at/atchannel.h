@@ -56,6 +56,10 @@ public:
     // Like run(), but a final code other than OK raises: +CME ERROR: n as cmeError(n), +CMS
     // ERROR: n as cmsError(n), anything else as ModemAnsweredError.
     AtResponse execute(const AtCommand &command);
+    // The error execute() raises for an answer that ended otherwise than OK, for callers that ran
+    // the command with run() to look at the answer first. Asking again instead could bring a
+    // different answer, and a failure would pass for success.
+    [[noreturn]] static void raiseFor(const AtResponse &response, const QByteArray &commandLine);
 
     bool linkLost() const { return m_linkLost; }
     // Forgets buffered input, queued codes and the link state, for a new connection.

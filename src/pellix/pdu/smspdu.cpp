@@ -878,6 +878,15 @@ void readValidity(Reader &r, int format, SubmitPdu &pdu)
         r.note(at, QStringLiteral("TP-VP"), meaning);
 }
 
+// An SMS-DELIVER or SMS-STATUS-REPORT keeps the user data as carried besides its meaning.
+template <typename Pdu>
+void keepUserData(Pdu &pdu, UserDataIn &&ud)
+{
+    pdu.udh = std::move(ud.udh);
+    pdu.userData = std::move(ud.userData);
+    pdu.text = std::move(ud.text);
+}
+
 SubmitPdu readSubmit(Reader &r, bool hasSmsc)
 {
     SubmitPdu pdu;
@@ -913,10 +922,7 @@ DeliverPdu readDeliver(Reader &r, bool hasSmsc)
     pdu.protocolId = readPid(r);
     pdu.dcs = readDcs(r);
     pdu.timestamp = readTimestamp(r, "TP-SCTS", QStringLiteral("TP-SCTS"));
-    UserDataIn ud = readUserData(r, pdu.dcs, fo & 0x40);
-    pdu.udh = std::move(ud.udh);
-    pdu.userData = std::move(ud.userData);
-    pdu.text = std::move(ud.text);
+    keepUserData(pdu, readUserData(r, pdu.dcs, fo & 0x40));
     return pdu;
 }
 
@@ -955,12 +961,19 @@ StatusReportPdu readStatusReport(Reader &r, bool hasSmsc)
     if (pi & 0x02)
         pdu.dcs = readDcs(r);
     if (pi & 0x04) {
-        UserDataIn ud = readUserData(r, pdu.dcs, fo & 0x40);
-        pdu.udh = std::move(ud.udh);
-        pdu.userData = std::move(ud.userData);
-        pdu.text = std::move(ud.text);
+        keepUserData(pdu, readUserData(r, pdu.dcs, fo & 0x40));
     }
     return pdu;
+}
+
+// One PDU of the hex form, read by `read` from its first octet.
+template <typename Read>
+auto decodeHex(const QByteArray &hex, bool hasSmsc, Read read)
+{
+    Bytes bytes;
+    fromHex(hex, bytes);
+    Reader r{bytes.constData(), bytes.size()};
+    return read(r, hasSmsc);
 }
 
 QByteArray finishHex(const Writer &w)
@@ -1226,26 +1239,17 @@ EncodedPdu encodeSubmit(const SubmitPdu &pdu)
 
 SubmitPdu decodeSubmit(const QByteArray &hex, bool hasSmsc)
 {
-    Bytes bytes;
-    fromHex(hex, bytes);
-    Reader r{bytes.constData(), bytes.size()};
-    return readSubmit(r, hasSmsc);
+    return decodeHex(hex, hasSmsc, readSubmit);
 }
 
 DeliverPdu decodeDeliver(const QByteArray &hex, bool hasSmsc)
 {
-    Bytes bytes;
-    fromHex(hex, bytes);
-    Reader r{bytes.constData(), bytes.size()};
-    return readDeliver(r, hasSmsc);
+    return decodeHex(hex, hasSmsc, readDeliver);
 }
 
 StatusReportPdu decodeStatusReport(const QByteArray &hex, bool hasSmsc)
 {
-    Bytes bytes;
-    fromHex(hex, bytes);
-    Reader r{bytes.constData(), bytes.size()};
-    return readStatusReport(r, hasSmsc);
+    return decodeHex(hex, hasSmsc, readStatusReport);
 }
 
 QByteArray encodeDeliver(const DeliverPdu &pdu)

@@ -40,6 +40,21 @@ int addressType(const QString &number)
     return number.startsWith(QLatin1Char('+')) ? 145 : 129;
 }
 
+// The number as an address field of a PDU (23.040 9.1.2.5: 0x91 international, 0x81 unknown).
+pdu::Address addressOf(const QString &number)
+{
+    return pdu::Address{number, quint8(addressType(number) == 145 ? 0x91 : 0x81)};
+}
+
+// <oper> of 27.007 7.3 in its formats: 0 long alphanumeric, 1 short alphanumeric, 2 numeric.
+const QByteArray OperatorNames[3] = {QByteArray(VirtualNetwork::OperatorName), "Pellix", "00101"};
+
+// <stat>[,<lac>,<ci>] of 27.007 7.2 as presentation <n> shows it: the cell only with n = 2.
+QByteArray registrationState(int presentation, bool registered)
+{
+    return num(registered ? 1 : 0) + (presentation == 2 && registered ? ",\"1A2B\",\"00C3D4\"" : "");
+}
+
 // Digits (and the dialling characters of 27.007 8.14) with an optional leading "+".
 bool isDialString(const QString &number)
 {
@@ -266,6 +281,10 @@ void VirtualModem::executeLine(const QByteArray &body)
 const std::map<QByteArray, VirtualModem::CommandEntry> &VirtualModem::commandTable()
 {
     using N = Needs;
+    constexpr quint8 A = ActionForm;
+    constexpr quint8 R = ReadForm;
+    constexpr quint8 S = SetForm;
+    const QByteArray ok;  // a test form that lists nothing: OK alone
     static const std::map<QByteArray, CommandEntry> table = {
         {"E", {&VirtualModem::basicE, N::Nothing}},
         {"V", {&VirtualModem::basicV, N::Nothing}},
@@ -283,49 +302,56 @@ const std::map<QByteArray, VirtualModem::CommandEntry> &VirtualModem::commandTab
         {"&D", {&VirtualModem::basicAccepted, N::Nothing}},
         {"&K", {&VirtualModem::basicAccepted, N::Nothing}},
         {"&W", {&VirtualModem::basicAccepted, N::Nothing}},
-        {"+CMEE", {&VirtualModem::cmee, N::Nothing}},
-        {"+CGMI", {&VirtualModem::identity, N::Nothing}},
-        {"+CGMM", {&VirtualModem::identity, N::Nothing}},
-        {"+CGMR", {&VirtualModem::identity, N::Nothing}},
-        {"+CGSN", {&VirtualModem::identity, N::Nothing}},
-        {"+GMI", {&VirtualModem::identity, N::Nothing}},
-        {"+GMM", {&VirtualModem::identity, N::Nothing}},
-        {"+GMR", {&VirtualModem::identity, N::Nothing}},
-        {"+GSN", {&VirtualModem::identity, N::Nothing}},
-        {"+CIMI", {&VirtualModem::cimi, N::SimForCme}},
-        {"+CPIN", {&VirtualModem::cpin, N::Nothing}},
-        {"+CFUN", {&VirtualModem::cfun, N::Nothing}},
-        {"+CSCS", {&VirtualModem::cscs, N::Nothing}},
-        {"+CSCA", {&VirtualModem::csca, N::SimForCms}},
-        {"+CREG", {&VirtualModem::creg, N::Nothing}},
-        {"+CGREG", {&VirtualModem::cgreg, N::Nothing}},
-        {"+CGATT", {&VirtualModem::cgatt, N::Nothing}},
-        {"+CSQ", {&VirtualModem::csq, N::Nothing}},
-        {"+COPS", {&VirtualModem::cops, N::Nothing}},
-        {"+CMGF", {&VirtualModem::cmgf, N::Nothing}},
-        {"+CSMS", {&VirtualModem::csms, N::Nothing}},
-        {"+CPMS", {&VirtualModem::cpms, N::SimForCms}},
-        {"+CNMI", {&VirtualModem::cnmi, N::Nothing}},
-        {"+CNMA", {&VirtualModem::cnma, N::Nothing}},
-        {"+CMGS", {&VirtualModem::cmgs, N::SimForCms}},
-        {"+CMGW", {&VirtualModem::cmgw, N::SimForCms}},
-        {"+CMSS", {&VirtualModem::cmss, N::SimForCms}},
-        {"+CMGL", {&VirtualModem::cmgl, N::SimForCms}},
-        {"+CMGR", {&VirtualModem::cmgr, N::SimForCms}},
-        {"+CMGD", {&VirtualModem::cmgd, N::SimForCms}},
-        {"+CSMP", {&VirtualModem::csmp, N::Nothing}},
-        {"+CPBS", {&VirtualModem::cpbs, N::SimForCme}},
-        {"+CPBR", {&VirtualModem::cpbr, N::SimForCme}},
-        {"+CPBW", {&VirtualModem::cpbw, N::SimForCme}},
-        {"+CNUM", {&VirtualModem::cnum, N::SimForCme}},
-        {"+CCFC", {&VirtualModem::ccfc, N::SimForCme}},
-        {"+CLIP", {&VirtualModem::clip, N::Nothing}},
-        {"+CRC", {&VirtualModem::crc, N::Nothing}},
-        {"+CUSD", {&VirtualModem::cusd, N::SimForCme}},
-        {"+CHUP", {&VirtualModem::chup, N::Nothing}},
-        {"+CLCC", {&VirtualModem::clcc, N::Nothing}},
-        {"+CBC", {&VirtualModem::cbc, N::Nothing}},
-        {"+CCLK", {&VirtualModem::cclk, N::Nothing}},
+        {"+CMEE", {&VirtualModem::cmee, N::Nothing, R | S}},
+        {"+CGMI", {&VirtualModem::identity, N::Nothing, A, ok}},
+        {"+CGMM", {&VirtualModem::identity, N::Nothing, A, ok}},
+        {"+CGMR", {&VirtualModem::identity, N::Nothing, A, ok}},
+        {"+CGSN", {&VirtualModem::identity, N::Nothing, A, ok}},
+        {"+GMI", {&VirtualModem::identity, N::Nothing, A, ok}},
+        {"+GMM", {&VirtualModem::identity, N::Nothing, A, ok}},
+        {"+GMR", {&VirtualModem::identity, N::Nothing, A, ok}},
+        {"+GSN", {&VirtualModem::identity, N::Nothing, A, ok}},
+        {"+CIMI", {&VirtualModem::cimi, N::SimForCme, A, ok}},
+        {"+CPIN", {&VirtualModem::cpin, N::Nothing, R | S, ok}},
+        {"+CFUN", {&VirtualModem::cfun, N::Nothing, R | S, "+CFUN: (0,1,4),(0,1)"}},
+        {"+CSCS", {&VirtualModem::cscs, N::Nothing, R | S, "+CSCS: (\"GSM\",\"IRA\",\"UCS2\")"}},
+        {"+CSCA", {&VirtualModem::csca, N::SimForCms, R | S, ok}},
+        {"+CREG", {&VirtualModem::creg, N::Nothing, R | S}},
+        {"+CGREG", {&VirtualModem::cgreg, N::Nothing, R | S}},
+        {"+CGATT", {&VirtualModem::cgatt, N::Nothing, R | S, "+CGATT: (0,1)"}},
+        {"+CSQ", {&VirtualModem::csq, N::Nothing, A, "+CSQ: (0-31,99),(0-7,99)"}},
+        {"+COPS", {&VirtualModem::cops, N::Nothing, R | S,
+                   "+COPS: (2," + quote(OperatorNames[0]) + ',' + quote(OperatorNames[1]) + ','
+                       + quote(OperatorNames[2]) + "),,(0-4),(0-2)"}},
+        {"+CMGF", {&VirtualModem::cmgf, N::Nothing, R | S, "+CMGF: (0)"}},
+        {"+CSMS", {&VirtualModem::csms, N::Nothing, R | S, "+CSMS: (0,1)"}},
+        // Without the outer parentheses some modems add (protocol notes 1.4).
+        {"+CPMS", {&VirtualModem::cpms, N::SimForCms, R | S, "+CPMS: (\"SM\",\"ME\",\"SR\"),(\"SM\",\"ME\"),(\"SM\",\"ME\")"}},
+        {"+CNMI", {&VirtualModem::cnmi, N::Nothing, R | S, "+CNMI: (0-3),(0-3),(0,2),(0-2),(0,1)"}},
+        {"+CNMA", {&VirtualModem::cnma, N::Nothing, A | S, "+CNMA: (0-2)"}},
+        {"+CMGS", {&VirtualModem::cmgs, N::SimForCms, S, ok}},
+        {"+CMGW", {&VirtualModem::cmgw, N::SimForCms, S, ok}},
+        {"+CMSS", {&VirtualModem::cmss, N::SimForCms, S, ok}},
+        {"+CMGL", {&VirtualModem::cmgl, N::SimForCms, A | S, "+CMGL: (0-4)"}},
+        {"+CMGR", {&VirtualModem::cmgr, N::SimForCms, S, ok}},
+        {"+CMGD", {&VirtualModem::cmgd, N::SimForCms, S}},
+        {"+CSMP", {&VirtualModem::csmp, N::Nothing, R | S, ok}},
+        {"+CPBS", {&VirtualModem::cpbs, N::SimForCme, R | S, "+CPBS: (\"SM\")"}},
+        {"+CPBR", {&VirtualModem::cpbr, N::SimForCme, S,
+                   "+CPBR: (1-" + num(VirtualSim::PhonebookCapacity) + ")," + num(VirtualSim::NumberLength) + ','
+                       + num(VirtualSim::NameLength)}},
+        {"+CPBW", {&VirtualModem::cpbw, N::SimForCme, S,
+                   "+CPBW: (1-" + num(VirtualSim::PhonebookCapacity) + ")," + num(VirtualSim::NumberLength)
+                       + ",(129,145)," + num(VirtualSim::NameLength)}},
+        {"+CNUM", {&VirtualModem::cnum, N::SimForCme, A, ok}},
+        {"+CCFC", {&VirtualModem::ccfc, N::SimForCme, S, "+CCFC: (0-5)"}},
+        {"+CLIP", {&VirtualModem::clip, N::Nothing, R | S}},
+        {"+CRC", {&VirtualModem::crc, N::Nothing, R | S}},
+        {"+CUSD", {&VirtualModem::cusd, N::SimForCme, R | S}},
+        {"+CHUP", {&VirtualModem::chup, N::Nothing, A, ok}},
+        {"+CLCC", {&VirtualModem::clcc, N::Nothing, A, ok}},
+        {"+CBC", {&VirtualModem::cbc, N::Nothing, A, "+CBC: (0-3),(0-100)"}},
+        {"+CCLK", {&VirtualModem::cclk, N::Nothing, R | S, ok}},
     };
     return table;
 }
@@ -340,15 +366,28 @@ VirtualModem::Outcome VirtualModem::execute(const AtCommand &command)
     // get a plain ERROR as on any modem that lacks them.
     if (it == table.end())
         return Outcome{Outcome::Error};
+    const CommandEntry &entry = it->second;
     // The test form answers without the SIM (27.007 8.3 lists what a locked SIM still allows).
-    if (m_sim.lock() != VirtualSim::Lock::Ready && command.form != AtCommand::Form::Test) {
+    if (command.form == AtCommand::Form::Test) {
+        if (!entry.test)
+            return (this->*(entry.handler))(command);
+        if (!entry.test->isEmpty())
+            m_info << *entry.test;
+        return Outcome{};
+    }
+    if (m_sim.lock() != VirtualSim::Lock::Ready) {
         const bool puk = m_sim.lock() == VirtualSim::Lock::Puk;
-        if (it->second.needs == Needs::SimForCme)
+        if (entry.needs == Needs::SimForCme)
             return Outcome{Outcome::Cme, puk ? 12 : 11};
-        if (it->second.needs == Needs::SimForCms)
+        if (entry.needs == Needs::SimForCms)
             return Outcome{Outcome::Cms, puk ? 316 : 311};
     }
-    return (this->*(it->second.handler))(command);
+    const quint8 form = command.form == AtCommand::Form::Action ? ActionForm
+        : command.form == AtCommand::Form::Read                 ? ReadForm
+                                                                : SetForm;
+    if (!(entry.forms & form))
+        return Outcome{Outcome::Error};
+    return (this->*(entry.handler))(command);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -373,6 +412,12 @@ QByteArray VirtualModem::takeOutput()
     return out;
 }
 
+QByteArray VirtualModem::eol() const
+{
+    // V.250 6.2.1/6.2.2: S3 ends a line, S4 follows it.
+    return QByteArray(1, char(reg(3))) + char(reg(4));
+}
+
 int VirtualModem::reg(int number) const
 {
     const auto it = m_settings.registers.find(number);
@@ -383,7 +428,7 @@ void VirtualModem::writeInfo()
 {
     if (m_info.isEmpty())
         return;
-    const QByteArray eol = QByteArray(1, char(reg(3))) + char(reg(4));
+    const QByteArray eol = this->eol();
     // V.250 5.7.1: <CR><LF> text <CR><LF> with V1; without the leading pair with V0.
     write((m_settings.verbose ? eol : QByteArray()) + m_info.join(eol) + eol);
     m_info.clear();
@@ -393,7 +438,7 @@ void VirtualModem::writeFinal(const Outcome &outcome)
 {
     if (m_settings.quiet)
         return;
-    const QByteArray eol = QByteArray(1, char(reg(3))) + char(reg(4));
+    const QByteArray eol = this->eol();
     Outcome shown = outcome;
     // +CMEE=0: every +CME/+CMS error is a plain ERROR (27.007 9.1).
     if ((shown.kind == Outcome::Cme || shown.kind == Outcome::Cms) && m_settings.cmee == 0)
@@ -438,7 +483,7 @@ void VirtualModem::writeFinal(const Outcome &outcome)
 
 void VirtualModem::unsolicited(const QByteArray &line, const QByteArray &pduLine)
 {
-    const QByteArray eol = QByteArray(1, char(reg(3))) + char(reg(4));
+    const QByteArray eol = this->eol();
     QByteArray text = (m_settings.verbose ? eol : QByteArray()) + line + eol;
     if (!pduLine.isEmpty())
         text += pduLine + eol;
@@ -456,7 +501,7 @@ void VirtualModem::unsolicited(const QByteArray &line, const QByteArray &pduLine
 void VirtualModem::smsIndication(const QByteArray &line, const QByteArray &pduLine)
 {
     if (m_settings.cnmiMode == 0) {
-        const QByteArray eol = QByteArray(1, char(reg(3))) + char(reg(4));
+        const QByteArray eol = this->eol();
         if (m_cnmiBuffer.size() >= MaxBufferedIndications)
             m_cnmiBuffer.removeFirst();
         m_cnmiBuffer << eol + line + eol + (pduLine.isEmpty() ? QByteArray() : pduLine + eol);
@@ -579,14 +624,10 @@ void VirtualModem::updateRegistration()
         return;
     m_registered = registered;
     note(registered ? QStringLiteral("registered on the network") : QStringLiteral("left the network"));
-    if (m_settings.creg == 1)
-        unsolicited("+CREG: " + num(registered ? 1 : 0));
-    else if (m_settings.creg == 2)
-        unsolicited("+CREG: " + num(registered ? 1 : 0) + (registered ? ",\"1A2B\",\"00C3D4\"" : ""));
-    if (m_settings.cgreg == 1)
-        unsolicited("+CGREG: " + num(registered ? 1 : 0));
-    else if (m_settings.cgreg == 2)
-        unsolicited("+CGREG: " + num(registered ? 1 : 0) + (registered ? ",\"1A2B\",\"00C3D4\"" : ""));
+    if (m_settings.creg != 0)
+        unsolicited("+CREG: " + registrationState(m_settings.creg, registered));
+    if (m_settings.cgreg != 0)
+        unsolicited("+CGREG: " + registrationState(m_settings.cgreg, registered));
     if (registered)
         deliverWaiting();
 }
@@ -751,7 +792,7 @@ QByteArray VirtualModem::loopBack(const pdu::SubmitPdu &submit) const
 {
     // The centre hands the message on as it came: coding, class, header and text (23.040 9.2.2.1).
     pdu::DeliverPdu deliver;
-    deliver.smsc = pdu::Address{m_serviceCentre, quint8(addressType(m_serviceCentre) == 145 ? 0x91 : 0x81)};
+    deliver.smsc = addressOf(m_serviceCentre);
     deliver.originator = pdu::Address{QLatin1String(VirtualNetwork::OwnNumber), 0x91};
     deliver.protocolId = submit.protocolId;
     deliver.dcs.alphabet = submit.alphabet;
@@ -801,9 +842,9 @@ void VirtualModem::acceptSubmit(const pdu::SubmitPdu &submit, const QByteArray &
 void VirtualModem::reportDelivery(quint8 reference, const QString &recipient, qint64 submittedAt, quint8 status)
 {
     pdu::StatusReportPdu report;
-    report.smsc = pdu::Address{m_serviceCentre, quint8(addressType(m_serviceCentre) == 145 ? 0x91 : 0x81)};
+    report.smsc = addressOf(m_serviceCentre);
     report.messageReference = reference;
-    report.recipient = pdu::Address{recipient, quint8(addressType(recipient) == 145 ? 0x91 : 0x81)};
+    report.recipient = addressOf(recipient);
     report.timestamp = m_clock->wallTime(submittedAt);
     report.dischargeTime = m_clock->wallTime(nowMs());
     report.status = status;
@@ -1021,33 +1062,11 @@ VirtualModem::Outcome VirtualModem::basicH(const AtCommand &c)
 
 VirtualModem::Outcome VirtualModem::cmee(const AtCommand &c)
 {
-    switch (c.form) {
-    case AtCommand::Form::Test:
-        m_info << "+CMEE: (0-2)";
-        return Outcome{};
-    case AtCommand::Form::Read:
-        m_info << "+CMEE: " + num(m_settings.cmee);
-        return Outcome{};
-    case AtCommand::Form::Set: {
-        const auto args = AtArguments::parse(c.argument);
-        const auto n = args ? args->integerOr(0, 0, 2, 0) : std::nullopt;
-        if (!n || args->count() > 1)
-            return Outcome{Outcome::Error};
-        m_settings.cmee = *n;
-        return Outcome{};
-    }
-    case AtCommand::Form::Action:
-        break;
-    }
-    return Outcome{Outcome::Error};
+    return numericSetting(c, "+CMEE", 2, m_settings.cmee);
 }
 
 VirtualModem::Outcome VirtualModem::identity(const AtCommand &c)
 {
-    if (c.form == AtCommand::Form::Test)
-        return Outcome{};
-    if (c.form != AtCommand::Form::Action)
-        return Outcome{Outcome::Error};
     // 27.007 5.1-5.4: the bare value, no prefix.
     const QByteArray name = c.name.mid(c.name.startsWith("+CG") ? 3 : 2);
     if (name == "MI")
@@ -1061,133 +1080,94 @@ VirtualModem::Outcome VirtualModem::identity(const AtCommand &c)
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::cimi(const AtCommand &c)
+VirtualModem::Outcome VirtualModem::cimi(const AtCommand &)
 {
-    if (c.form == AtCommand::Form::Test)
-        return Outcome{};
-    if (c.form != AtCommand::Form::Action)
-        return Outcome{Outcome::Error};
     m_info << Imsi;
     return Outcome{};
 }
 
 VirtualModem::Outcome VirtualModem::cpin(const AtCommand &c)
 {
-    switch (c.form) {
-    case AtCommand::Form::Test:
-        return Outcome{};
-    case AtCommand::Form::Read: {
+    if (c.form == AtCommand::Form::Read) {
         const VirtualSim::Lock lock = m_sim.lock();
         m_info << QByteArray("+CPIN: ")
                 + (lock == VirtualSim::Lock::Ready ? "READY" : lock == VirtualSim::Lock::Pin ? "SIM PIN" : "SIM PUK");
         return Outcome{};
     }
-    case AtCommand::Form::Set: {
-        const auto args = AtArguments::parse(c.argument);
-        if (!args || !args->present(0) || args->count() > 2)
-            return Outcome{Outcome::Error};
-        VirtualSim::PinResult result;
-        if (m_sim.lock() == VirtualSim::Lock::Puk) {
-            if (!args->present(1))
-                return Outcome{Outcome::Cme, 12};
-            result = m_sim.enterPuk(QString::fromLatin1(args->text(0)), QString::fromLatin1(args->text(1)));
-        } else {
-            result = m_sim.enterPin(QString::fromLatin1(args->text(0)));
-        }
-        if (result == VirtualSim::PinResult::NotExpected)
-            return Outcome{Outcome::Cme, 3};
-        if (result == VirtualSim::PinResult::Wrong) {
-            note(QStringLiteral("wrong PIN/PUK, %1 attempts left").arg(m_sim.attemptsLeft()));
-            return Outcome{Outcome::Cme, 16};
-        }
-        note(QStringLiteral("SIM unlocked"));
-        updateRegistration();
-        return Outcome{};
+    const auto args = AtArguments::parse(c.argument);
+    if (!args || !args->present(0) || args->count() > 2)
+        return Outcome{Outcome::Error};
+    VirtualSim::PinResult result;
+    if (m_sim.lock() == VirtualSim::Lock::Puk) {
+        if (!args->present(1))
+            return Outcome{Outcome::Cme, 12};
+        result = m_sim.enterPuk(QString::fromLatin1(args->text(0)), QString::fromLatin1(args->text(1)));
+    } else {
+        result = m_sim.enterPin(QString::fromLatin1(args->text(0)));
     }
-    case AtCommand::Form::Action:
-        break;
+    if (result == VirtualSim::PinResult::NotExpected)
+        return Outcome{Outcome::Cme, 3};
+    if (result == VirtualSim::PinResult::Wrong) {
+        note(QStringLiteral("wrong PIN/PUK, %1 attempts left").arg(m_sim.attemptsLeft()));
+        return Outcome{Outcome::Cme, 16};
     }
-    return Outcome{Outcome::Error};
+    note(QStringLiteral("SIM unlocked"));
+    updateRegistration();
+    return Outcome{};
 }
 
 VirtualModem::Outcome VirtualModem::cfun(const AtCommand &c)
 {
-    switch (c.form) {
-    case AtCommand::Form::Test:
-        m_info << "+CFUN: (0,1,4),(0,1)";
-        return Outcome{};
-    case AtCommand::Form::Read:
+    if (c.form == AtCommand::Form::Read) {
         m_info << "+CFUN: " + num(m_functionality);
         return Outcome{};
-    case AtCommand::Form::Set: {
-        const auto args = AtArguments::parse(c.argument);
-        const auto fun = args ? args->integer(0, 0, 4) : std::nullopt;
-        const auto restart = args ? args->integerOr(1, 0, 1, 0) : std::nullopt;
-        if (!fun || !restart || *fun == 2 || *fun == 3 || args->count() > 2)
-            return Outcome{Outcome::Error};
-        if (*restart == 1) {
-            if (m_call)
-                endCall(m_call->id, QByteArray(), QStringLiteral("restart"));
-            reset();
-        }
-        m_functionality = *fun;
-        updateRegistration();
-        return Outcome{};
     }
-    case AtCommand::Form::Action:
-        break;
+    const auto args = AtArguments::parse(c.argument);
+    const auto fun = args ? args->integer(0, 0, 4) : std::nullopt;
+    const auto restart = args ? args->integerOr(1, 0, 1, 0) : std::nullopt;
+    if (!fun || !restart || *fun == 2 || *fun == 3 || args->count() > 2)
+        return Outcome{Outcome::Error};
+    if (*restart == 1) {
+        if (m_call)
+            endCall(m_call->id, QByteArray(), QStringLiteral("restart"));
+        reset();
     }
-    return Outcome{Outcome::Error};
+    m_functionality = *fun;
+    updateRegistration();
+    return Outcome{};
 }
 
 VirtualModem::Outcome VirtualModem::cscs(const AtCommand &c)
 {
-    switch (c.form) {
-    case AtCommand::Form::Test:
-        m_info << "+CSCS: (\"GSM\",\"IRA\",\"UCS2\")";
-        return Outcome{};
-    case AtCommand::Form::Read:
+    if (c.form == AtCommand::Form::Read) {
         m_info << "+CSCS: " + quote(m_settings.charset);
         return Outcome{};
-    case AtCommand::Form::Set: {
-        const auto args = AtArguments::parse(c.argument);
-        const QByteArray set = args ? args->text(0).toUpper() : QByteArray();
-        if (!args || args->count() != 1 || (set != "GSM" && set != "IRA" && set != "UCS2"))
-            return Outcome{Outcome::Error};
-        m_settings.charset = set;
-        return Outcome{};
     }
-    case AtCommand::Form::Action:
-        break;
-    }
-    return Outcome{Outcome::Error};
+    const auto args = AtArguments::parse(c.argument);
+    const QByteArray set = args ? args->text(0).toUpper() : QByteArray();
+    if (!args || args->count() != 1 || (set != "GSM" && set != "IRA" && set != "UCS2"))
+        return Outcome{Outcome::Error};
+    m_settings.charset = set;
+    return Outcome{};
 }
 
 VirtualModem::Outcome VirtualModem::csca(const AtCommand &c)
 {
-    switch (c.form) {
-    case AtCommand::Form::Test:
-        return Outcome{};
-    case AtCommand::Form::Read:
+    if (c.form == AtCommand::Form::Read) {
         m_info << "+CSCA: " + quote(m_serviceCentre.toLatin1()) + ',' + num(addressType(m_serviceCentre));
         return Outcome{};
-    case AtCommand::Form::Set: {
-        const auto args = AtArguments::parse(c.argument);
-        if (!args || !args->present(0) || args->count() > 2)
-            return Outcome{Outcome::Error};
-        QString number = QString::fromLatin1(args->text(0));
-        const auto type = args->integerOr(1, 128, 255, addressType(number));
-        if (!type || number.isEmpty() || !isDialString(number) || digitCount(number) > VirtualSim::NumberLength)
-            return Outcome{Outcome::Error};
-        if (*type == 145 && !number.startsWith(QLatin1Char('+')))
-            number.prepend(QLatin1Char('+'));
-        m_serviceCentre = number;
-        return Outcome{};
     }
-    case AtCommand::Form::Action:
-        break;
-    }
-    return Outcome{Outcome::Error};
+    const auto args = AtArguments::parse(c.argument);
+    if (!args || !args->present(0) || args->count() > 2)
+        return Outcome{Outcome::Error};
+    QString number = QString::fromLatin1(args->text(0));
+    const auto type = args->integerOr(1, 128, 255, addressType(number));
+    if (!type || number.isEmpty() || !isDialString(number) || digitCount(number) > VirtualSim::NumberLength)
+        return Outcome{Outcome::Error};
+    if (*type == 145 && !number.startsWith(QLatin1Char('+')))
+        number.prepend(QLatin1Char('+'));
+    m_serviceCentre = number;
+    return Outcome{};
 }
 
 VirtualModem::Outcome VirtualModem::creg(const AtCommand &c)
@@ -1203,48 +1183,44 @@ VirtualModem::Outcome VirtualModem::cgreg(const AtCommand &c)
 
 VirtualModem::Outcome VirtualModem::cgatt(const AtCommand &c)
 {
-    switch (c.form) {
-    case AtCommand::Form::Test:
-        m_info << "+CGATT: (0,1)";
-        return Outcome{};
-    case AtCommand::Form::Read:
+    if (c.form == AtCommand::Form::Read) {
         m_info << "+CGATT: " + num(m_attached && m_registered ? 1 : 0);
         return Outcome{};
-    case AtCommand::Form::Set: {
-        const auto args = AtArguments::parse(c.argument);
-        const auto state = args ? args->integer(0, 0, 1) : std::nullopt;
-        if (!state || args->count() > 1)
-            return Outcome{Outcome::Error};
-        if (*state == 1 && !m_registered)
-            return Outcome{Outcome::Cme, 30};
-        m_attached = *state == 1;
-        return Outcome{};
     }
-    case AtCommand::Form::Action:
-        break;
-    }
-    return Outcome{Outcome::Error};
+    const auto args = AtArguments::parse(c.argument);
+    const auto state = args ? args->integer(0, 0, 1) : std::nullopt;
+    if (!state || args->count() > 1)
+        return Outcome{Outcome::Error};
+    if (*state == 1 && !m_registered)
+        return Outcome{Outcome::Cme, 30};
+    m_attached = *state == 1;
+    return Outcome{};
 }
 
 VirtualModem::Outcome VirtualModem::registration(const AtCommand &c, const QByteArray &prefix, int &presentation)
 {
+    if (c.form != AtCommand::Form::Read)
+        return numericSetting(c, prefix, 2, presentation);
+    m_info << prefix + ": " + num(presentation) + ',' + registrationState(presentation, m_registered);
+    return Outcome{};
+}
+
+VirtualModem::Outcome VirtualModem::numericSetting(const AtCommand &c, const QByteArray &prefix, int high, int &value,
+                                                   const QByteArray &readTail)
+{
     switch (c.form) {
     case AtCommand::Form::Test:
-        m_info << prefix + ": (0-2)";
+        m_info << prefix + ": " + (high == 1 ? QByteArray("(0,1)") : "(0-" + num(high) + ')');
         return Outcome{};
-    case AtCommand::Form::Read: {
-        QByteArray line = prefix + ": " + num(presentation) + ',' + num(m_registered ? 1 : 0);
-        if (presentation == 2 && m_registered)
-            line += ",\"1A2B\",\"00C3D4\"";
-        m_info << line;
+    case AtCommand::Form::Read:
+        m_info << prefix + ": " + num(value) + readTail;
         return Outcome{};
-    }
     case AtCommand::Form::Set: {
         const auto args = AtArguments::parse(c.argument);
-        const auto n = args ? args->integerOr(0, 0, 2, 0) : std::nullopt;
+        const auto n = args ? args->integerOr(0, 0, high, 0) : std::nullopt;
         if (!n || args->count() > 1)
             return Outcome{Outcome::Error};
-        presentation = *n;
+        value = *n;
         return Outcome{};
     }
     case AtCommand::Form::Action:
@@ -1253,14 +1229,8 @@ VirtualModem::Outcome VirtualModem::registration(const AtCommand &c, const QByte
     return Outcome{Outcome::Error};
 }
 
-VirtualModem::Outcome VirtualModem::csq(const AtCommand &c)
+VirtualModem::Outcome VirtualModem::csq(const AtCommand &)
 {
-    if (c.form == AtCommand::Form::Test) {
-        m_info << "+CSQ: (0-31,99),(0-7,99)";
-        return Outcome{};
-    }
-    if (c.form != AtCommand::Form::Action)
-        return Outcome{Outcome::Error};
     // The walk runs on whether or not the radio is on, so turning it off does not shift it.
     const VirtualNetwork::Signal signal = m_network.signalAt(nowMs());
     if (m_functionality != 1)
@@ -1272,138 +1242,73 @@ VirtualModem::Outcome VirtualModem::csq(const AtCommand &c)
 
 VirtualModem::Outcome VirtualModem::cops(const AtCommand &c)
 {
-    static const QByteArray names[3] = {QByteArray(VirtualNetwork::OperatorName), "Pellix", "00101"};
-    switch (c.form) {
-    case AtCommand::Form::Test:
-        m_info << "+COPS: (2," + quote(names[0]) + ',' + quote(names[1]) + ',' + quote(names[2]) + "),,(0-4),(0-2)";
-        return Outcome{};
-    case AtCommand::Form::Read:
+    if (c.form == AtCommand::Form::Read) {
         if (m_registered)
-            m_info << "+COPS: 0," + num(m_settings.copsFormat) + ',' + quote(names[m_settings.copsFormat]);
+            m_info << "+COPS: 0," + num(m_settings.copsFormat) + ',' + quote(OperatorNames[m_settings.copsFormat]);
         else
             m_info << "+COPS: 0";
         return Outcome{};
-    case AtCommand::Form::Set: {
-        // 27.007 7.3: mode 3 sets the format only; any other choice ends on the one network there is.
-        const auto args = AtArguments::parse(c.argument);
-        const auto mode = args ? args->integer(0, 0, 4) : std::nullopt;
-        const auto format = args ? args->integerOr(1, 0, 2, m_settings.copsFormat) : std::nullopt;
-        if (!mode || !format || args->count() > 4)
-            return Outcome{Outcome::Error};
-        if (*mode == 1 || *mode == 4) {
-            const QByteArray wanted = args->text(2);
-            if (args->present(2) && wanted != names[*format])
-                return *mode == 1 ? Outcome{Outcome::Cme, 32} : Outcome{};
-        }
-        m_settings.copsFormat = *format;
-        return Outcome{};
     }
-    case AtCommand::Form::Action:
-        break;
+    // 27.007 7.3: mode 3 sets the format only; any other choice ends on the one network there is.
+    const auto args = AtArguments::parse(c.argument);
+    const auto mode = args ? args->integer(0, 0, 4) : std::nullopt;
+    const auto format = args ? args->integerOr(1, 0, 2, m_settings.copsFormat) : std::nullopt;
+    if (!mode || !format || args->count() > 4)
+        return Outcome{Outcome::Error};
+    if (*mode == 1 || *mode == 4) {
+        const QByteArray wanted = args->text(2);
+        if (args->present(2) && wanted != OperatorNames[*format])
+            return *mode == 1 ? Outcome{Outcome::Cme, 32} : Outcome{};
     }
-    return Outcome{Outcome::Error};
+    m_settings.copsFormat = *format;
+    return Outcome{};
 }
 
 VirtualModem::Outcome VirtualModem::clip(const AtCommand &c)
 {
-    switch (c.form) {
-    case AtCommand::Form::Test:
-        m_info << "+CLIP: (0,1)";
-        return Outcome{};
-    case AtCommand::Form::Read:
-        // <m> 1: the network provides the caller's number.
-        m_info << "+CLIP: " + num(m_settings.clip ? 1 : 0) + ",1";
-        return Outcome{};
-    case AtCommand::Form::Set: {
-        const auto args = AtArguments::parse(c.argument);
-        const auto n = args ? args->integerOr(0, 0, 1, 0) : std::nullopt;
-        if (!n || args->count() > 1)
-            return Outcome{Outcome::Error};
-        m_settings.clip = *n == 1;
-        return Outcome{};
-    }
-    case AtCommand::Form::Action:
-        break;
-    }
-    return Outcome{Outcome::Error};
+    // <m> 1: the network provides the caller's number.
+    return numericSetting(c, "+CLIP", 1, m_settings.clip, ",1");
 }
 
 VirtualModem::Outcome VirtualModem::crc(const AtCommand &c)
 {
-    switch (c.form) {
-    case AtCommand::Form::Test:
-        m_info << "+CRC: (0,1)";
-        return Outcome{};
-    case AtCommand::Form::Read:
-        m_info << "+CRC: " + num(m_settings.crc ? 1 : 0);
-        return Outcome{};
-    case AtCommand::Form::Set: {
-        const auto args = AtArguments::parse(c.argument);
-        const auto n = args ? args->integerOr(0, 0, 1, 0) : std::nullopt;
-        if (!n || args->count() > 1)
-            return Outcome{Outcome::Error};
-        m_settings.crc = *n == 1;
-        return Outcome{};
-    }
-    case AtCommand::Form::Action:
-        break;
-    }
-    return Outcome{Outcome::Error};
+    return numericSetting(c, "+CRC", 1, m_settings.crc);
 }
 
 VirtualModem::Outcome VirtualModem::cusd(const AtCommand &c)
 {
-    switch (c.form) {
-    case AtCommand::Form::Test:
-        m_info << "+CUSD: (0-2)";
+    if (c.form != AtCommand::Form::Set)
+        return numericSetting(c, "+CUSD", 2, m_settings.cusd);
+    const auto args = AtArguments::parse(c.argument);
+    const auto n = args ? args->integerOr(0, 0, 2, 0) : std::nullopt;
+    const auto dcs = args ? args->integerOr(2, 0, 255, 15) : std::nullopt;
+    if (!n || !dcs || args->count() > 3)
+        return Outcome{Outcome::Error};
+    if (*n == 2)
+        return Outcome{};  // no session stays open, so there is nothing to cancel
+    m_settings.cusd = *n;
+    if (!args->present(1))
         return Outcome{};
-    case AtCommand::Form::Read:
-        m_info << "+CUSD: " + num(m_settings.cusd);
-        return Outcome{};
-    case AtCommand::Form::Set: {
-        const auto args = AtArguments::parse(c.argument);
-        const auto n = args ? args->integerOr(0, 0, 2, 0) : std::nullopt;
-        const auto dcs = args ? args->integerOr(2, 0, 255, 15) : std::nullopt;
-        if (!n || !dcs || args->count() > 3)
-            return Outcome{Outcome::Error};
-        if (*n == 2)
-            return Outcome{};  // no session stays open, so there is nothing to cancel
-        m_settings.cusd = *n;
-        if (!args->present(1))
-            return Outcome{};
-        const auto request = fromCharset(args->text(1));
-        if (!request)
-            return Outcome{Outcome::Cme, 25};
-        if (!reachable())
-            return Outcome{Outcome::Cme, 30};
-        const QString text = *request;
-        note(QStringLiteral("USSD request %1").arg(text));
-        schedule(VirtualNetwork::UssdDelayMs, [this, text] { answerUssd(text); });
-        return Outcome{};
-    }
-    case AtCommand::Form::Action:
-        break;
-    }
-    return Outcome{Outcome::Error};
+    const auto request = fromCharset(args->text(1));
+    if (!request)
+        return Outcome{Outcome::Cme, 25};
+    if (!reachable())
+        return Outcome{Outcome::Cme, 30};
+    const QString text = *request;
+    note(QStringLiteral("USSD request %1").arg(text));
+    schedule(VirtualNetwork::UssdDelayMs, [this, text] { answerUssd(text); });
+    return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::chup(const AtCommand &c)
+VirtualModem::Outcome VirtualModem::chup(const AtCommand &)
 {
-    if (c.form == AtCommand::Form::Test)
-        return Outcome{};
-    if (c.form != AtCommand::Form::Action)
-        return Outcome{Outcome::Error};
     if (m_call)
         endCall(m_call->id, QByteArray(), QStringLiteral("hung up by the client"));
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::clcc(const AtCommand &c)
+VirtualModem::Outcome VirtualModem::clcc(const AtCommand &)
 {
-    if (c.form == AtCommand::Form::Test)
-        return Outcome{};
-    if (c.form != AtCommand::Form::Action)
-        return Outcome{Outcome::Error};
     if (m_call) {
         // 27.007 7.18: <stat> 0 active, 3 alerting, 4 incoming.
         const int stat = m_call->active ? 0 : m_call->incoming ? 4 : 3;
@@ -1413,14 +1318,8 @@ VirtualModem::Outcome VirtualModem::clcc(const AtCommand &c)
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::cbc(const AtCommand &c)
+VirtualModem::Outcome VirtualModem::cbc(const AtCommand &)
 {
-    if (c.form == AtCommand::Form::Test) {
-        m_info << "+CBC: (0-3),(0-100)";
-        return Outcome{};
-    }
-    if (c.form != AtCommand::Form::Action)
-        return Outcome{Outcome::Error};
     m_info << "+CBC: 0," + num(m_network.batteryAt(nowMs()));
     return Outcome{};
 }
@@ -1428,10 +1327,7 @@ VirtualModem::Outcome VirtualModem::cbc(const AtCommand &c)
 VirtualModem::Outcome VirtualModem::cclk(const AtCommand &c)
 {
     // 27.007 8.15: "yy/MM/dd,hh:mm:ss±zz", the zone in quarter hours.
-    switch (c.form) {
-    case AtCommand::Form::Test:
-        return Outcome{};
-    case AtCommand::Form::Read: {
+    if (c.form == AtCommand::Form::Read) {
         QDateTime now = m_clock->wallTime(nowMs()).addSecs(m_clockOffsetSecs);
         if (m_clockZoneSecs)
             now = now.toOffsetFromUtc(*m_clockZoneSecs);
@@ -1440,35 +1336,25 @@ VirtualModem::Outcome VirtualModem::cclk(const AtCommand &c)
                 + (quarters < 0 ? '-' : '+') + QByteArray::number(qAbs(quarters)).rightJustified(2, '0') + '"';
         return Outcome{};
     }
-    case AtCommand::Form::Set: {
-        const auto args = AtArguments::parse(c.argument);
-        const QByteArray text = args && args->count() == 1 ? args->text(0) : QByteArray();
-        if (text.size() != 20 || (text.at(17) != '+' && text.at(17) != '-'))
-            return Outcome{Outcome::Error};
-        bool ok = false;
-        const int quarters = text.mid(18).toInt(&ok);
-        QDateTime set = QDateTime::fromString(QString::fromLatin1(text.left(17)), QStringLiteral("yy/MM/dd,hh:mm:ss"));
-        if (!ok || !set.isValid() || quarters > 56)
-            return Outcome{Outcome::Error};
-        // Two-digit years are this century's.
-        set = QDateTime(set.date().addYears(set.date().year() < 2000 ? 100 : 0), set.time(), Qt::OffsetFromUTC,
-                        (text.at(17) == '-' ? -quarters : quarters) * 900);
-        m_clockOffsetSecs = m_clock->wallTime(nowMs()).secsTo(set);
-        m_clockZoneSecs = set.offsetFromUtc();
-        return Outcome{};
-    }
-    case AtCommand::Form::Action:
-        break;
-    }
-    return Outcome{Outcome::Error};
+    const auto args = AtArguments::parse(c.argument);
+    const QByteArray text = args && args->count() == 1 ? args->text(0) : QByteArray();
+    if (text.size() != 20 || (text.at(17) != '+' && text.at(17) != '-'))
+        return Outcome{Outcome::Error};
+    bool ok = false;
+    const int quarters = text.mid(18).toInt(&ok);
+    QDateTime set = QDateTime::fromString(QString::fromLatin1(text.left(17)), QStringLiteral("yy/MM/dd,hh:mm:ss"));
+    if (!ok || !set.isValid() || quarters > 56)
+        return Outcome{Outcome::Error};
+    // Two-digit years are this century's.
+    set = QDateTime(set.date().addYears(set.date().year() < 2000 ? 100 : 0), set.time(), Qt::OffsetFromUTC,
+                    (text.at(17) == '-' ? -quarters : quarters) * 900);
+    m_clockOffsetSecs = m_clock->wallTime(nowMs()).secsTo(set);
+    m_clockZoneSecs = set.offsetFromUtc();
+    return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::cnum(const AtCommand &c)
+VirtualModem::Outcome VirtualModem::cnum(const AtCommand &)
 {
-    if (c.form == AtCommand::Form::Test)
-        return Outcome{};
-    if (c.form != AtCommand::Form::Action)
-        return Outcome{Outcome::Error};
     m_info << "+CNUM: " + quote(toCharset(QStringLiteral("Own number"))) + ','
             + quote(QByteArray(VirtualNetwork::OwnNumber)) + ",145";
     return Outcome{};
@@ -1479,49 +1365,31 @@ VirtualModem::Outcome VirtualModem::cnum(const AtCommand &c)
 
 VirtualModem::Outcome VirtualModem::cmgf(const AtCommand &c)
 {
-    switch (c.form) {
-    case AtCommand::Form::Test:
-        m_info << "+CMGF: (0)";
-        return Outcome{};
-    case AtCommand::Form::Read:
+    if (c.form == AtCommand::Form::Read) {
         m_info << "+CMGF: 0";
         return Outcome{};
-    case AtCommand::Form::Set: {
-        const auto args = AtArguments::parse(c.argument);
-        const auto mode = args ? args->integerOr(0, 0, 1, 0) : std::nullopt;
-        if (!mode || args->count() > 1)
-            return Outcome{Outcome::Error};
-        // Text mode is not offered: 303 "operation not supported".
-        return *mode == 0 ? Outcome{} : Outcome{Outcome::Cms, 303};
     }
-    case AtCommand::Form::Action:
-        break;
-    }
-    return Outcome{Outcome::Error};
+    const auto args = AtArguments::parse(c.argument);
+    const auto mode = args ? args->integerOr(0, 0, 1, 0) : std::nullopt;
+    if (!mode || args->count() > 1)
+        return Outcome{Outcome::Error};
+    // Text mode is not offered: 303 "operation not supported".
+    return *mode == 0 ? Outcome{} : Outcome{Outcome::Cms, 303};
 }
 
 VirtualModem::Outcome VirtualModem::csms(const AtCommand &c)
 {
-    switch (c.form) {
-    case AtCommand::Form::Test:
-        m_info << "+CSMS: (0,1)";
-        return Outcome{};
-    case AtCommand::Form::Read:
+    if (c.form == AtCommand::Form::Read) {
         m_info << "+CSMS: " + num(m_settings.csmsService) + ",1,1,1";
         return Outcome{};
-    case AtCommand::Form::Set: {
-        const auto args = AtArguments::parse(c.argument);
-        const auto service = args ? args->integer(0, 0, 1) : std::nullopt;
-        if (!service || args->count() > 1)
-            return Outcome{Outcome::Error};
-        m_settings.csmsService = *service;
-        m_info << "+CSMS: 1,1,1";
-        return Outcome{};
     }
-    case AtCommand::Form::Action:
-        break;
-    }
-    return Outcome{Outcome::Error};
+    const auto args = AtArguments::parse(c.argument);
+    const auto service = args ? args->integer(0, 0, 1) : std::nullopt;
+    if (!service || args->count() > 1)
+        return Outcome{Outcome::Error};
+    m_settings.csmsService = *service;
+    m_info << "+CSMS: 1,1,1";
+    return Outcome{};
 }
 
 VirtualModem::Outcome VirtualModem::cpms(const AtCommand &c)
@@ -1530,98 +1398,72 @@ VirtualModem::Outcome VirtualModem::cpms(const AtCommand &c)
         const MessageStore &store = *m_sim.store(name);
         return num(store.used()) + ',' + num(store.capacity());
     };
-    switch (c.form) {
-    case AtCommand::Form::Test:
-        // Without the outer parentheses some modems add (protocol notes 1.4).
-        m_info << "+CPMS: (\"SM\",\"ME\",\"SR\"),(\"SM\",\"ME\"),(\"SM\",\"ME\")";
-        return Outcome{};
-    case AtCommand::Form::Read: {
+    if (c.form == AtCommand::Form::Read) {
         const Settings &s = m_settings;
         m_info << "+CPMS: " + quote(s.mem1) + ',' + use(s.mem1) + ',' + quote(s.mem2) + ',' + use(s.mem2) + ','
                 + quote(s.mem3) + ',' + use(s.mem3);
         return Outcome{};
     }
-    case AtCommand::Form::Set: {
-        const auto args = AtArguments::parse(c.argument);
-        if (!args || !args->present(0) || args->count() > 3)
-            return Outcome{Outcome::Error};
-        QByteArray mem[3] = {m_settings.mem1, m_settings.mem2, m_settings.mem3};
-        for (int i = 0; i < args->count(); ++i) {
-            if (!args->present(i))
-                continue;
-            const QByteArray name = args->text(i).toUpper();
-            // "SR" can be read and cleared, but nothing is written or received into it by choice.
-            if (!m_sim.store(name) || (i > 0 && name == "SR"))
-                return Outcome{Outcome::Cms, 302};
-            mem[i] = name;
-        }
-        m_settings.mem1 = mem[0];
-        m_settings.mem2 = mem[1];
-        m_settings.mem3 = mem[2];
-        if (mem[0] == "SR")
-            m_srSelected = true;
-        m_info << "+CPMS: " + use(mem[0]) + ',' + use(mem[1]) + ',' + use(mem[2]);
-        deliverWaiting();
-        return Outcome{};
+    const auto args = AtArguments::parse(c.argument);
+    if (!args || !args->present(0) || args->count() > 3)
+        return Outcome{Outcome::Error};
+    QByteArray mem[3] = {m_settings.mem1, m_settings.mem2, m_settings.mem3};
+    for (int i = 0; i < args->count(); ++i) {
+        if (!args->present(i))
+            continue;
+        const QByteArray name = args->text(i).toUpper();
+        // "SR" can be read and cleared, but nothing is written or received into it by choice.
+        if (!m_sim.store(name) || (i > 0 && name == "SR"))
+            return Outcome{Outcome::Cms, 302};
+        mem[i] = name;
     }
-    case AtCommand::Form::Action:
-        break;
-    }
-    return Outcome{Outcome::Error};
+    m_settings.mem1 = mem[0];
+    m_settings.mem2 = mem[1];
+    m_settings.mem3 = mem[2];
+    if (mem[0] == "SR")
+        m_srSelected = true;
+    m_info << "+CPMS: " + use(mem[0]) + ',' + use(mem[1]) + ',' + use(mem[2]);
+    deliverWaiting();
+    return Outcome{};
 }
 
 VirtualModem::Outcome VirtualModem::cnmi(const AtCommand &c)
 {
     Settings &s = m_settings;
-    switch (c.form) {
-    case AtCommand::Form::Test:
-        m_info << "+CNMI: (0-3),(0-3),(0,2),(0-2),(0,1)";
-        return Outcome{};
-    case AtCommand::Form::Read:
+    if (c.form == AtCommand::Form::Read) {
         m_info << "+CNMI: " + num(s.cnmiMode) + ',' + num(s.cnmiMt) + ',' + num(s.cnmiBm) + ',' + num(s.cnmiDs) + ','
                 + num(s.cnmiBfr);
         return Outcome{};
-    case AtCommand::Form::Set: {
-        const auto args = AtArguments::parse(c.argument);
-        if (!args || args->count() > 5)
-            return Outcome{Outcome::Error};
-        // V.250 5.4.2.1: an omitted value keeps the current one.
-        const auto mode = args->integerOr(0, 0, 3, s.cnmiMode);
-        const auto mt = args->integerOr(1, 0, 3, s.cnmiMt);
-        const auto bm = args->integerOr(2, 0, 2, s.cnmiBm);
-        const auto ds = args->integerOr(3, 0, 2, s.cnmiDs);
-        const auto bfr = args->integerOr(4, 0, 1, s.cnmiBfr);
-        if (!mode || !mt || !bm || !ds || !bfr || *bm == 1)
-            return Outcome{Outcome::Error};
-        s.cnmiMode = *mode;
-        s.cnmiMt = *mt;
-        s.cnmiBm = *bm;
-        s.cnmiDs = *ds;
-        s.cnmiBfr = *bfr;
-        // 27.005 3.4.1 <bfr>: entering mode 1..3 flushes the buffered codes (after the OK) or clears them.
-        if (*mode != 0) {
-            const QList<QByteArray> buffered = std::exchange(m_cnmiBuffer, {});
-            if (*bfr == 0)
-                for (const QByteArray &text : buffered)
-                    m_held << text;
-        }
-        deliverWaiting();
-        return Outcome{};
     }
-    case AtCommand::Form::Action:
-        break;
+    const auto args = AtArguments::parse(c.argument);
+    if (!args || args->count() > 5)
+        return Outcome{Outcome::Error};
+    // V.250 5.4.2.1: an omitted value keeps the current one.
+    const auto mode = args->integerOr(0, 0, 3, s.cnmiMode);
+    const auto mt = args->integerOr(1, 0, 3, s.cnmiMt);
+    const auto bm = args->integerOr(2, 0, 2, s.cnmiBm);
+    const auto ds = args->integerOr(3, 0, 2, s.cnmiDs);
+    const auto bfr = args->integerOr(4, 0, 1, s.cnmiBfr);
+    if (!mode || !mt || !bm || !ds || !bfr || *bm == 1)
+        return Outcome{Outcome::Error};
+    s.cnmiMode = *mode;
+    s.cnmiMt = *mt;
+    s.cnmiBm = *bm;
+    s.cnmiDs = *ds;
+    s.cnmiBfr = *bfr;
+    // 27.005 3.4.1 <bfr>: entering mode 1..3 flushes the buffered codes (after the OK) or clears them.
+    if (*mode != 0) {
+        const QList<QByteArray> buffered = std::exchange(m_cnmiBuffer, {});
+        if (*bfr == 0)
+            for (const QByteArray &text : buffered)
+                m_held << text;
     }
-    return Outcome{Outcome::Error};
+    deliverWaiting();
+    return Outcome{};
 }
 
 VirtualModem::Outcome VirtualModem::cnma(const AtCommand &c)
 {
-    if (c.form == AtCommand::Form::Test) {
-        m_info << "+CNMA: (0-2)";
-        return Outcome{};
-    }
-    if (c.form == AtCommand::Form::Read)
-        return Outcome{Outcome::Error};
     std::optional<int> n = 0;
     if (c.form == AtCommand::Form::Set) {
         const auto args = AtArguments::parse(c.argument);
@@ -1646,10 +1488,6 @@ VirtualModem::Outcome VirtualModem::cnma(const AtCommand &c)
 
 VirtualModem::Outcome VirtualModem::cmgs(const AtCommand &c)
 {
-    if (c.form == AtCommand::Form::Test)
-        return Outcome{};
-    if (c.form != AtCommand::Form::Set)
-        return Outcome{Outcome::Error};
     const auto args = AtArguments::parse(c.argument);
     if (!args || args->count() != 1 || !args->present(0))
         return Outcome{Outcome::Error};
@@ -1663,10 +1501,6 @@ VirtualModem::Outcome VirtualModem::cmgs(const AtCommand &c)
 
 VirtualModem::Outcome VirtualModem::cmgw(const AtCommand &c)
 {
-    if (c.form == AtCommand::Form::Test)
-        return Outcome{};
-    if (c.form != AtCommand::Form::Set)
-        return Outcome{Outcome::Error};
     const auto args = AtArguments::parse(c.argument);
     if (!args || !args->present(0) || args->count() > 2)
         return Outcome{Outcome::Error};
@@ -1727,10 +1561,6 @@ void VirtualModem::finishPrompt()
 
 VirtualModem::Outcome VirtualModem::cmss(const AtCommand &c)
 {
-    if (c.form == AtCommand::Form::Test)
-        return Outcome{};
-    if (c.form != AtCommand::Form::Set)
-        return Outcome{Outcome::Error};
     const auto args = AtArguments::parse(c.argument);
     if (!args || !args->present(0) || args->count() > 3)
         return Outcome{Outcome::Error};
@@ -1766,12 +1596,6 @@ VirtualModem::Outcome VirtualModem::cmss(const AtCommand &c)
 
 VirtualModem::Outcome VirtualModem::cmgl(const AtCommand &c)
 {
-    if (c.form == AtCommand::Form::Test) {
-        m_info << "+CMGL: (0-4)";
-        return Outcome{};
-    }
-    if (c.form == AtCommand::Form::Read)
-        return Outcome{Outcome::Error};
     int stat = 0;  // 27.005 3.4.2: REC UNREAD when omitted
     if (c.form == AtCommand::Form::Set) {
         const auto args = AtArguments::parse(c.argument);
@@ -1794,10 +1618,6 @@ VirtualModem::Outcome VirtualModem::cmgl(const AtCommand &c)
 
 VirtualModem::Outcome VirtualModem::cmgr(const AtCommand &c)
 {
-    if (c.form == AtCommand::Form::Test)
-        return Outcome{};
-    if (c.form != AtCommand::Form::Set)
-        return Outcome{Outcome::Error};
     const auto args = AtArguments::parse(c.argument);
     if (!args || args->count() != 1 || !args->present(0))
         return Outcome{Outcome::Error};
@@ -1819,8 +1639,6 @@ VirtualModem::Outcome VirtualModem::cmgd(const AtCommand &c)
         m_info << "+CMGD: " + rangeList(store.items()) + ",(0-4)";
         return Outcome{};
     }
-    if (c.form != AtCommand::Form::Set)
-        return Outcome{Outcome::Error};
     const auto args = AtArguments::parse(c.argument);
     if (!args || !args->present(0) || args->count() > 2)
         return Outcome{Outcome::Error};
@@ -1853,32 +1671,24 @@ VirtualModem::Outcome VirtualModem::cmgd(const AtCommand &c)
 
 VirtualModem::Outcome VirtualModem::csmp(const AtCommand &c)
 {
-    switch (c.form) {
-    case AtCommand::Form::Test:
-        return Outcome{};
-    case AtCommand::Form::Read:
+    if (c.form == AtCommand::Form::Read) {
         m_info << "+CSMP: " + num(m_settings.csmp[0]) + ',' + num(m_settings.csmp[1]) + ',' + num(m_settings.csmp[2])
                 + ',' + num(m_settings.csmp[3]);
         return Outcome{};
-    case AtCommand::Form::Set: {
-        // Text-mode parameters: kept and shown, never used in PDU mode.
-        const auto args = AtArguments::parse(c.argument);
-        if (!args || args->count() > 4)
+    }
+    // Text-mode parameters: kept and shown, never used in PDU mode.
+    const auto args = AtArguments::parse(c.argument);
+    if (!args || args->count() > 4)
+        return Outcome{Outcome::Error};
+    int values[4];
+    for (int i = 0; i < 4; ++i) {
+        const auto v = args->integerOr(i, 0, 255, m_settings.csmp[i]);
+        if (!v)
             return Outcome{Outcome::Error};
-        int values[4];
-        for (int i = 0; i < 4; ++i) {
-            const auto v = args->integerOr(i, 0, 255, m_settings.csmp[i]);
-            if (!v)
-                return Outcome{Outcome::Error};
-            values[i] = *v;
-        }
-        std::copy(values, values + 4, m_settings.csmp);
-        return Outcome{};
+        values[i] = *v;
     }
-    case AtCommand::Form::Action:
-        break;
-    }
-    return Outcome{Outcome::Error};
+    std::copy(values, values + 4, m_settings.csmp);
+    return Outcome{};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1886,39 +1696,23 @@ VirtualModem::Outcome VirtualModem::csmp(const AtCommand &c)
 
 VirtualModem::Outcome VirtualModem::cpbs(const AtCommand &c)
 {
-    switch (c.form) {
-    case AtCommand::Form::Test:
-        m_info << "+CPBS: (\"SM\")";
-        return Outcome{};
-    case AtCommand::Form::Read:
+    if (c.form == AtCommand::Form::Read) {
         m_info << "+CPBS: \"SM\"," + num(qint64(m_sim.phonebook().size())) + ',' + num(VirtualSim::PhonebookCapacity);
         return Outcome{};
-    case AtCommand::Form::Set: {
-        const auto args = AtArguments::parse(c.argument);
-        if (!args || !args->present(0) || args->count() > 2)
-            return Outcome{Outcome::Error};
-        const QByteArray name = args->text(0).toUpper();
-        if (name == "SM")
-            return Outcome{};
-        // The other 27.007 storages exist on phones, not on this modem.
-        static const QList<QByteArray> known = {"ME", "MT", "FD", "LD", "MC", "RC", "DC", "ON", "EN", "TA", "SN"};
-        return known.contains(name) ? Outcome{Outcome::Cme, 4} : Outcome{Outcome::Error};
     }
-    case AtCommand::Form::Action:
-        break;
-    }
-    return Outcome{Outcome::Error};
+    const auto args = AtArguments::parse(c.argument);
+    if (!args || !args->present(0) || args->count() > 2)
+        return Outcome{Outcome::Error};
+    const QByteArray name = args->text(0).toUpper();
+    if (name == "SM")
+        return Outcome{};
+    // The other 27.007 storages exist on phones, not on this modem.
+    static const QList<QByteArray> known = {"ME", "MT", "FD", "LD", "MC", "RC", "DC", "ON", "EN", "TA", "SN"};
+    return known.contains(name) ? Outcome{Outcome::Cme, 4} : Outcome{Outcome::Error};
 }
 
 VirtualModem::Outcome VirtualModem::cpbr(const AtCommand &c)
 {
-    if (c.form == AtCommand::Form::Test) {
-        m_info << "+CPBR: (1-" + num(VirtualSim::PhonebookCapacity) + ")," + num(VirtualSim::NumberLength) + ','
-                + num(VirtualSim::NameLength);
-        return Outcome{};
-    }
-    if (c.form != AtCommand::Form::Set)
-        return Outcome{Outcome::Error};
     const auto args = AtArguments::parse(c.argument);
     if (!args || !args->present(0) || args->count() > 2)
         return Outcome{Outcome::Error};
@@ -1939,13 +1733,6 @@ VirtualModem::Outcome VirtualModem::cpbr(const AtCommand &c)
 
 VirtualModem::Outcome VirtualModem::cpbw(const AtCommand &c)
 {
-    if (c.form == AtCommand::Form::Test) {
-        m_info << "+CPBW: (1-" + num(VirtualSim::PhonebookCapacity) + ")," + num(VirtualSim::NumberLength)
-                + ",(129,145)," + num(VirtualSim::NameLength);
-        return Outcome{};
-    }
-    if (c.form != AtCommand::Form::Set)
-        return Outcome{Outcome::Error};
     const auto args = AtArguments::parse(c.argument);
     if (!args || args->count() > 4 || (!args->present(0) && !args->present(1)))
         return Outcome{Outcome::Error};
@@ -1991,12 +1778,6 @@ VirtualModem::Outcome VirtualModem::cpbw(const AtCommand &c)
 
 VirtualModem::Outcome VirtualModem::ccfc(const AtCommand &c)
 {
-    if (c.form == AtCommand::Form::Test) {
-        m_info << "+CCFC: (0-5)";
-        return Outcome{};
-    }
-    if (c.form != AtCommand::Form::Set)
-        return Outcome{Outcome::Error};
     // <reason>,<mode>[,<number>[,<type>[,<class>[,<subaddr>[,<satype>[,<time>]]]]]]
     const auto args = AtArguments::parse(c.argument);
     if (!args || args->count() > 8)

@@ -97,8 +97,8 @@ private:
         int cnmiBm = 0;
         int cnmiDs = 0;
         int cnmiBfr = 0;
-        bool clip = false;
-        bool crc = false;
+        int clip = 0;
+        int crc = 0;
         int creg = 0;
         int cgreg = 0;
         int copsFormat = 0;           // 0 long name, 1 short name, 2 numeric
@@ -142,10 +142,17 @@ private:
 
     using Handler = Outcome (VirtualModem::*)(const AtCommand &);
     enum class Needs { Nothing, SimForCme, SimForCms };
+    // The forms of 27.007 4.1 other than the test form, as bits of CommandEntry::forms.
+    enum FormBits : quint8 { ActionForm = 1, ReadForm = 2, SetForm = 4, AnyForm = 7 };
     struct CommandEntry
     {
         Handler handler;
         Needs needs;
+        // The forms the handler takes; any other is an ERROR (after the SIM is asked for).
+        quint8 forms = AnyForm;
+        // The answer to the test form: its information line, or OK alone when empty. Unset: the
+        // handler answers it (values that follow the modem's state, or a setting's range).
+        std::optional<QByteArray> test = std::nullopt;
     };
     static const std::map<QByteArray, CommandEntry> &commandTable();
 
@@ -159,6 +166,7 @@ private:
 
     // Output side.
     void write(const QByteArray &bytes);
+    QByteArray eol() const;
     void writeInfo();
     void writeFinal(const Outcome &outcome);
     void unsolicited(const QByteArray &line, const QByteArray &pduLine = QByteArray());
@@ -214,6 +222,10 @@ private:
     Outcome cgreg(const AtCommand &c);
     Outcome cgatt(const AtCommand &c);
     Outcome registration(const AtCommand &c, const QByteArray &prefix, int &presentation);
+    // A setting held in one number, in the forms of 27.007 4.1: test lists 0..high, read shows the
+    // value (followed by readTail), set takes one value, 0 when it is left out.
+    Outcome numericSetting(const AtCommand &c, const QByteArray &prefix, int high, int &value,
+                           const QByteArray &readTail = QByteArray());
     Outcome csq(const AtCommand &c);
     Outcome cops(const AtCommand &c);
     Outcome cmgf(const AtCommand &c);

@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "pellixerror.h"
+#include "raisederror.h"
+
+#include <functional>
+
+// Raised errors by number, as the console sees them. The base is written out rather than taken
+// from the library, so that a wrong number there is caught too.
+inline constexpr qint32 LibraryBase = qint32(0x80040000u);
+
+inline qint32 code(pellix::ErrorCode c)
+{
+    return LibraryBase + qint32(c);
+}
+
+// Runs f and returns the number of the error it raised, 0 when it raised none.
+inline qint32 errorOf(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const RaisedError &error) {
+        return error.number();
+    }
+    return 0;
+}
