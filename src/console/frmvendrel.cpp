@@ -5,6 +5,7 @@
 #include "consoleart.h"
 #include "multilinetextbox.h"
 #include "reportlistbox.h"
+#include "vendor.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -277,7 +278,7 @@ void frmVendrel::createControls()
     picToolbar = make<QFrame>(this, "picToolbar");
     picToolbar->setFrameShape(QFrame::NoFrame);
     imgLogo = make<ClickableImage>(picToolbar, "imgLogo");
-    imgLogo->setToolTip(QString::fromLatin1(WebSiteHost));
+    imgLogo->setToolTip(QString::fromLatin1(Vendor::WebSiteHost));
     imgLogo->setCursor(Qt::PointingHandCursor);
     imgLogo->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     cmdShowSupport = button(picToolbar, "cmdShowSupport", "Show S&upport", "Show support form");

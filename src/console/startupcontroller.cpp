@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "startupcontroller.h"
 
+#include "connectioncontroller.h"
 #include "desktop.h"
 #include "frmvendrel.h"
 #include "gsmmodem.h"
+#include "modemportcontroller.h"
 #include "multilinetextbox.h"
 #include "numericanswer.h"
 #include "raisederror.h"
+#include "recentphones.h"
 #include "settingsstore.h"
+#include "supportcontroller.h"
 #include "vendrelsettings.h"
 
 #include <QCheckBox>
@@ -40,8 +44,9 @@ void StartupController::Form_Load()
     // The modem's events reach the window from here on, during the rest of the start-up too.
     m_modem = &m_modemLifetime.create();
     InitForm();
-    // PENDING(support window): frmSupport.SetModem(*m_modem): the support window keeps the
-    // reference and stays hidden.
+    // The support window keeps the reference and stays hidden.
+    if (SupportController *frmSupport = SupportController::of(m_view))
+        frmSupport->SetModem(*m_modem);
 }
 
 void StartupController::InitForm()
@@ -133,32 +138,43 @@ void StartupController::ApplySettings()
     v.setWindowTitle(QStringLiteral("Pellix Test Utility (%1.%2.%3)").arg(m_facts.major).arg(m_facts.minor).arg(m_facts.revision));
 
     // 2. A change runs chkGSMSignal_Click through the box's toggled signal.
-    // PENDING(signal monitor): its controller connects chkGSMSignal::toggled to chkGSMSignal_Click.
+    // The signal timer then runs; with no modem connected its first poll writes nothing.
     v.chkGSMSignal->setChecked(s.CheckGSMSignal != 0);
 
     // 3, 4. Their handlers run in step 8 whether or not these change anything.
     v.chkAutoReceive->setChecked(s.AutoReceive != 0);
     v.chkAutoDelete->setChecked(s.AutoDelete != 0);
 
-    // 5. PENDING(recent numbers): m_recentPhones->LoadRecentPhones();
+    // 5. The recent numbers into the list of cmbPhoneNumber.
+    if (RecentPhones *recentPhones = RecentPhones::of(v))
+        recentPhones->LoadRecentPhones();
 
-    // 6. The change copies the text back into MessageText; the counter waits while loading.
-    // PENDING(composer): its controller connects txtMessageText::textChanged to txtMessageText_Change.
+    // 6. txtMessageText_Change copies the text back into MessageText; the counter waits while
+    //    loading.
     v.txtMessageText->setText(s.MessageText);
 
-    // 7. PENDING(composer): its controller connects chkStatusReport::toggled to chkStatusReport_Click.
+    // 7. A change runs chkStatusReport_Click; StatusReport already holds the saved choice, so no
+    //    advice is shown.
     v.chkStatusReport->setChecked(s.StatusReport != 0);
 
-    // 8. PENDING(connection): m_connection->chkAutoDelete_Click(); m_connection->chkAutoReceive_Click();
-    //    They set AutoDelete and AutoReceive to -1 or 0 from the boxes and hand AutoDelete to the modem.
+    // 8. Whether or not steps 3 and 4 changed anything: AutoDelete and AutoReceive become -1 or 0
+    //    from the boxes and the modem gets AutoDelete; it is not connected, so nothing reconnects.
+    if (ConnectionController *connection = ConnectionController::of(v)) {
+        connection->chkAutoDelete_Click();
+        connection->chkAutoReceive_Click();
+    }
 
-    // 9. The alphabet selection runs cmbAlphabet_Click, which sets the alphabet and the counter.
-    // PENDING(composer): its controller connects cmbAlphabet::currentIndexChanged to cmbAlphabet_Click.
+    // 9. The alphabet selection runs cmbAlphabet_Click, which sets the alphabet and the counter
+    //    for the loaded text.
     v.cmbAlphabet->setCurrentIndex(0);
     v.cmbClass->setCurrentIndex(0);
 
-    // 10. PENDING(modem type and port): m_modemSelection->SelectModemType();
-    // 11. PENDING(modem type and port): m_modemSelection->FillPortList();
+    // 10. The entry whose code is ModemType (the simulator when none has it).
+    // 11. The ports the library finds, and "COM" + CommPort selected.
+    if (ModemPortController *modemPort = ModemPortController::of(v)) {
+        modemPort->SelectModemType();
+        modemPort->FillPortList();
+    }
 }
 
 void StartupController::writeValue(const QString &key, const QString &value)
@@ -193,18 +209,17 @@ void StartupController::Form_Activate()
 
 void StartupController::Form_Unload()
 {
-    // PENDING(support window): unload frmSupport.
+    // The support window goes first: it holds the modem that is released below.
+    if (SupportController *frmSupport = SupportController::of(m_view))
+        frmSupport->Unload();
 
     // The signal timer dies with the window; a tick after this point would reach a released modem.
     m_view.TimerGSMSignal->stop();
 
     if (m_modem) {
-        // PENDING(connection): m_connection->Modem_Disconnect(). Until then the connection is closed
-        // here directly; closing ignores every failure.
-        try {
-            m_modem->Disconnect();
-        } catch (...) {
-        }
+        // Closing ignores every failure, whatever the connection state.
+        if (ConnectionController *connection = ConnectionController::of(m_view))
+            connection->Modem_Disconnect();
         m_modem = nullptr;
         m_modemLifetime.release();
     }

@@ -1,16 +1,28 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "vendrelconsole.h"
 
+#include "callforwardingcontroller.h"
+#include "composercontroller.h"
+#include "connectioncontroller.h"
 #include "desktop.h"
 #include "dialogs.h"
 #include "frmvendrel.h"
 #include "gsmmodem.h"
 #include "gsmutilities.h"
+#include "inboxcontroller.h"
+#include "incomingcalls.h"
+#include "modemportcontroller.h"
 #include "modutils.h"
+#include "modemreference.h"
+#include "phonebookcontroller.h"
 #include "raisederror.h"
+#include "recentphones.h"
 #include "reportlog.h"
+#include "sendcontroller.h"
 #include "settingsstore.h"
+#include "signalmonitor.h"
 #include "startupcontroller.h"
+#include "supportcontroller.h"
 
 VendrelConsole::VendrelConsole(ConsoleServices services, QObject *parent)
     : QObject(parent)
@@ -23,9 +35,24 @@ VendrelConsole::VendrelConsole(ConsoleServices services, QObject *parent)
         *m_view, m_settings, *m_services.settingsStore, *m_services.desktop, m_services.facts,
         StartupController::ModemLifetime{[this]() -> GsmModem & { return createModem(); },
                                          [this] { releaseModem(); }});
-    // Further controllers, each given the view, the report log and the services they use:
-    // PENDING(connection, modem type and port, signal monitor, composer, sending, recent numbers,
-    // received messages, phonebook, call forwarding, incoming calls, support window).
+    // The support window; Form_Load lends it the modem, Form_Unload closes it first.
+    m_support = std::make_unique<SupportController>(*m_view, *m_utils, *m_services.desktop, m_services.facts,
+                                                    [this] { m_startup->cmdHelp_Click(); });
+    // The modem type and port lists; the connection and the signal monitor come with the modem.
+    m_modemPort = std::make_unique<ModemPortController>(*m_view, m_settings, *m_services.utilities, *m_utils,
+                                                        *m_services.dialogs, *m_services.desktop,
+                                                        [this] { return m_startup->HelpFilePath(); });
+    const ModemReference modem([this] { return m_modem.get(); });
+    m_composer = std::make_unique<ComposerController>(*m_view, m_settings, *m_utils,
+                                                      [this] { return m_startup->IsLoading(); });
+    m_recentPhones = std::make_unique<RecentPhones>(*m_view, m_settings);
+    m_sending = std::make_unique<SendController>(*m_view, modem, *m_services.utilities, *m_utils, *m_reportLog,
+                                                 *m_recentPhones, *m_composer);
+    m_inbox = std::make_unique<InboxController>(*m_view, modem, *m_services.dialogs, *m_reportLog);
+    m_phonebook = std::make_unique<PhonebookController>(*m_view, modem, *m_services.dialogs, *m_reportLog,
+                                                        *m_recentPhones);
+    m_callForwarding = std::make_unique<CallForwardingController>(*m_view, modem, *m_services.dialogs, *m_reportLog);
+    m_incomingCalls = std::make_unique<IncomingCalls>(*m_reportLog, *m_services.desktop);
 
     m_startup->Form_Load();
 }
@@ -33,6 +60,17 @@ VendrelConsole::VendrelConsole(ConsoleServices services, QObject *parent)
 VendrelConsole::~VendrelConsole()
 {
     // Controllers go before the modem and the view they hold by reference.
+    m_incomingCalls.reset();
+    m_callForwarding.reset();
+    m_phonebook.reset();
+    m_inbox.reset();
+    m_sending.reset();
+    m_recentPhones.reset();
+    m_composer.reset();
+    m_support.reset();
+    m_connection.reset();
+    m_signalMonitor.reset();
+    m_modemPort.reset();
     m_startup.reset();
     m_reportLog.reset();
     m_modem.reset();
@@ -48,14 +86,22 @@ GsmModem &VendrelConsole::createModem()
 {
     m_modem = m_services.createModem();
     // The window handles the modem's events from here on:
-    // PENDING(connection): NewStatus -> Modem_NewStatus.
-    // PENDING(received messages): MessageReceived -> Modem_MessageReceived, StatusReport -> Modem_StatusReport.
-    // PENDING(incoming calls): Ring -> Modem_Ring.
+    // The connection and the signal monitor hold the modem for its whole life; NewStatus ->
+    // Modem_NewStatus.
+    m_signalMonitor = std::make_unique<SignalMonitor>(*m_view, *m_modem, *m_reportLog, m_settings);
+    m_connection = std::make_unique<ConnectionController>(*m_view, *m_modem, *m_reportLog, *m_services.desktop,
+                                                          m_settings, *m_signalMonitor,
+                                                          [this](const RaisedError &error) { ShowUncaughtError(error); });
+    connect(m_modem.get(), &GsmModem::MessageReceived, m_inbox.get(), &InboxController::Modem_MessageReceived);
+    connect(m_modem.get(), &GsmModem::StatusReport, m_inbox.get(), &InboxController::Modem_StatusReport);
+    connect(m_modem.get(), &GsmModem::Ring, m_incomingCalls.get(), &IncomingCalls::Modem_Ring);
     return *m_modem;
 }
 
 void VendrelConsole::releaseModem()
 {
+    m_connection.reset();
+    m_signalMonitor.reset();
     m_modem.reset();
 }
 

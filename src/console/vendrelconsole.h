@@ -9,15 +9,26 @@
 #include <functional>
 #include <memory>
 
+class CallForwardingController;
+class ComposerController;
+class ConnectionController;
 class Desktop;
 class Dialogs;
 class GsmModem;
 class GsmUtilities;
+class InboxController;
+class IncomingCalls;
 class ModUtils;
+class ModemPortController;
+class PhonebookController;
+class RecentPhones;
 class RaisedError;
 class ReportLog;
+class SendController;
 class SettingsStore;
+class SignalMonitor;
 class StartupController;
+class SupportController;
 class frmVendrel;
 
 // What the console is built from. main() passes the real ones; tests pass fakes (keeping raw
@@ -52,7 +63,19 @@ public:
     VendrelSettings &settings() { return m_settings; }
     ModUtils &utils() const { return *m_utils; }
     StartupController &startup() const { return *m_startup; }
+    SupportController &support() const { return *m_support; }
     ReportLog &reportLog() const { return *m_reportLog; }
+    ModemPortController &modemPort() const { return *m_modemPort; }
+    // These two live as long as the modem object: null once the window has unloaded.
+    ConnectionController *connection() const { return m_connection.get(); }
+    SignalMonitor *signalMonitor() const { return m_signalMonitor.get(); }
+    ComposerController &composer() const { return *m_composer; }
+    RecentPhones &recentPhones() const { return *m_recentPhones; }
+    SendController &sending() const { return *m_sending; }
+    InboxController &inbox() const { return *m_inbox; }
+    PhonebookController &phonebook() const { return *m_phonebook; }
+    CallForwardingController &callForwarding() const { return *m_callForwarding; }
+    IncomingCalls &incomingCalls() const { return *m_incomingCalls; }
 
     // An error that no handler caught: number and description reach the operator, and the
     // program goes on.
@@ -69,4 +92,15 @@ private:
     std::unique_ptr<GsmModem> m_modem;
     std::unique_ptr<ReportLog> m_reportLog;
     std::unique_ptr<StartupController> m_startup;
+    std::unique_ptr<ModemPortController> m_modemPort;
+    std::unique_ptr<SignalMonitor> m_signalMonitor;
+    std::unique_ptr<ConnectionController> m_connection;
+    std::unique_ptr<SupportController> m_support;
+    std::unique_ptr<ComposerController> m_composer;
+    std::unique_ptr<RecentPhones> m_recentPhones;
+    std::unique_ptr<SendController> m_sending;
+    std::unique_ptr<InboxController> m_inbox;
+    std::unique_ptr<PhonebookController> m_phonebook;
+    std::unique_ptr<CallForwardingController> m_callForwarding;
+    std::unique_ptr<IncomingCalls> m_incomingCalls;
 };

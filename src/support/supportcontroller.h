@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "appfacts.h"
+#include "frmsupport.h"
+#include "gsmmodem.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+
+class Desktop;
+class ModUtils;
+class RaisedError;
+class frmVendrel;
+
+// The support window's handlers, and the main window's support, log-file and logo buttons.
+//
+// The window object lives for the whole run and holds the modem lent by the main window; its view
+// is built when it is shown and destroyed when it is closed, and every activation refills it from
+// the program and the modem. The handlers catch nothing themselves: where they are connected, a
+// RaisedError is shown to the operator with its number, description and source, and the program
+// goes on.
+class SupportController : public QObject
+{
+    Q_OBJECT
+
+public:
+    // showHelp opens the help file at its console topic, as the main window's help button does.
+    SupportController(frmVendrel &mainWindow, ModUtils &utils, Desktop &desktop, AppFacts facts,
+                      std::function<void()> showHelp, QObject *parent = nullptr);
+    ~SupportController() override;
+
+    // The support window of a main window, for its start-up and shut-down; null when it has none.
+    static SupportController *of(const frmVendrel &mainWindow);
+
+    // Called once at start-up; the reference is kept while the window comes and goes.
+    void SetModem(GsmModem &theModem);
+    GsmModem *modem() const { return m_modem; }
+
+    // The view while the window is shown; null before the first showing and after a close.
+    frmSupport *view() const { return m_view; }
+    // Shows the window modeless above the main window, building its view when it has none.
+    void Show();
+    // Closes the window (its view goes, the modem reference stays); nothing when not shown.
+    void Unload();
+
+    // Caption and fields, in the order the operator sees them filled; an error of the modem
+    // leaves the fields filled before it.
+    void Form_Update();
+    void Form_Activate();
+    void cmdClose_Click();
+    void cmdHelp_Click();
+    // Runs without the window too: the main window's log-file button uses it.
+    void cmdOpenLogFile_Click();
+    void cmdOpenLogFolder_Click();
+    void cmdDownloadProfile_Click();
+    void cmdSupportRequest_Click();
+    void lblSkypeAccount_Click();
+    // Both windows' logos.
+    void imgLogo_Click();
+
+    // The main window's buttons.
+    void cmdShowSupport_Click();
+    void cmdShowLogFile_Click();
+
+    static constexpr char LogFileName[] = "Pellix.log";
+    static constexpr char MailSubject[] = "Pellix support request";
+    // "\n" here is the two characters backslash and n, as the operator may also type them.
+    static constexpr char MailBodyTemplate[] =
+        R"(Pellix support request from:\n\nCompany :\nName, Surname :\nCity, Country :\nPhone number :\n\n)"
+        R"(GSM modem/phone model : [1]\nGSM modem/phone IMEI : [2]\n\nPlease describe your problem or question:\n)"
+        R"(...\n\n\nTo get better support, please attach the Pellix.log file zipped (if possible).\n)"
+        R"(We'll reply as soon as possible.\n\n)";
+
+    // The temporary folder + "/Pellix.log".
+    static QString LogFilePath();
+    // "Pellix Support (2.6.0)".
+    static QString Caption(const AppFacts &facts);
+    // The template with "[1]" replaced by the brand and model, then "[2]" by the IMEI, then each
+    // two-character backslash-n by a line break (CR LF).
+    static QString SupportMailBody(const QString &modemData, const QString &imei);
+    // "mailto:" + to + "?subject=" + subject + "&body=" + body, each part percent-encoded as
+    // RFC 6068 asks (UTF-8 octets, everything but the unreserved characters, line breaks as
+    // %0D%0A), so that the mail program gets the subject and body exactly, whatever they hold.
+    static QString MailtoAddress(const QString &to, const QString &subject, const QString &body);
+    static QString ChatLink(const QString &account);
+
+private:
+    // Runs a handler at its event's edge: a RaisedError reaches the operator in a box.
+    void edge(void (SupportController::*handler)());
+    void showError(const RaisedError &error);
+    void wireView();
+    void viewUnloaded();
+    static RaisedError cannotOpen(const QString &target);
+
+    frmVendrel &m_mainWindow;
+    ModUtils &m_utils;
+    Desktop &m_desktop;
+    AppFacts m_facts;
+    std::function<void()> m_showHelp;
+    QPointer<GsmModem> m_modem;
+    QPointer<frmSupport> m_view;
+    // An error box shown over this window took the activation away; giving it back is not the
+    // operator coming back to the window, and must not wipe what they typed.
+    bool m_returningFromBox = false;
+};
