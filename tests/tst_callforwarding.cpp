@@ -1,9 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "fakedesktop.h"
-#include "fakedialogs.h"
-#include "fakegsmmodem.h"
-#include "fakegsmutilities.h"
-#include "fakesettingsstore.h"
+#include "consolerig.h"
 #include "frmvendrel.h"
 #include "pellixgsmmodem.h"
 #include "pellixutilities.h"
@@ -30,49 +26,20 @@ QString activePrompt(const QString &number)
         + QStringLiteral(".\r\n\r\nInsert a different phone number, or an empty string to disable this function:");
 }
 
-struct Rig
+struct Rig : ConsoleRig<GsmModem>
 {
-    FakeDialogs *dialogs = nullptr;
-    GsmModem *modem = nullptr;
-    std::unique_ptr<VendrelConsole> console;
-    int linesBefore = 0;
-
     explicit Rig(std::function<std::unique_ptr<GsmModem>()> makeModem = {},
                  std::unique_ptr<GsmUtilities> utilities = std::make_unique<FakeGsmUtilities>())
     {
-        auto dialogsOwned = std::make_unique<FakeDialogs>();
-        dialogs = dialogsOwned.get();
-        ConsoleServices services;
-        services.dialogs = std::move(dialogsOwned);
-        services.desktop = std::make_unique<FakeDesktop>();
-        services.settingsStore = std::make_unique<FakeSettingsStore>();
-        services.utilities = std::move(utilities);
-        services.facts.exeFolder = QStringLiteral("/nowhere/bin");
-        services.facts.exeBaseName = QStringLiteral("Vendrel");
-        if (!makeModem)
-            makeModem = [] { return std::make_unique<FakeGsmModem>(); };
-        services.createModem = [this, makeModem] {
-            auto made = makeModem();
-            modem = made.get();
-            return made;
-        };
-        console = std::make_unique<VendrelConsole>(std::move(services));
+        Setup setup;
+        setup.makeModem = std::move(makeModem);
+        setup.utilities = std::move(utilities);
+        build(std::move(setup));
         console->startup().Form_Activate();
         dialogs->clear();
         if (auto *scripted = dynamic_cast<FakeGsmModem *>(modem))
             scripted->clearCalls();
         markLog();
-    }
-
-    FakeGsmModem &fake() const { return *static_cast<FakeGsmModem *>(modem); }
-    frmVendrel &view() const { return console->view(); }
-    void markLog() { linesBefore = view().lstReport->count(); }
-    QStringList newLines() const
-    {
-        QStringList lines;
-        for (int i = linesBefore; i < view().lstReport->count(); ++i)
-            lines << view().lstReport->item(i).mid(10); // without "hh:nn:ss  "
-        return lines;
     }
 };
 

@@ -1,10 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "composercontroller.h"
-#include "fakedesktop.h"
-#include "fakedialogs.h"
-#include "fakegsmmodem.h"
-#include "fakegsmutilities.h"
-#include "fakesettingsstore.h"
+#include "consolerig.h"
 #include "frmvendrel.h"
 #include "multilinetextbox.h"
 #include "startupcontroller.h"
@@ -21,35 +17,18 @@
 
 namespace {
 
-const QString App = QStringLiteral("Pellix");
-const QString Section = QStringLiteral("Vendrel");
 const QString Advice = QString::fromLatin1(ComposerController::AutoReceiveAdvice);
 
 // The console over fakes, with the settings of a previous run.
-struct Rig
+struct Rig : ConsoleRig<>
 {
-    FakeDialogs *dialogs = nullptr;
-    std::unique_ptr<VendrelConsole> console;
-
     explicit Rig(const QHash<QString, QString> &stored = {})
     {
-        auto dialogsOwned = std::make_unique<FakeDialogs>();
-        auto store = std::make_unique<FakeSettingsStore>();
-        dialogs = dialogsOwned.get();
-        for (auto it = stored.begin(); it != stored.end(); ++it)
-            store->set(App, Section, it.key(), it.value());
-        ConsoleServices services;
-        services.dialogs = std::move(dialogsOwned);
-        services.desktop = std::make_unique<FakeDesktop>();
-        services.settingsStore = std::move(store);
-        services.utilities = std::make_unique<FakeGsmUtilities>();
-        services.facts.exeFolder = QStringLiteral("/nowhere/bin");
-        services.facts.exeBaseName = Section;
-        services.createModem = [] { return std::make_unique<FakeGsmModem>(); };
-        console = std::make_unique<VendrelConsole>(std::move(services));
+        Setup setup;
+        setup.stored = stored;
+        build(std::move(setup));
     }
 
-    frmVendrel &view() const { return console->view(); }
     // The window's first activation ends the loading.
     void loaded() const { console->startup().Form_Activate(); }
     void selectAlphabet(int code) const { view().cmbAlphabet->setCurrentIndex(view().cmbAlphabet->findData(code)); }

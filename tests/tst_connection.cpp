@@ -1,10 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "connectioncontroller.h"
-#include "fakedesktop.h"
-#include "fakedialogs.h"
-#include "fakegsmmodem.h"
-#include "fakegsmutilities.h"
-#include "fakesettingsstore.h"
+#include "consolerig.h"
 #include "frmvendrel.h"
 #include "pellixgsmmodem.h"
 #include "reportlistbox.h"
@@ -27,61 +23,22 @@
 
 namespace {
 
-const QString App = QStringLiteral("Pellix");
-const QString Section = QStringLiteral("Vendrel");
 const QString Stamp = QStringLiteral("12:00:00  ");
 
-// The console over fakes, as main() builds it; the raw pointers stay valid while it owns them.
-struct Rig
+struct Rig : ConsoleRig<>
 {
-    FakeDialogs *dialogs = nullptr;
-    FakeDesktop *desktop = nullptr;
-    FakeGsmModem *modem = nullptr;
-    std::unique_ptr<VendrelConsole> console;
-
     explicit Rig(const QHash<QString, QString> &stored = {}, std::function<std::unique_ptr<GsmModem>()> makeModem = {})
     {
-        auto dialogsOwned = std::make_unique<FakeDialogs>();
-        auto desktopOwned = std::make_unique<FakeDesktop>();
-        auto store = std::make_unique<FakeSettingsStore>();
-        dialogs = dialogsOwned.get();
-        desktop = desktopOwned.get();
-        for (auto it = stored.begin(); it != stored.end(); ++it)
-            store->set(App, Section, it.key(), it.value());
-
-        ConsoleServices services;
-        services.dialogs = std::move(dialogsOwned);
-        services.desktop = std::move(desktopOwned);
-        services.settingsStore = std::move(store);
-        services.utilities = std::make_unique<FakeGsmUtilities>();
-        services.facts.exeFolder = QStringLiteral("/nowhere/bin");
-        services.facts.exeBaseName = Section;
-        if (makeModem) {
-            services.createModem = std::move(makeModem);
-        } else {
-            services.createModem = [this] {
-                auto made = std::make_unique<FakeGsmModem>();
-                modem = made.get();
-                return std::unique_ptr<GsmModem>(std::move(made));
-            };
-        }
-        console = std::make_unique<VendrelConsole>(std::move(services));
+        Setup setup;
+        setup.stored = stored;
+        setup.makeModem = std::move(makeModem);
+        build(std::move(setup));
         console->reportLog().setClock([] { return QTime(12, 0); });
         if (modem)
             modem->clearCalls();
     }
 
-    frmVendrel &view() const { return console->view(); }
     ConnectionController &connection() const { return *console->connection(); }
-    int lineCount() const { return view().lstReport->count(); }
-    QString lastLine() const { return view().lstReport->item(lineCount() - 1); }
-    QStringList linesFrom(int first) const
-    {
-        QStringList lines;
-        for (int i = first; i < lineCount(); ++i)
-            lines << view().lstReport->item(i);
-        return lines;
-    }
     // The members that make up a connect, in the order they were called.
     QStringList connectSequence() const
     {

@@ -1,9 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "fakedesktop.h"
-#include "fakedialogs.h"
-#include "fakegsmmodem.h"
-#include "fakegsmutilities.h"
-#include "fakesettingsstore.h"
+#include "consolerig.h"
 #include "frmvendrel.h"
 #include "inboxcontroller.h"
 #include "multilinetextbox.h"
@@ -25,60 +21,22 @@
 
 namespace {
 
-const QString Section = QStringLiteral("Vendrel");
 const QString OwnNumber = QStringLiteral("+3934811111111");
 const QDateTime Stamp(QDate(2024, 3, 5), QTime(7, 8, 9), Qt::OffsetFromUTC, 3600);
 
-struct Rig
+struct Rig : ConsoleRig<GsmModem>
 {
-    FakeDialogs *dialogs = nullptr;
-    GsmModem *modem = nullptr;
-    std::unique_ptr<VendrelConsole> console;
-    int linesBefore = 0;
-
     // makeModem: the modem object the window creates; a scripted one unless a test gives another.
     explicit Rig(std::function<std::unique_ptr<GsmModem>()> makeModem = {},
                  std::unique_ptr<GsmUtilities> utilities = std::make_unique<FakeGsmUtilities>())
     {
-        auto dialogsOwned = std::make_unique<FakeDialogs>();
-        dialogs = dialogsOwned.get();
-        ConsoleServices services;
-        services.dialogs = std::move(dialogsOwned);
-        services.desktop = std::make_unique<FakeDesktop>();
-        services.settingsStore = std::make_unique<FakeSettingsStore>();
-        services.utilities = std::move(utilities);
-        services.facts.exeFolder = QStringLiteral("/nowhere/bin");
-        services.facts.exeBaseName = Section;
-        if (!makeModem)
-            makeModem = [] { return std::make_unique<FakeGsmModem>(); };
-        services.createModem = [this, makeModem] {
-            auto made = makeModem();
-            modem = made.get();
-            return made;
-        };
-        console = std::make_unique<VendrelConsole>(std::move(services));
+        Setup setup;
+        setup.makeModem = std::move(makeModem);
+        setup.utilities = std::move(utilities);
+        build(std::move(setup));
         console->startup().Form_Activate();
         dialogs->clear();
         markLog();
-    }
-
-    FakeGsmModem &fake() const { return *static_cast<FakeGsmModem *>(modem); }
-    frmVendrel &view() const { return console->view(); }
-    void markLog() { linesBefore = view().lstReport->count(); }
-    QStringList newLines() const
-    {
-        QStringList lines;
-        for (int i = linesBefore; i < view().lstReport->count(); ++i)
-            lines << view().lstReport->item(i).mid(10); // without "hh:nn:ss  "
-        return lines;
-    }
-    int countMatching(const QString &pattern) const
-    {
-        const QRegularExpression re(QRegularExpression::anchoredPattern(pattern));
-        int n = 0;
-        for (const QString &line : newLines())
-            n += re.match(line).hasMatch() ? 1 : 0;
-        return n;
     }
 };
 

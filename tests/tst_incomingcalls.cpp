@@ -1,9 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "fakedesktop.h"
-#include "fakedialogs.h"
-#include "fakegsmmodem.h"
-#include "fakegsmutilities.h"
-#include "fakesettingsstore.h"
+#include "consolerig.h"
 #include "frmvendrel.h"
 #include "multilinetextbox.h"
 #include "pellixgsmmodem.h"
@@ -38,36 +34,20 @@ public:
     }
 };
 
-struct Rig
+struct Rig : ConsoleRig<GsmModem>
 {
-    FakeDialogs *dialogs = nullptr;
     OrderedDesktop *desktop = nullptr;
-    GsmModem *modem = nullptr;
-    std::unique_ptr<VendrelConsole> console;
-    int linesBefore = 0;
 
     explicit Rig(std::function<std::unique_ptr<GsmModem>()> makeModem = {},
                  std::unique_ptr<GsmUtilities> utilities = std::make_unique<FakeGsmUtilities>())
     {
-        auto dialogsOwned = std::make_unique<FakeDialogs>();
-        dialogs = dialogsOwned.get();
         auto desktopOwned = std::make_unique<OrderedDesktop>();
         desktop = desktopOwned.get();
-        ConsoleServices services;
-        services.dialogs = std::move(dialogsOwned);
-        services.desktop = std::move(desktopOwned);
-        services.settingsStore = std::make_unique<FakeSettingsStore>();
-        services.utilities = std::move(utilities);
-        services.facts.exeFolder = QStringLiteral("/nowhere/bin");
-        services.facts.exeBaseName = QStringLiteral("Vendrel");
-        if (!makeModem)
-            makeModem = [] { return std::make_unique<FakeGsmModem>(); };
-        services.createModem = [this, makeModem] {
-            auto made = makeModem();
-            modem = made.get();
-            return made;
-        };
-        console = std::make_unique<VendrelConsole>(std::move(services));
+        Setup setup;
+        setup.desktop = std::move(desktopOwned);
+        setup.makeModem = std::move(makeModem);
+        setup.utilities = std::move(utilities);
+        build(std::move(setup));
         console->startup().Form_Activate();
         dialogs->clear();
         desktop->clear();
@@ -75,25 +55,6 @@ struct Rig
         if (auto *scripted = dynamic_cast<FakeGsmModem *>(modem))
             scripted->clearCalls();
         markLog();
-    }
-
-    FakeGsmModem &fake() const { return *static_cast<FakeGsmModem *>(modem); }
-    frmVendrel &view() const { return console->view(); }
-    void markLog() { linesBefore = view().lstReport->count(); }
-    QStringList newLines() const
-    {
-        QStringList lines;
-        for (int i = linesBefore; i < view().lstReport->count(); ++i)
-            lines << view().lstReport->item(i).mid(10); // without "hh:nn:ss  "
-        return lines;
-    }
-    int countMatching(const QString &pattern) const
-    {
-        const QRegularExpression re(QRegularExpression::anchoredPattern(pattern));
-        int n = 0;
-        for (const QString &line : newLines())
-            n += re.match(line).hasMatch() ? 1 : 0;
-        return n;
     }
 };
 

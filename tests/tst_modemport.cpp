@@ -1,9 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "fakedesktop.h"
-#include "fakedialogs.h"
-#include "fakegsmmodem.h"
-#include "fakegsmutilities.h"
-#include "fakesettingsstore.h"
+#include "consolerig.h"
 #include "frmvendrel.h"
 #include "modemportcontroller.h"
 #include "qtdialogs.h"
@@ -24,49 +20,24 @@
 
 namespace {
 
-const QString App = QStringLiteral("Pellix");
-const QString Section = QStringLiteral("Vendrel");
 const QString InvalidPort = QStringLiteral("Please provide a valid serial port number.");
 
-struct Rig
+struct Rig : ConsoleRig<>
 {
-    FakeDialogs *dialogs = nullptr;
-    FakeDesktop *desktop = nullptr;
-    FakeGsmModem *modem = nullptr;
-    std::unique_ptr<VendrelConsole> console;
-
     // realDialogs: the console's own QMessageBox boxes instead of the scripted ones.
     explicit Rig(const QHash<QString, QString> &stored = {}, const QList<int> &ports = {}, bool realDialogs = false)
     {
-        auto dialogsOwned = std::make_unique<FakeDialogs>();
-        auto desktopOwned = std::make_unique<FakeDesktop>();
-        auto store = std::make_unique<FakeSettingsStore>();
-        auto utilities = std::make_unique<FakeGsmUtilities>();
-        dialogs = realDialogs ? nullptr : dialogsOwned.get();
-        desktop = desktopOwned.get();
-        for (auto it = stored.begin(); it != stored.end(); ++it)
-            store->set(App, Section, it.key(), it.value());
-        utilities->ports = ports;
-
-        ConsoleServices services;
+        Setup setup;
+        setup.stored = stored;
+        auto fakeUtilities = std::make_unique<FakeGsmUtilities>();
+        fakeUtilities->ports = ports;
+        setup.utilities = std::move(fakeUtilities);
         if (realDialogs)
-            services.dialogs = std::make_unique<QtDialogs>();
-        else
-            services.dialogs = std::move(dialogsOwned);
-        services.desktop = std::move(desktopOwned);
-        services.settingsStore = std::move(store);
-        services.utilities = std::move(utilities);
-        services.facts.exeFolder = QStringLiteral("/opt/pellix/bin");
-        services.facts.exeBaseName = Section;
-        services.createModem = [this] {
-            auto made = std::make_unique<FakeGsmModem>();
-            modem = made.get();
-            return std::unique_ptr<GsmModem>(std::move(made));
-        };
-        console = std::make_unique<VendrelConsole>(std::move(services));
+            setup.dialogs = std::make_unique<QtDialogs>();
+        setup.facts.exeFolder = QStringLiteral("/opt/pellix/bin");
+        build(std::move(setup));
     }
 
-    frmVendrel &view() const { return console->view(); }
     ModemPortController &modemPort() const { return console->modemPort(); }
     QStringList portList() const
     {

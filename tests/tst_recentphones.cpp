@@ -1,9 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "fakedesktop.h"
-#include "fakedialogs.h"
-#include "fakegsmmodem.h"
-#include "fakegsmutilities.h"
-#include "fakesettingsstore.h"
+#include "consolerig.h"
 #include "frmvendrel.h"
 #include "recentphones.h"
 #include "startupcontroller.h"
@@ -17,41 +13,22 @@
 
 namespace {
 
-const QString App = QStringLiteral("Pellix");
-const QString Section = QStringLiteral("Vendrel");
-
-struct Rig
+struct Rig : ConsoleRig<>
 {
-    std::unique_ptr<VendrelConsole> console;
-
     // stored: the RecentPhones of a previous run; none: the key is absent.
     explicit Rig(const std::optional<QString> &stored = std::nullopt)
     {
-        auto store = std::make_unique<FakeSettingsStore>();
+        Setup setup;
         if (stored)
-            store->set(App, Section, QStringLiteral("RecentPhones"), *stored);
-        ConsoleServices services;
-        services.dialogs = std::make_unique<FakeDialogs>();
-        services.desktop = std::make_unique<FakeDesktop>();
-        services.settingsStore = std::move(store);
-        services.utilities = std::make_unique<FakeGsmUtilities>();
-        services.facts.exeFolder = QStringLiteral("/nowhere/bin");
-        services.facts.exeBaseName = Section;
-        services.createModem = [] { return std::make_unique<FakeGsmModem>(); };
-        console = std::make_unique<VendrelConsole>(std::move(services));
+            setup.stored.insert(QStringLiteral("RecentPhones"), *stored);
+        build(std::move(setup));
         console->startup().Form_Activate();
     }
 
     QComboBox &field() const { return *console->view().cmbPhoneNumber; }
     RecentPhones &recent() const { return console->recentPhones(); }
     QString recentPhones() const { return console->settings().RecentPhones; }
-    QStringList entries() const
-    {
-        QStringList list;
-        for (int i = 0; i < field().count(); ++i)
-            list << field().itemText(i);
-        return list;
-    }
+    QStringList entries() const { return phoneList(); }
 };
 
 QStringList numbered(int count, const QString &prefix = QStringLiteral("+39"))

@@ -1,10 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "composercontroller.h"
-#include "fakedesktop.h"
-#include "fakedialogs.h"
-#include "fakegsmmodem.h"
-#include "fakegsmutilities.h"
-#include "fakesettingsstore.h"
+#include "consolerig.h"
 #include "frmvendrel.h"
 #include "multilinetextbox.h"
 #include "reportlistbox.h"
@@ -24,7 +20,6 @@
 
 namespace {
 
-const QString Section = QStringLiteral("Vendrel");
 const QString Number = QStringLiteral("+3934811111111");
 
 // The modem's user data as a real modem gives it back: the header, then the octets of the text.
@@ -39,42 +34,21 @@ public:
     }
 };
 
-struct Rig
+struct Rig : ConsoleRig<UserDataModem>
 {
-    FakeDialogs *dialogs = nullptr;
-    FakeGsmUtilities *utilities = nullptr;
-    UserDataModem *modem = nullptr;
-    std::unique_ptr<VendrelConsole> console;
-    int linesBefore = 0;
-
     Rig()
     {
-        auto dialogsOwned = std::make_unique<FakeDialogs>();
-        auto utilitiesOwned = std::make_unique<FakeGsmUtilities>();
-        dialogs = dialogsOwned.get();
-        utilities = utilitiesOwned.get();
-        ConsoleServices services;
-        services.dialogs = std::move(dialogsOwned);
-        services.desktop = std::make_unique<FakeDesktop>();
-        services.settingsStore = std::make_unique<FakeSettingsStore>();
-        services.utilities = std::move(utilitiesOwned);
-        services.facts.exeFolder = QStringLiteral("/nowhere/bin");
-        services.facts.exeBaseName = Section;
-        services.createModem = [this] {
-            auto made = std::make_unique<UserDataModem>();
-            modem = made.get();
-            return made;
-        };
-        console = std::make_unique<VendrelConsole>(std::move(services));
+        Setup setup;
+        setup.makeModem = [] { return std::make_unique<UserDataModem>(); };
+        build(std::move(setup));
         console->startup().Form_Activate();
         modem->status = GsmModem::Connected;
         view().chkStatusReport->setChecked(false);
         dialogs->clear();
         modem->clearCalls();
-        linesBefore = view().lstReport->count();
+        markLog();
     }
 
-    frmVendrel &view() const { return console->view(); }
     void compose(int alphabet, const QString &text, const QString &udh = QString(), const QString &number = Number) const
     {
         view().cmbAlphabet->setCurrentIndex(view().cmbAlphabet->findData(alphabet));
@@ -83,20 +57,7 @@ struct Rig
         view().cmbPhoneNumber->setEditText(number);
     }
     void send() const { view().cmdSend->click(); }
-    QStringList newLines() const
-    {
-        QStringList lines;
-        for (int i = linesBefore; i < view().lstReport->count(); ++i)
-            lines << view().lstReport->item(i).mid(10); // without "hh:nn:ss  "
-        return lines;
-    }
-    QStringList recent() const
-    {
-        QStringList list;
-        for (int i = 0; i < view().cmbPhoneNumber->count(); ++i)
-            list << view().cmbPhoneNumber->itemText(i);
-        return list;
-    }
+    QStringList recent() const { return phoneList(); }
 };
 
 RaisedError libraryError(quint16 code, const QString &text)

@@ -1,9 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "fakedesktop.h"
-#include "fakedialogs.h"
-#include "fakegsmmodem.h"
-#include "fakegsmutilities.h"
-#include "fakesettingsstore.h"
+#include "consolerig.h"
 #include "frmvendrel.h"
 #include "reportlistbox.h"
 #include "reportlog.h"
@@ -21,45 +17,18 @@ namespace {
 const QString Stamp = QStringLiteral("12:00:00  ");
 const QString TooLowTail = QStringLiteral("; required value for RSSI is [11..31])");
 
-struct Rig
+struct Rig : ConsoleRig<>
 {
-    FakeDialogs *dialogs = nullptr;
-    FakeGsmModem *modem = nullptr;
-    std::unique_ptr<VendrelConsole> console;
-
     explicit Rig(const QString &storedCheck = QString())
     {
-        auto dialogsOwned = std::make_unique<FakeDialogs>();
-        auto store = std::make_unique<FakeSettingsStore>();
-        dialogs = dialogsOwned.get();
+        Setup setup;
         if (!storedCheck.isNull())
-            store->set(QStringLiteral("Pellix"), QStringLiteral("Vendrel"), QStringLiteral("CheckGSMSignal"), storedCheck);
-        ConsoleServices services;
-        services.dialogs = std::move(dialogsOwned);
-        services.desktop = std::make_unique<FakeDesktop>();
-        services.settingsStore = std::move(store);
-        services.utilities = std::make_unique<FakeGsmUtilities>();
-        services.facts.exeFolder = QStringLiteral("/nowhere/bin");
-        services.facts.exeBaseName = QStringLiteral("Vendrel");
-        services.createModem = [this] {
-            auto made = std::make_unique<FakeGsmModem>();
-            modem = made.get();
-            return std::unique_ptr<GsmModem>(std::move(made));
-        };
-        console = std::make_unique<VendrelConsole>(std::move(services));
+            setup.stored.insert(QStringLiteral("CheckGSMSignal"), storedCheck);
+        build(std::move(setup));
         console->reportLog().setClock([] { return QTime(12, 0); });
     }
 
-    frmVendrel &view() const { return console->view(); }
     SignalMonitor &monitor() const { return *console->signalMonitor(); }
-    int lineCount() const { return view().lstReport->count(); }
-    QStringList linesFrom(int first) const
-    {
-        QStringList lines;
-        for (int i = first; i < lineCount(); ++i)
-            lines << view().lstReport->item(i);
-        return lines;
-    }
     int readingsFrom(int first) const
     {
         int n = 0;

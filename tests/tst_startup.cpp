@@ -1,9 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "fakedesktop.h"
-#include "fakedialogs.h"
-#include "fakegsmmodem.h"
-#include "fakegsmutilities.h"
-#include "fakesettingsstore.h"
+#include "consolerig.h"
 #include "frmvendrel.h"
 #include "multilinetextbox.h"
 #include "pellixgsmmodem.h"
@@ -35,32 +31,17 @@ const QStringList KeyOrder{QStringLiteral("ModemType"),    QStringLiteral("CommP
                            QStringLiteral("MessageText"),  QStringLiteral("StatusReport")};
 
 // One console over fakes; the raw pointers stay valid while the console owns the fakes.
-struct Rig
+struct Rig : ConsoleRig<>
 {
-    FakeDialogs *dialogs = nullptr;
-    FakeDesktop *desktop = nullptr;
-    FakeSettingsStore *store = nullptr;
-    FakeGsmModem *modem = nullptr;
-    std::unique_ptr<VendrelConsole> console;
     // What the store had been asked when the modem was made.
     int readsBeforeModem = -1;
 
     explicit Rig(const std::function<void(FakeSettingsStore &)> &prepare = {}, AppFacts facts = {})
     {
-        auto dialogsOwned = std::make_unique<FakeDialogs>();
-        auto desktopOwned = std::make_unique<FakeDesktop>();
-        auto storeOwned = std::make_unique<FakeSettingsStore>();
-        dialogs = dialogsOwned.get();
-        desktop = desktopOwned.get();
-        store = storeOwned.get();
+        Setup setup;
+        setup.store = std::make_unique<FakeSettingsStore>();
         if (prepare)
-            prepare(*store);
-
-        ConsoleServices services;
-        services.dialogs = std::move(dialogsOwned);
-        services.desktop = std::move(desktopOwned);
-        services.settingsStore = std::move(storeOwned);
-        services.utilities = std::make_unique<FakeGsmUtilities>();
+            prepare(*setup.store);
         if (facts.exeBaseName.isEmpty()) {
             facts.exeFolder = QStringLiteral("/nowhere/bin");
             facts.exeBaseName = Section;
@@ -68,17 +49,14 @@ struct Rig
             facts.minor = 6;
             facts.revision = 0;
         }
-        services.facts = facts;
-        services.createModem = [this] {
-            auto made = std::make_unique<FakeGsmModem>();
-            modem = made.get();
+        setup.facts = facts;
+        setup.makeModem = [this] {
             readsBeforeModem = int(store->readKeys().size());
-            return made;
+            return std::make_unique<FakeGsmModem>();
         };
-        console = std::make_unique<VendrelConsole>(std::move(services));
+        build(std::move(setup));
     }
 
-    frmVendrel &view() const { return console->view(); }
     VendrelSettings &settings() const { return console->settings(); }
     std::optional<QString> stored(const QString &key) const { return store->value(App, Section, key); }
 };

@@ -1,10 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "clickableimage.h"
-#include "fakedesktop.h"
-#include "fakedialogs.h"
-#include "fakegsmmodem.h"
-#include "fakegsmutilities.h"
-#include "fakesettingsstore.h"
+#include "consolerig.h"
 #include "frmsupport.h"
 #include "frmvendrel.h"
 #include "modutils.h"
@@ -32,37 +28,17 @@
 namespace {
 
 // The whole console over fakes, as the operator meets it.
-struct Rig
+struct Rig : ConsoleRig<>
 {
-    FakeDialogs *dialogs = nullptr;
-    FakeDesktop *desktop = nullptr;
-    FakeGsmModem *modem = nullptr;
-    std::unique_ptr<VendrelConsole> console;
-
     explicit Rig(int major = 2, int minor = 6, int revision = 0)
     {
-        auto dialogsOwned = std::make_unique<FakeDialogs>();
-        auto desktopOwned = std::make_unique<FakeDesktop>();
-        dialogs = dialogsOwned.get();
-        desktop = desktopOwned.get();
-        desktop->missingFilesFail = true;
-
-        ConsoleServices services;
-        services.dialogs = std::move(dialogsOwned);
-        services.desktop = std::move(desktopOwned);
-        services.settingsStore = std::make_unique<FakeSettingsStore>();
-        services.utilities = std::make_unique<FakeGsmUtilities>();
-        services.facts.exeFolder = QStringLiteral("/nowhere/bin");
-        services.facts.exeBaseName = QStringLiteral("Vendrel");
-        services.facts.major = major;
-        services.facts.minor = minor;
-        services.facts.revision = revision;
-        services.createModem = [this] {
-            auto made = std::make_unique<FakeGsmModem>();
-            modem = made.get();
-            return made;
-        };
-        console = std::make_unique<VendrelConsole>(std::move(services));
+        Setup setup;
+        setup.desktop = std::make_unique<FakeDesktop>();
+        setup.desktop->missingFilesFail = true;
+        setup.facts.major = major;
+        setup.facts.minor = minor;
+        setup.facts.revision = revision;
+        build(std::move(setup));
     }
 
     frmVendrel &main() const { return console->view(); }
@@ -205,7 +181,6 @@ void TestSupportController::startUpLendsTheModemAndBuildsNoWindow()
     Rig rig;
     QVERIFY(rig.modem);
     QCOMPARE(rig.support().modem(), static_cast<GsmModem *>(rig.modem));
-    QCOMPARE(SupportController::of(rig.main()), &rig.support());
     QVERIFY(!rig.window());
     QVERIFY(!rig.main().findChild<frmSupport *>());
     // Lending reads nothing of the modem yet.

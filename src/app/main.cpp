@@ -9,6 +9,7 @@
 #include "vendrelapplication.h"
 #include "vendrelconsole.h"
 
+#include <QGuiApplication>
 #include <QMessageBox>
 
 int main(int argc, char *argv[])
@@ -16,6 +17,8 @@ int main(int argc, char *argv[])
     VendrelApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Pellix"));
     QCoreApplication::setApplicationName(QStringLiteral("Vendrel"));
+    // Wayland and the window managers match the windows to vendrel.desktop by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("vendrel"));
 
     const AppFacts facts = AppFacts::current();
     QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3").arg(facts.major).arg(facts.minor).arg(facts.revision));

@@ -49,7 +49,7 @@ QString readAfterFailure(const std::function<QString()> &read)
 ConnectionController::ConnectionController(frmVendrel &view, GsmModem &modem, ReportLog &log, Desktop &desktop,
                                            VendrelSettings &settings, SignalMonitor &signalMonitor,
                                            UncaughtError uncaught)
-    : QObject(&view)
+    : QObject(nullptr)
     , m_view(view)
     , m_modem(modem)
     , m_log(log)
@@ -62,11 +62,6 @@ ConnectionController::ConnectionController(frmVendrel &view, GsmModem &modem, Re
     connect(m_view.chkAutoReceive, &QCheckBox::toggled, this, &ConnectionController::chkAutoReceive_Click);
     connect(m_view.chkAutoDelete, &QCheckBox::toggled, this, &ConnectionController::chkAutoDelete_Click);
     connect(&m_modem, &GsmModem::NewStatus, this, &ConnectionController::Modem_NewStatus);
-}
-
-ConnectionController *ConnectionController::of(const frmVendrel &view)
-{
-    return view.findChild<ConnectionController *>(QString(), Qt::FindDirectChildrenOnly);
 }
 
 void ConnectionController::cmdConnect_Click()

@@ -26,12 +26,9 @@ public:
     // display, the two check boxes): shown with its number, and the program goes on.
     using UncaughtError = std::function<void(const RaisedError &)>;
 
-    // Lives as long as the modem object; a child of the view, where the window's other parts
-    // find it (of()). Handles the modem's NewStatus from construction on.
+    // Lives as long as the modem object; handles the modem's NewStatus from construction on.
     ConnectionController(frmVendrel &view, GsmModem &modem, ReportLog &log, Desktop &desktop,
                          VendrelSettings &settings, SignalMonitor &signalMonitor, UncaughtError uncaught);
-
-    static ConnectionController *of(const frmVendrel &view);
 
     // Connects when the button reads exactly "&Connect", else disconnects.
     void cmdConnect_Click();

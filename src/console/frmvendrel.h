@@ -33,7 +33,6 @@ public:
     // The design client area.
     static constexpr int ClientWidthTwips = 8475;
     static constexpr int ClientHeightTwips = 7455;
-    static constexpr char WebSiteHost[] = "www.pellix.example";
 
     // "Modem configuration "
     QGroupBox *Frame3;

@@ -32,7 +32,7 @@ QString withLineBreaks(QString text)
 ModemPortController::ModemPortController(frmVendrel &view, VendrelSettings &settings, GsmUtilities &utilities,
                                          ModUtils &utils, Dialogs &dialogs, Desktop &desktop,
                                          std::function<QString()> helpFile)
-    : QObject(&view)
+    : QObject(nullptr)
     , m_view(view)
     , m_settings(settings)
     , m_utilities(utilities)
@@ -54,11 +54,6 @@ ModemPortController::~ModemPortController()
 {
     if (QCoreApplication *app = QCoreApplication::instance())
         app->removeEventFilter(this);
-}
-
-ModemPortController *ModemPortController::of(const frmVendrel &view)
-{
-    return view.findChild<ModemPortController *>(QString(), Qt::FindDirectChildrenOnly);
 }
 
 void ModemPortController::cmbModemType_Click()

@@ -23,13 +23,11 @@ class ModemPortController : public QObject
 
 public:
     // helpFile: the help file path as start-up located it (read when a Help button is pressed).
-    // The controller becomes a child of the view, where the window's other parts find it (of()).
     ModemPortController(frmVendrel &view, VendrelSettings &settings, GsmUtilities &utilities, ModUtils &utils,
                         Dialogs &dialogs, Desktop &desktop, std::function<QString()> helpFile);
     ~ModemPortController() override;
 
     // The controller of this window; null when it has none.
-    static ModemPortController *of(const frmVendrel &view);
 
     void cmbModemType_Click();
     void SelectModemType();

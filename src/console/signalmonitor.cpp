@@ -11,7 +11,7 @@
 #include <QTimer>
 
 SignalMonitor::SignalMonitor(frmVendrel &view, GsmModem &modem, ReportLog &log, VendrelSettings &settings)
-    : QObject(&view)
+    : QObject(nullptr)
     , m_view(view)
     , m_modem(modem)
     , m_log(log)
@@ -19,11 +19,6 @@ SignalMonitor::SignalMonitor(frmVendrel &view, GsmModem &modem, ReportLog &log, 
 {
     connect(m_view.chkGSMSignal, &QCheckBox::toggled, this, &SignalMonitor::chkGSMSignal_Click);
     connect(m_view.TimerGSMSignal, &QTimer::timeout, this, &SignalMonitor::TimerGSMSignal_Timer);
-}
-
-SignalMonitor *SignalMonitor::of(const frmVendrel &view)
-{
-    return view.findChild<SignalMonitor *>(QString(), Qt::FindDirectChildrenOnly);
 }
 
 void SignalMonitor::setTimerInterval(int ms)

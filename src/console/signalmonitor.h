@@ -15,11 +15,8 @@ class SignalMonitor : public QObject
     Q_OBJECT
 
 public:
-    // Lives as long as the modem object; a child of the view, where the window's other parts
-    // find it (of()).
+    // Lives as long as the modem object.
     SignalMonitor(frmVendrel &view, GsmModem &modem, ReportLog &log, VendrelSettings &settings);
-
-    static SignalMonitor *of(const frmVendrel &view);
 
     // Stores CheckGSMSignal, starts or stops the timer from the box, and reads at once when on.
     void chkGSMSignal_Click();

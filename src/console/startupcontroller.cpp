@@ -1,17 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "startupcontroller.h"
 
-#include "connectioncontroller.h"
 #include "desktop.h"
 #include "frmvendrel.h"
 #include "gsmmodem.h"
-#include "modemportcontroller.h"
 #include "multilinetextbox.h"
 #include "numericanswer.h"
 #include "raisederror.h"
-#include "recentphones.h"
 #include "settingsstore.h"
-#include "supportcontroller.h"
 #include "vendrelsettings.h"
 
 #include <QCheckBox>
@@ -23,7 +19,8 @@
 #include <QTimer>
 
 StartupController::StartupController(frmVendrel &view, VendrelSettings &settings, SettingsStore &store,
-                                     Desktop &desktop, AppFacts facts, ModemLifetime modem, QObject *parent)
+                                     Desktop &desktop, AppFacts facts, ModemLifetime modem, Parts parts,
+                                     QObject *parent)
     : QObject(parent)
     , m_view(view)
     , m_settings(settings)
@@ -31,6 +28,7 @@ StartupController::StartupController(frmVendrel &view, VendrelSettings &settings
     , m_desktop(desktop)
     , m_facts(std::move(facts))
     , m_modemLifetime(std::move(modem))
+    , m_parts(std::move(parts))
 {
     connect(&m_view, &frmVendrel::Activate, this, &StartupController::Form_Activate);
     connect(&m_view, &frmVendrel::Unload, this, &StartupController::Form_Unload);
@@ -45,8 +43,7 @@ void StartupController::Form_Load()
     m_modem = &m_modemLifetime.create();
     InitForm();
     // The support window keeps the reference and stays hidden.
-    if (SupportController *frmSupport = SupportController::of(m_view))
-        frmSupport->SetModem(*m_modem);
+    m_parts.lendModemToSupport(*m_modem);
 }
 
 void StartupController::InitForm()
@@ -146,8 +143,7 @@ void StartupController::ApplySettings()
     v.chkAutoDelete->setChecked(s.AutoDelete != 0);
 
     // 5. The recent numbers into the list of cmbPhoneNumber.
-    if (RecentPhones *recentPhones = RecentPhones::of(v))
-        recentPhones->LoadRecentPhones();
+    m_parts.loadRecentPhones();
 
     // 6. txtMessageText_Change copies the text back into MessageText; the counter waits while
     //    loading.
@@ -159,10 +155,7 @@ void StartupController::ApplySettings()
 
     // 8. Whether or not steps 3 and 4 changed anything: AutoDelete and AutoReceive become -1 or 0
     //    from the boxes and the modem gets AutoDelete; it is not connected, so nothing reconnects.
-    if (ConnectionController *connection = ConnectionController::of(v)) {
-        connection->chkAutoDelete_Click();
-        connection->chkAutoReceive_Click();
-    }
+    m_parts.applyReceiveOptions();
 
     // 9. The alphabet selection runs cmbAlphabet_Click, which sets the alphabet and the counter
     //    for the loaded text.
@@ -171,10 +164,7 @@ void StartupController::ApplySettings()
 
     // 10. The entry whose code is ModemType (the simulator when none has it).
     // 11. The ports the library finds, and "COM" + CommPort selected.
-    if (ModemPortController *modemPort = ModemPortController::of(v)) {
-        modemPort->SelectModemType();
-        modemPort->FillPortList();
-    }
+    m_parts.fillModemLists();
 }
 
 void StartupController::writeValue(const QString &key, const QString &value)
@@ -210,16 +200,14 @@ void StartupController::Form_Activate()
 void StartupController::Form_Unload()
 {
     // The support window goes first: it holds the modem that is released below.
-    if (SupportController *frmSupport = SupportController::of(m_view))
-        frmSupport->Unload();
+    m_parts.unloadSupport();
 
     // The signal timer dies with the window; a tick after this point would reach a released modem.
     m_view.TimerGSMSignal->stop();
 
     if (m_modem) {
         // Closing ignores every failure, whatever the connection state.
-        if (ConnectionController *connection = ConnectionController::of(m_view))
-            connection->Modem_Disconnect();
+        m_parts.disconnectModem();
         m_modem = nullptr;
         m_modemLifetime.release();
     }

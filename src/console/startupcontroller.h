@@ -31,8 +31,26 @@ public:
         std::function<void()> release;
     };
 
+    // What start-up and shut-down call in the window's other parts, set once by the composition
+    // root; every hook is required.
+    struct Parts
+    {
+        // Form_Load, last: the support window keeps the modem and stays hidden.
+        std::function<void(GsmModem &)> lendModemToSupport;
+        // ApplySettings step 5: RecentPhones into the list of cmbPhoneNumber.
+        std::function<void()> loadRecentPhones;
+        // ApplySettings step 8: chkAutoDelete_Click, then chkAutoReceive_Click.
+        std::function<void()> applyReceiveOptions;
+        // ApplySettings steps 10 and 11: select the modem type, then fill the port list.
+        std::function<void()> fillModemLists;
+        // Form_Unload, first: closes the support window, which holds the modem.
+        std::function<void()> unloadSupport;
+        // Form_Unload, while the modem still exists; ignores every failure.
+        std::function<void()> disconnectModem;
+    };
+
     StartupController(frmVendrel &view, VendrelSettings &settings, SettingsStore &store, Desktop &desktop,
-                      AppFacts facts, ModemLifetime modem, QObject *parent = nullptr);
+                      AppFacts facts, ModemLifetime modem, Parts parts, QObject *parent = nullptr);
 
     void Form_Load();
     void InitForm();
@@ -73,6 +91,7 @@ private:
     Desktop &m_desktop;
     AppFacts m_facts;
     ModemLifetime m_modemLifetime;
+    Parts m_parts;
     GsmModem *m_modem = nullptr;
 
     bool m_isLoading = false;

@@ -34,7 +34,8 @@ VendrelConsole::VendrelConsole(ConsoleServices services, QObject *parent)
     m_startup = std::make_unique<StartupController>(
         *m_view, m_settings, *m_services.settingsStore, *m_services.desktop, m_services.facts,
         StartupController::ModemLifetime{[this]() -> GsmModem & { return createModem(); },
-                                         [this] { releaseModem(); }});
+                                         [this] { releaseModem(); }},
+        startupParts());
     // The support window; Form_Load lends it the modem, Form_Unload closes it first.
     m_support = std::make_unique<SupportController>(*m_view, *m_utils, *m_services.desktop, m_services.facts,
                                                     [this] { m_startup->cmdHelp_Click(); });
@@ -75,6 +76,35 @@ VendrelConsole::~VendrelConsole()
     m_reportLog.reset();
     m_modem.reset();
     m_view.reset();
+}
+
+StartupController::Parts VendrelConsole::startupParts()
+{
+    // Start-up runs at the end of the constructor, when every part below exists; the connection
+    // exists while the modem does.
+    StartupController::Parts parts;
+    parts.lendModemToSupport = [this](GsmModem &modem) { m_support->SetModem(modem); };
+    parts.loadRecentPhones = [this] { m_recentPhones->LoadRecentPhones(); };
+    parts.applyReceiveOptions = [this] {
+        if (m_connection) {
+            m_connection->chkAutoDelete_Click();
+            m_connection->chkAutoReceive_Click();
+        }
+    };
+    parts.fillModemLists = [this] {
+        m_modemPort->SelectModemType();
+        m_modemPort->FillPortList();
+    };
+    parts.unloadSupport = [this] {
+        // The view may still close while the console is being taken apart.
+        if (m_support)
+            m_support->Unload();
+    };
+    parts.disconnectModem = [this] {
+        if (m_connection)
+            m_connection->Modem_Disconnect();
+    };
+    return parts;
 }
 
 void VendrelConsole::show()

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "appfacts.h"
+#include "startupcontroller.h"
 #include "vendrelsettings.h"
 
 #include <QObject>
@@ -27,7 +28,6 @@ class ReportLog;
 class SendController;
 class SettingsStore;
 class SignalMonitor;
-class StartupController;
 class SupportController;
 class frmVendrel;
 
@@ -82,6 +82,7 @@ public:
     void ShowUncaughtError(const RaisedError &error);
 
 private:
+    StartupController::Parts startupParts();
     GsmModem &createModem();
     void releaseModem();
 

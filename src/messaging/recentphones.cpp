@@ -25,7 +25,7 @@ QString trimBlanks(const QString &text)
 } // namespace
 
 RecentPhones::RecentPhones(frmVendrel &view, VendrelSettings &settings)
-    : QObject(&view)
+    : QObject(nullptr)
     , m_view(view)
     , m_settings(settings)
 {
@@ -35,11 +35,6 @@ RecentPhones::RecentPhones(frmVendrel &view, VendrelSettings &settings)
     // become "Anna: ...". The field sends what the operator typed, so no completion.
     box.setCompleter(nullptr);
     connect(&box, &QComboBox::editTextChanged, this, &RecentPhones::cmbPhoneNumber_Change);
-}
-
-RecentPhones *RecentPhones::of(const frmVendrel &view)
-{
-    return view.findChild<RecentPhones *>(QString(), Qt::FindDirectChildrenOnly);
 }
 
 void RecentPhones::cmbPhoneNumber_Change()

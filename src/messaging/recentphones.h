@@ -15,10 +15,7 @@ class RecentPhones : public QObject
     Q_OBJECT
 
 public:
-    // A child of the view, where the start-up and the phonebook find it (of()).
     RecentPhones(frmVendrel &view, VendrelSettings &settings);
-
-    static RecentPhones *of(const frmVendrel &view);
 
     void cmbPhoneNumber_Change();
     // The text after the first ": ", without blanks around it; an entry without ": " unchanged.

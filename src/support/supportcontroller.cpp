@@ -13,20 +13,12 @@
 #include "vendor.h"
 
 #include <QGuiApplication>
-#include <QHash>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QUrl>
 #include <QWindow>
 
 namespace {
-
-// Each main window's support window, so that the main window's start-up and shut-down reach it.
-QHash<const frmVendrel *, SupportController *> &registry()
-{
-    static QHash<const frmVendrel *, SupportController *> windows;
-    return windows;
-}
 
 // RFC 6068 2: a header value is UTF-8, and every octet outside the unreserved set is
 // percent-encoded. Sub-delimiters that RFC 6068 would let through ("+", "=", "&" among them) are
@@ -56,8 +48,6 @@ SupportController::SupportController(frmVendrel &mainWindow, ModUtils &utils, De
     , m_facts(std::move(facts))
     , m_showHelp(std::move(showHelp))
 {
-    registry().insert(&m_mainWindow, this);
-
     connect(m_mainWindow.cmdShowSupport, &QPushButton::clicked, this, [this] { edge(&SupportController::cmdShowSupport_Click); });
     connect(m_mainWindow.cmdShowLogFile, &QPushButton::clicked, this, [this] { edge(&SupportController::cmdShowLogFile_Click); });
     connect(m_mainWindow.imgLogo, &ClickableImage::clicked, this, [this] { edge(&SupportController::imgLogo_Click); });
@@ -72,13 +62,7 @@ SupportController::SupportController(frmVendrel &mainWindow, ModUtils &utils, De
 
 SupportController::~SupportController()
 {
-    registry().remove(&m_mainWindow);
     delete m_view.data();
-}
-
-SupportController *SupportController::of(const frmVendrel &mainWindow)
-{
-    return registry().value(&mainWindow, nullptr);
 }
 
 void SupportController::SetModem(GsmModem &theModem)

@@ -33,9 +33,6 @@ public:
                       std::function<void()> showHelp, QObject *parent = nullptr);
     ~SupportController() override;
 
-    // The support window of a main window, for its start-up and shut-down; null when it has none.
-    static SupportController *of(const frmVendrel &mainWindow);
-
     // Called once at start-up; the reference is kept while the window comes and goes.
     void SetModem(GsmModem &theModem);
     GsmModem *modem() const { return m_modem; }
