@@ -6,6 +6,7 @@
 #include "multilinetextbox.h"
 #include "reportlistbox.h"
 #include "vendor.h"
+#include "viewcontrols.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -23,6 +24,10 @@
 #include <utility>
 
 namespace {
+
+using ViewControls::button;
+using ViewControls::label;
+using ViewControls::make;
 
 // The window was drawn with MS Sans Serif 8.25 pt and Arial; these are the closest sans families
 // a Linux desktop usually has, in order of metric likeness.
@@ -75,23 +80,7 @@ void fill(QComboBox *list, std::initializer_list<Entry> entries)
     list->setCurrentIndex(-1);
 }
 
-template <typename T>
-T *make(QWidget *parent, const char *name)
-{
-    auto *control = new T(parent);
-    control->setObjectName(QString::fromLatin1(name));
-    return control;
-}
 
-QPushButton *button(QWidget *parent, const char *name, const char *caption, const char *tooltip)
-{
-    auto *control = make<QPushButton>(parent, name);
-    control->setText(QString::fromLatin1(caption));
-    if (*tooltip)
-        control->setToolTip(QString::fromLatin1(tooltip));
-    control->setAutoDefault(false);
-    return control;
-}
 
 QCheckBox *checkBox(QWidget *parent, const char *name, const char *caption, const char *tooltip, bool ticked)
 {
@@ -102,16 +91,6 @@ QCheckBox *checkBox(QWidget *parent, const char *name, const char *caption, cons
     return control;
 }
 
-QLabel *label(QWidget *parent, const char *name, const char *caption, QWidget *buddy = nullptr)
-{
-    auto *control = make<QLabel>(parent, name);
-    control->setTextFormat(Qt::PlainText);
-    control->setText(QString::fromLatin1(caption));
-    control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    if (buddy)
-        control->setBuddy(buddy);
-    return control;
-}
 
 QGroupBox *frame(QWidget *parent, const char *name, const char *caption)
 {

@@ -5,6 +5,7 @@
 #include "consoleart.h"
 #include "frmvendrel.h"
 #include "vendor.h"
+#include "viewcontrols.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -19,34 +20,12 @@
 
 namespace {
 
-template <typename T>
-T *make(QWidget *parent, const char *name)
-{
-    auto *control = new T(parent);
-    control->setObjectName(QString::fromLatin1(name));
-    return control;
-}
+using ViewControls::button;
+using ViewControls::label;
+using ViewControls::make;
 
-QPushButton *button(QWidget *parent, const char *name, const char *caption, const char *tooltip)
-{
-    auto *control = make<QPushButton>(parent, name);
-    control->setText(QString::fromLatin1(caption));
-    if (*tooltip)
-        control->setToolTip(QString::fromLatin1(tooltip));
-    // Enter must not press some button other than the one with the focus.
-    control->setAutoDefault(false);
-    return control;
-}
 
-QLabel *label(QWidget *parent, const char *name, const char *caption, QWidget *buddy)
-{
-    auto *control = make<QLabel>(parent, name);
-    control->setTextFormat(Qt::PlainText);
-    control->setText(QString::fromLatin1(caption));
-    control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    control->setBuddy(buddy);
-    return control;
-}
+
 
 QLineEdit *field(QWidget *parent, const char *name, bool readOnly)
 {
