@@ -43,11 +43,6 @@ struct Rig : ConsoleRig<GsmModem>
     }
 };
 
-RaisedError libraryError(quint16 code, const QString &text)
-{
-    return RaisedError(qint32(0x80040000u + code), QStringLiteral("Pellix"), text);
-}
-
 QVariantList forwardCall(int mode, const QString &number = QString())
 {
     return QVariantList{mode, 1, 0, number};
@@ -229,12 +224,7 @@ void TestCallForwarding::endToEndOnTheVirtualModem()
 {
     pellix::PellixGsmModem *real = nullptr;
     Rig rig(
-        [&real] {
-            auto modem = std::make_unique<pellix::PellixGsmModem>();
-            modem->setTracePath(QString());
-            real = modem.get();
-            return std::unique_ptr<GsmModem>(std::move(modem));
-        },
+        realModemFactory(real),
         std::make_unique<pellix::PellixUtilities>());
     QVERIFY(real);
     real->setConnectOptionA(true);

@@ -65,11 +65,6 @@ SmsStatusReport report(qint16 location, qint16 reference, const QString &status)
     return r;
 }
 
-RaisedError libraryError(quint16 code, const QString &text)
-{
-    return RaisedError(qint32(0x80040000u + code), QStringLiteral("Pellix"), text);
-}
-
 } // namespace
 
 class TestInbox : public QObject
@@ -323,12 +318,7 @@ void TestInbox::endToEndOnTheVirtualModem()
 {
     pellix::PellixGsmModem *real = nullptr;
     Rig rig(
-        [&real] {
-            auto modem = std::make_unique<pellix::PellixGsmModem>();
-            modem->setTracePath(QString()); // no Pellix.log from a test
-            real = modem.get();
-            return std::unique_ptr<GsmModem>(std::move(modem));
-        },
+        realModemFactory(real),
         std::make_unique<pellix::PellixUtilities>());
     QVERIFY(real);
     frmVendrel &view = rig.view();

@@ -141,12 +141,7 @@ void TestIncomingCalls::ringsFromTheVirtualNetwork()
 {
     pellix::PellixGsmModem *real = nullptr;
     Rig rig(
-        [&real] {
-            auto modem = std::make_unique<pellix::PellixGsmModem>();
-            modem->setTracePath(QString());
-            real = modem.get();
-            return std::unique_ptr<GsmModem>(std::move(modem));
-        },
+        realModemFactory(real),
         std::make_unique<pellix::PellixUtilities>());
     QVERIFY(real);
     frmVendrel &view = rig.view();

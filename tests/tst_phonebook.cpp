@@ -73,11 +73,6 @@ PhonebookEntry entry(qint16 index, const QString &name, const QString &number)
     return PhonebookEntry{index, name, number};
 }
 
-RaisedError libraryError(quint16 code, const QString &text)
-{
-    return RaisedError(qint32(0x80040000u + code), QStringLiteral("Pellix"), text);
-}
-
 using Answers = QList<FakeDialogs::Answer>;
 
 } // namespace
@@ -421,12 +416,7 @@ void TestPhonebook::endToEndOnTheVirtualModem()
 {
     pellix::PellixGsmModem *real = nullptr;
     Rig rig(
-        [&real] {
-            auto modem = std::make_unique<pellix::PellixGsmModem>();
-            modem->setTracePath(QString());
-            real = modem.get();
-            return std::unique_ptr<GsmModem>(std::move(modem));
-        },
+        realModemFactory(real),
         std::make_unique<pellix::PellixUtilities>());
     QVERIFY(real);
     frmVendrel &view = rig.view();

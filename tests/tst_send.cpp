@@ -60,11 +60,6 @@ struct Rig : ConsoleRig<UserDataModem>
     QStringList recent() const { return phoneList(); }
 };
 
-RaisedError libraryError(quint16 code, const QString &text)
-{
-    return RaisedError(qint32(0x80040000u + code), QStringLiteral("Pellix"), text);
-}
-
 } // namespace
 
 class TestSend : public QObject

@@ -7,6 +7,7 @@
 #include "fakegsmmodem.h"
 #include "fakegsmutilities.h"
 #include "fakesettingsstore.h"
+#include "pellixgsmmodem.h"
 #include "frmvendrel.h"
 #include "reportlistbox.h"
 #include "startupcontroller.h"
@@ -26,6 +27,24 @@
 //
 // A test's rig derives from this, readies its own members, then calls build(): the console's
 // start-up makes the modem there, and may call back into the rig.
+// A library error as the Pellix library raises it: 0x80040000 + code, source "Pellix".
+inline RaisedError libraryError(quint16 code, const QString &text)
+{
+    return RaisedError(qint32(0x80040000u + code), QStringLiteral("Pellix"), text);
+}
+
+// A factory for the console's modem that makes the real library's modem (virtual modem on type -1,
+// no trace file from a test) and tells the test which one it made.
+inline std::function<std::unique_ptr<GsmModem>()> realModemFactory(pellix::PellixGsmModem *&real)
+{
+    return [&real] {
+        auto modem = std::make_unique<pellix::PellixGsmModem>();
+        modem->setTracePath(QString());
+        real = modem.get();
+        return std::unique_ptr<GsmModem>(std::move(modem));
+    };
+}
+
 template <class Modem = FakeGsmModem>
 class ConsoleRig
 {
