@@ -173,7 +173,7 @@ void TestComposer::beyondSixteenBits()
     QFETCH(int, alphabet);
     QFETCH(int, characters);
     QFETCH(QString, caption);
-    QCOMPARE(ComposerController::MessageLenCaption(alphabet, characters), caption);
+    QCOMPARE(ComposerController::messageLenCaption(alphabet, characters), caption);
 }
 
 void TestComposer::largePasteKeepsTheWindowUsable()

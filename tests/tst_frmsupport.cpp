@@ -2,6 +2,7 @@
 #include "clickableimage.h"
 #include "frmsupport.h"
 #include "frmvendrel.h"
+#include "twips.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -141,7 +142,7 @@ void TestFrmSupport::designRectangle()
     const QWidget *control = view.findChild<QWidget *>(name);
     QVERIFY(control);
     // The main window's conversion: both windows agree on what a twip is.
-    const auto px = [&view](int value) { return frmVendrel::twipsToPixels(value, view.logicalDpiX()); };
+    const auto px = [&view](int value) { return Twips::toPixels(value, view.logicalDpiX()); };
     QCOMPARE(control->geometry(), QRect(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height())));
 }
 
@@ -385,7 +386,7 @@ void TestFrmSupport::closingEmitsUnloadOnce()
     frmSupport view;
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QSignalSpy unloads(&view, &frmSupport::Unload);
+    QSignalSpy unloads(&view, &frmSupport::unloading);
     view.close();
     QCOMPARE(unloads.size(), 1);
     QVERIFY(!view.isVisible());

@@ -524,7 +524,7 @@ void TestFrmVendrel::closingEmitsUnloadOnce()
     frmVendrel view;
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QSignalSpy unloads(&view, &frmVendrel::Unload);
+    QSignalSpy unloads(&view, &frmVendrel::unloading);
     QVERIFY(view.close());
     QVERIFY(!view.isVisible());
     QCOMPARE(unloads.size(), 1);

@@ -141,14 +141,14 @@ void TestInbox::receivedLines()
 void TestInbox::timestampFollowsTheLocaleSeparators()
 {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    QCOMPARE(InboxController::FormatTimestamp(Stamp), QStringLiteral("05.03.2024 07:08:09"));
+    QCOMPARE(InboxController::formatTimestamp(Stamp), QStringLiteral("05.03.2024 07:08:09"));
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     // Day first whatever the locale's own order; 24-hour clock.
     const QDateTime evening(QDate(2024, 12, 31), QTime(23, 59, 58), Qt::OffsetFromUTC, -5 * 3600);
-    QCOMPARE(InboxController::FormatTimestamp(evening), QStringLiteral("31/12/2024 23:59:58"));
+    QCOMPARE(InboxController::formatTimestamp(evening), QStringLiteral("31/12/2024 23:59:58"));
     // Shown in the centre's zone, not converted to local time.
     const QDateTime tokyo(QDate(2024, 1, 1), QTime(0, 30, 0), Qt::OffsetFromUTC, 9 * 3600);
-    QCOMPARE(InboxController::FormatTimestamp(tokyo), QStringLiteral("01/01/2024 00:30:00"));
+    QCOMPARE(InboxController::formatTimestamp(tokyo), QStringLiteral("01/01/2024 00:30:00"));
 }
 
 void TestInbox::readMessagesInOrderWithAutoDelete_data()

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "startupcontroller.h"
+#include "helpservice.h"
 
 #include <QFileInfo>
 #include <QImage>
@@ -74,7 +74,7 @@ void TestInstall::installedHelpIsTheBuiltOne()
 
 void TestInstall::installedProgramFindsItsHelp()
 {
-    const QString found = StartupController::locateHelpFile(installed(QStringLiteral("bin")));
+    const QString found = HelpService::locateHelpFile(installed(QStringLiteral("bin")));
     QVERIFY2(QFileInfo(found).isFile(), qPrintable(found));
     QCOMPARE(QFileInfo(found).canonicalFilePath(), QFileInfo(installed(QStringLiteral("Doc/Pellix.CHM"))).canonicalFilePath());
 }

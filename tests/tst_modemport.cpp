@@ -411,7 +411,7 @@ void TestModemPort::helpMessages()
     QCOMPARE(box.text, lines.join(QStringLiteral("\r\n")));
     // Help opens the help file where start-up found it, at the topic of this box.
     QCOMPARE(rig.desktop->helpCalls.size(), 1);
-    QCOMPARE(rig.desktop->helpCalls.first().file, rig.console->startup().HelpFilePath());
+    QCOMPARE(rig.desktop->helpCalls.first().file, rig.console->help().filePath());
     QCOMPARE(rig.desktop->helpCalls.first().file, QStringLiteral("/opt/pellix/bin/../../../Doc/Pellix.CHM"));
     QCOMPARE(rig.desktop->helpCalls.first().contextId, topic);
 }

@@ -127,7 +127,7 @@ void TestReportLog::libraryErrorRange()
     QFETCH(bool, library);
     QFETCH(qint32, code);
     QCOMPARE(ReportLog::IsLibraryError(qint32(number)), library);
-    QCOMPARE(ReportLog::ErrorCode(qint32(number)), code);
+    QCOMPARE(ReportLog::errorCode(qint32(number)), code);
 }
 
 void TestReportLog::reportErrorLineAndBox_data()

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "consolerig.h"
 #include "frmvendrel.h"
+#include "helpservice.h"
 #include "multilinetextbox.h"
 #include "pellixgsmmodem.h"
 #include "qtsettingsstore.h"
+#include "settingconversion.h"
 #include "startupcontroller.h"
 #include "vendrelconsole.h"
 
@@ -230,7 +232,7 @@ void TestStartup::strictNumberConversion()
     QFETCH(QString, text);
     QFETCH(bool, converts);
     QFETCH(int, value);
-    const std::optional<qint16> result = StartupController::settingToInteger(text);
+    const std::optional<qint16> result = SettingConversion::toInteger16(text);
     QCOMPARE(result.has_value(), converts);
     if (converts)
         QCOMPARE(int(*result), value);
@@ -390,13 +392,13 @@ void TestStartup::helpFilePath()
         QVERIFY(help.open(QIODevice::WriteOnly));
     }
     // Joined as text, not normalised.
-    QCOMPARE(StartupController::locateHelpFile(exeFolder), exeFolder + expected);
+    QCOMPARE(HelpService::locateHelpFile(exeFolder), exeFolder + expected);
 
     AppFacts facts;
     facts.exeFolder = exeFolder;
     facts.exeBaseName = Section;
     Rig rig({}, facts);
-    QCOMPARE(rig.console->startup().HelpFilePath(), exeFolder + expected);
+    QCOMPARE(rig.console->help().filePath(), exeFolder + expected);
 }
 
 void TestStartup::helpButtonOpensTopic10011()

@@ -173,7 +173,7 @@ void TestSupportController::initTestCase()
 
 void TestSupportController::init()
 {
-    QFile::remove(SupportController::LogFilePath());
+    QFile::remove(SupportController::logFilePath());
 }
 
 void TestSupportController::startUpLendsTheModemAndBuildsNoWindow()
@@ -527,7 +527,7 @@ void TestSupportController::logFileBeforeAnyLogIsError440()
 void TestSupportController::logFileOpensOnceWritten()
 {
     Rig rig;
-    QFile file(SupportController::LogFilePath());
+    QFile file(SupportController::logFilePath());
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
     QVERIFY(rig.showSupport());
@@ -624,7 +624,7 @@ void TestSupportController::helpAsTheMainWindowsHelp()
     QTest::mouseClick(rig.window()->cmdHelp, Qt::LeftButton);
     QTest::mouseClick(rig.main().cmdHelp, Qt::LeftButton);
     QCOMPARE(rig.desktop->helpCalls.size(), 2);
-    QCOMPARE(rig.desktop->helpCalls.at(0).file, rig.console->startup().HelpFilePath());
+    QCOMPARE(rig.desktop->helpCalls.at(0).file, rig.console->help().filePath());
     QCOMPARE(rig.desktop->helpCalls.at(0).contextId, 10011);
     QCOMPARE(rig.desktop->helpCalls.at(0).file, rig.desktop->helpCalls.at(1).file);
     QCOMPARE(rig.desktop->helpCalls.at(0).contextId, rig.desktop->helpCalls.at(1).contextId);

@@ -40,7 +40,7 @@ int main(int argc, char *argv[])
                               QStringLiteral("Error %1 from %2: %3").arg(error.number()).arg(error.source(), error.description()));
         return 1;
     }
-    app.setUncaughtErrorHandler([&console](const RaisedError &error) { console->ShowUncaughtError(error); });
+    app.setUncaughtErrorHandler([&console](const RaisedError &error) { console->showUncaughtError(error); });
     console->show();
     const int exitCode = app.exec();
     app.setUncaughtErrorHandler({});

@@ -81,7 +81,7 @@ void ConnectionController::connectOrRaise()
                           QStringLiteral("Invalid property array index: no modem type is selected"));
     const qint32 modemType = m_view.cmbModemType->itemData(typeIndex).toInt();
     // Raises the overflow error for a number beyond 16 bits, before anything reaches the modem.
-    const qint16 port = ModemPortController::PortNumber(m_view.cmbModemPort->currentText());
+    const qint16 port = ModemPortController::portNumber(m_view.cmbModemPort->currentText());
     const qint32 receiveMode = m_view.chkAutoReceive->isChecked() ? 2 : 0;
 
     m_modem.setConnectOptionA(true);

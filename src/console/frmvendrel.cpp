@@ -6,6 +6,7 @@
 #include "multilinetextbox.h"
 #include "reportlistbox.h"
 #include "vendor.h"
+#include "twips.h"
 #include "viewcontrols.h"
 
 #include <QCheckBox>
@@ -143,14 +144,9 @@ frmVendrel::frmVendrel(QWidget *parent)
     resizeRule();
 }
 
-int frmVendrel::twipsToPixels(int value, qreal logicalDpi)
-{
-    return qRound(value * logicalDpi / 1440.0);
-}
-
 int frmVendrel::twips(int value) const
 {
-    return twipsToPixels(value, logicalDpiX());
+    return Twips::toPixels(*this, value);
 }
 
 void frmVendrel::createControls()
@@ -467,7 +463,7 @@ bool frmVendrel::event(QEvent *event)
 {
     const bool handled = QWidget::event(event);
     if (event->type() == QEvent::WindowActivate)
-        Q_EMIT Activate();
+        Q_EMIT activated();
     return handled;
 }
 
@@ -478,7 +474,7 @@ void frmVendrel::closeEvent(QCloseEvent *event)
     if (m_unloaded)
         return;
     m_unloaded = true;
-    Q_EMIT Unload();
+    Q_EMIT unloading();
 }
 
 void frmVendrel::resizeEvent(QResizeEvent *event)

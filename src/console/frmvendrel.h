@@ -26,9 +26,8 @@ class frmVendrel : public QWidget
 public:
     explicit frmVendrel(QWidget *parent = nullptr);
 
-    // Twips (1440 per inch) to pixels at the window's logical dpi: 15 twips are 1 pixel at 96 dpi.
+    // Twips to pixels at the window's logical dpi.
     int twips(int value) const;
-    static int twipsToPixels(int value, qreal logicalDpi);
 
     // The design client area.
     static constexpr int ClientWidthTwips = 8475;
@@ -100,9 +99,9 @@ public:
 
 Q_SIGNALS:
     // The window became the active window.
-    void Activate();
+    void activated();
     // The window is closing (title bar, cmdClose, Esc); emitted once, and the close goes on.
-    void Unload();
+    void unloading();
 
 protected:
     bool event(QEvent *event) override;

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "modemportcontroller.h"
 
-#include "desktop.h"
 #include "dialogs.h"
 #include "frmvendrel.h"
 #include "gsmutilities.h"
+#include "helpservice.h"
 #include "modutils.h"
 #include "numericanswer.h"
 #include "raisederror.h"
@@ -29,17 +29,15 @@ QString withLineBreaks(QString text)
 
 } // namespace
 
-ModemPortController::ModemPortController(frmVendrel &view, VendrelSettings &settings, GsmUtilities &utilities,
-                                         ModUtils &utils, Dialogs &dialogs, Desktop &desktop,
-                                         std::function<QString()> helpFile)
+ModemPortController::ModemPortController(frmVendrel &view, VendrelSettings &settings, GsmUtilities &gsmUtilities,
+                                         ModUtils &modUtils, Dialogs &dialogs, HelpService &help)
     : QObject(nullptr)
     , m_view(view)
     , m_settings(settings)
-    , m_utilities(utilities)
-    , m_utils(utils)
+    , m_gsmUtilities(gsmUtilities)
+    , m_modUtils(modUtils)
     , m_dialogs(dialogs)
-    , m_desktop(desktop)
-    , m_helpFile(std::move(helpFile))
+    , m_help(help)
 {
     connect(m_view.cmbModemType, &QComboBox::currentIndexChanged, this, &ModemPortController::cmbModemType_Click);
     connect(m_view.cmdHelpModemType, &QPushButton::clicked, this, &ModemPortController::cmdHelpModemType_Click);
@@ -85,7 +83,7 @@ void ModemPortController::FillPortList()
 
     QList<int> present;
     try {
-        present = m_utilities.ComPorts();
+        present = m_gsmUtilities.ComPorts();
     } catch (const RaisedError &) {
         // The port list only offers choices; without the library's list the configured port is
         // still offered and the operator can type any other.
@@ -106,13 +104,13 @@ void ModemPortController::FillPortList()
     }
 }
 
-bool ModemPortController::IsPortName(const QString &text)
+bool ModemPortController::isPortName(const QString &text)
 {
     static const QRegularExpression pattern(QStringLiteral("^COM[0-9]"));
     return pattern.match(text.toUpper()).hasMatch();
 }
 
-qint16 ModemPortController::PortNumber(const QString &portName)
+qint16 ModemPortController::portNumber(const QString &portName)
 {
     return NumericAnswer::readInteger16(portName.mid(3));
 }
@@ -120,20 +118,20 @@ qint16 ModemPortController::PortNumber(const QString &portName)
 void ModemPortController::cmbModemPort_Validate(bool &Cancel)
 {
     const QString text = m_view.cmbModemPort->currentText().toUpper();
-    if (IsPortName(text)) {
+    if (isPortName(text)) {
         try {
-            m_settings.CommPort = PortNumber(text);
+            m_settings.CommPort = portNumber(text);
             return;
         } catch (const RaisedError &) {
             // "COM99999" looks like a port name but names no port CommPort can hold; refused
             // like any other invalid name rather than left to fail later.
         }
     }
-    m_utils.ShowMessageBox(QString::fromLatin1(InvalidPortMessage), Dialogs::Exclamation);
+    m_modUtils.ShowMessageBox(QString::fromLatin1(InvalidPortMessage), Dialogs::Exclamation);
     Cancel = true;
 }
 
-QString ModemPortController::ModemTypeHelp()
+QString ModemPortController::modemTypeHelp()
 {
     return withLineBreaks(
         QStringLiteral("- Select \"No modem\" if you don't have a GSM device.\\n"
@@ -154,7 +152,7 @@ QString ModemPortController::ModemTypeHelp()
                          "See Help for more information..."));
 }
 
-QString ModemPortController::ModemPortHelp()
+QString ModemPortController::modemPortHelp()
 {
     return withLineBreaks(
         QStringLiteral("If your device is connected by serial cable, please choose the related COM port.\\n"
@@ -171,14 +169,14 @@ QString ModemPortController::ModemPortHelp()
 
 void ModemPortController::cmdHelpModemType_Click()
 {
-    m_dialogs.informationWithHelp(ModemTypeHelp(), QStringLiteral("Modem type"),
-                                  [this] { (void)m_desktop.showHelp(m_helpFile(), ModemTypeHelpTopic); });
+    m_dialogs.informationWithHelp(modemTypeHelp(), QStringLiteral("Modem type"),
+                                  [this] { m_help.showTopic(ModemTypeHelpTopic); });
 }
 
 void ModemPortController::cmdHelpModemPort_Click()
 {
-    m_dialogs.informationWithHelp(ModemPortHelp(), QStringLiteral("Modem port"),
-                                  [this] { (void)m_desktop.showHelp(m_helpFile(), ModemPortHelpTopic); });
+    m_dialogs.informationWithHelp(modemPortHelp(), QStringLiteral("Modem port"),
+                                  [this] { m_help.showTopic(ModemPortHelpTopic); });
 }
 
 bool ModemPortController::inPortBox(const QWidget *widget) const

@@ -4,11 +4,9 @@
 #include <QObject>
 #include <QString>
 
-#include <functional>
-
-class Desktop;
 class Dialogs;
 class GsmUtilities;
+class HelpService;
 class ModUtils;
 class QWidget;
 class frmVendrel;
@@ -22,12 +20,9 @@ class ModemPortController : public QObject
     Q_OBJECT
 
 public:
-    // helpFile: the help file path as start-up located it (read when a Help button is pressed).
-    ModemPortController(frmVendrel &view, VendrelSettings &settings, GsmUtilities &utilities, ModUtils &utils,
-                        Dialogs &dialogs, Desktop &desktop, std::function<QString()> helpFile);
+    ModemPortController(frmVendrel &view, VendrelSettings &settings, GsmUtilities &gsmUtilities, ModUtils &modUtils,
+                        Dialogs &dialogs, HelpService &help);
     ~ModemPortController() override;
-
-    // The controller of this window; null when it has none.
 
     void cmbModemType_Click();
     void SelectModemType();
@@ -38,14 +33,14 @@ public:
     void cmdHelpModemPort_Click();
 
     // "COM#*" on the upper-cased text: COM, at least one decimal digit, then anything.
-    static bool IsPortName(const QString &text);
+    static bool isPortName(const QString &text);
     // The text after its first three characters, read the lenient way and rounded to 16 bits;
     // raises error 6 (overflow) when it does not fit.
-    static qint16 PortNumber(const QString &portName);
+    static qint16 portNumber(const QString &portName);
 
     // The two help texts with their lines broken by CR LF.
-    static QString ModemTypeHelp();
-    static QString ModemPortHelp();
+    static QString modemTypeHelp();
+    static QString modemPortHelp();
 
     static constexpr int ModemTypeHelpTopic = 10022;
     static constexpr int ModemPortHelpTopic = 10025;
@@ -62,11 +57,10 @@ private:
 
     frmVendrel &m_view;
     VendrelSettings &m_settings;
-    GsmUtilities &m_utilities;
-    ModUtils &m_utils;
+    GsmUtilities &m_gsmUtilities;
+    ModUtils &m_modUtils;
     Dialogs &m_dialogs;
-    Desktop &m_desktop;
-    std::function<QString()> m_helpFile;
+    HelpService &m_help;
 
     bool m_validating = false;
     // A mouse press gave the focus away from the port box; its press is still to come.

@@ -29,10 +29,10 @@ QTime localTimeOfDay()
 
 } // namespace
 
-ReportLog::ReportLog(frmVendrel &view, ModUtils &utils, QObject *parent)
+ReportLog::ReportLog(frmVendrel &view, ModUtils &modUtils, QObject *parent)
     : QObject(parent)
     , m_view(view)
-    , m_utils(utils)
+    , m_modUtils(modUtils)
     , m_clock(localTimeOfDay)
 {
     connect(m_view.cmdClear, &QPushButton::clicked, this, &ReportLog::cmdClear_Click);
@@ -62,17 +62,17 @@ bool ReportLog::IsLibraryError(qint32 number)
     return bits >= RaisedError::LibraryBase && bits <= RaisedError::LibraryLast;
 }
 
-qint32 ReportLog::ErrorCode(qint32 number)
+qint32 ReportLog::errorCode(qint32 number)
 {
     return IsLibraryError(number) ? qint32(quint32(number) - RaisedError::LibraryBase) : number;
 }
 
 void ReportLog::ReportError(const RaisedError &error)
 {
-    const QString heading = QLatin1String("Error #") + QString::number(ErrorCode(error.number())) + QLatin1String(" from ")
+    const QString heading = QLatin1String("Error #") + QString::number(errorCode(error.number())) + QLatin1String(" from ")
         + error.source();
     AddReport(heading + QLatin1String(": ") + error.description());
-    m_utils.ShowMessageBox(error.description(), Dialogs::Exclamation, heading);
+    m_modUtils.ShowMessageBox(error.description(), Dialogs::Exclamation, heading);
 }
 
 void ReportLog::cmdClear_Click()

@@ -17,7 +17,7 @@ class ReportLog : public QObject
     Q_OBJECT
 
 public:
-    ReportLog(frmVendrel &view, ModUtils &utils, QObject *parent = nullptr);
+    ReportLog(frmVendrel &view, ModUtils &modUtils, QObject *parent = nullptr);
 
     // Appends "hh:nn:ss" + two blanks + text as one line and selects it. Line breaks become
     // blanks: each CR LF pair, then each remaining LF; a lone CR stays.
@@ -28,7 +28,7 @@ public:
     // Numbers 0x80040000..0x8004FFFF, the library's own range.
     static bool IsLibraryError(qint32 number);
     // The code the operator sees: the library's own code, or any other number as it is.
-    static qint32 ErrorCode(qint32 number);
+    static qint32 errorCode(qint32 number);
 
     void cmdClear_Click();
 
@@ -37,7 +37,7 @@ public:
 
 private:
     frmVendrel &m_view;
-    ModUtils &m_utils;
+    ModUtils &m_modUtils;
     std::function<QTime()> m_clock;
     // The stamp of the last line, "hh:nn:ss" and the two blanks, reused within its second.
     QTime m_stampTime;

@@ -1,37 +1,31 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "startupcontroller.h"
 
-#include "desktop.h"
 #include "frmvendrel.h"
 #include "gsmmodem.h"
+#include "helpservice.h"
 #include "multilinetextbox.h"
-#include "numericanswer.h"
-#include "raisederror.h"
-#include "settingsstore.h"
 #include "vendrelsettings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileInfo>
-#include <QLocale>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTimer>
 
 StartupController::StartupController(frmVendrel &view, VendrelSettings &settings, SettingsStore &store,
-                                     Desktop &desktop, AppFacts facts, ModemLifetime modem, Parts parts,
+                                     HelpService &help, AppFacts facts, ModemLifetime modem, Parts parts,
                                      QObject *parent)
     : QObject(parent)
     , m_view(view)
     , m_settings(settings)
-    , m_store(store)
-    , m_desktop(desktop)
+    , m_persistence(settings, store, facts.exeBaseName)
+    , m_help(help)
     , m_facts(std::move(facts))
     , m_modemLifetime(std::move(modem))
     , m_parts(std::move(parts))
 {
-    connect(&m_view, &frmVendrel::Activate, this, &StartupController::Form_Activate);
-    connect(&m_view, &frmVendrel::Unload, this, &StartupController::Form_Unload);
+    connect(&m_view, &frmVendrel::activated, this, &StartupController::Form_Activate);
+    connect(&m_view, &frmVendrel::unloading, this, &StartupController::Form_Unload);
     connect(m_view.cmdClose, &QPushButton::clicked, this, &StartupController::cmdClose_Click);
     connect(m_view.cmdHelp, &QPushButton::clicked, this, &StartupController::cmdHelp_Click);
 }
@@ -50,80 +44,12 @@ void StartupController::InitForm()
 {
     LoadSettings();
     ApplySettings();
-    m_helpFilePath = locateHelpFile(m_facts.exeFolder);
-}
-
-QString StartupController::locateHelpFile(const QString &exeFolder)
-{
-    const QString nearby = exeFolder + QLatin1String("/../Doc/Pellix.CHM");
-    if (QFileInfo(nearby).isFile())
-        return nearby;
-    return exeFolder + QLatin1String("/../../../Doc/Pellix.CHM");
-}
-
-std::optional<qint16> StartupController::settingToInteger(const QString &text)
-{
-    // What a stored number looks like: no hex or octal prefixes, no thousands separators.
-    static const QRegularExpression number(
-        QStringLiteral("^[ \\t]*[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?[ \\t]*$"));
-    if (!number.match(text).hasMatch())
-        return std::nullopt;
-    bool ok = false;
-    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
-    if (!ok)
-        return std::nullopt;
-    try {
-        return NumericAnswer::toInteger16(value);
-    } catch (const RaisedError &) {
-        return std::nullopt; // outside -32768..32767
-    }
-}
-
-std::optional<QString> StartupController::readValue(const QString &key, bool &failed)
-{
-    failed = false;
-    try {
-        return m_store.read(QString::fromLatin1(SettingsApplication), m_facts.exeBaseName, key);
-    } catch (...) {
-        // Each key of the store is read on its own; one that cannot be read is passed over.
-        failed = true;
-        return std::nullopt;
-    }
-}
-
-std::optional<qint16> StartupController::readNumber(const QString &key, const QString &defaultText)
-{
-    bool failed = false;
-    const std::optional<QString> stored = readValue(key, failed);
-    if (failed)
-        return std::nullopt;
-    return settingToInteger(stored.value_or(defaultText));
-}
-
-void StartupController::readText(const QString &key, const QString &defaultText, QString &variable)
-{
-    bool failed = false;
-    const std::optional<QString> stored = readValue(key, failed);
-    if (!failed)
-        variable = stored.value_or(defaultText);
+    m_help.locate();
 }
 
 void StartupController::LoadSettings()
 {
-    VendrelSettings &s = m_settings;
-    // A key that does not convert leaves its variable as it was.
-    const auto number = [this](const char *key, const char *defaultText, auto &variable) {
-        if (const std::optional<qint16> value = readNumber(QString::fromLatin1(key), QString::fromLatin1(defaultText)))
-            variable = *value; // ModemType: read as 16-bit, widened to 32
-    };
-    number("ModemType", "-1", s.ModemType);
-    number("CommPort", "1", s.CommPort);
-    number("CheckGSMSignal", "0", s.CheckGSMSignal);
-    number("AutoReceive", "1", s.AutoReceive);
-    number("AutoDelete", "0", s.AutoDelete);
-    readText(QStringLiteral("RecentPhones"), QStringLiteral("+"), s.RecentPhones);
-    readText(QStringLiteral("MessageText"), QStringLiteral("Hi, this is a test message"), s.MessageText);
-    number("StatusReport", "0", s.StatusReport);
+    m_persistence.load();
 }
 
 void StartupController::ApplySettings()
@@ -167,26 +93,9 @@ void StartupController::ApplySettings()
     m_parts.fillModemLists();
 }
 
-void StartupController::writeValue(const QString &key, const QString &value)
-{
-    try {
-        // A key that cannot be written is passed over; the others are still written.
-        (void)m_store.write(QString::fromLatin1(SettingsApplication), m_facts.exeBaseName, key, value);
-    } catch (...) {
-    }
-}
-
 void StartupController::SaveSettings()
 {
-    const VendrelSettings &s = m_settings;
-    writeValue(QStringLiteral("ModemType"), QString::number(s.ModemType));
-    writeValue(QStringLiteral("CommPort"), QString::number(s.CommPort));
-    writeValue(QStringLiteral("CheckGSMSignal"), QString::number(s.CheckGSMSignal));
-    writeValue(QStringLiteral("AutoReceive"), QString::number(s.AutoReceive));
-    writeValue(QStringLiteral("AutoDelete"), QString::number(s.AutoDelete));
-    writeValue(QStringLiteral("RecentPhones"), s.RecentPhones);
-    writeValue(QStringLiteral("MessageText"), s.MessageText);
-    writeValue(QStringLiteral("StatusReport"), QString::number(s.StatusReport));
+    m_persistence.save();
 }
 
 void StartupController::Form_Activate()
@@ -223,5 +132,5 @@ void StartupController::cmdClose_Click()
 
 void StartupController::cmdHelp_Click()
 {
-    (void)m_desktop.showHelp(m_helpFilePath, HelpTopic);
+    m_help.showTopic(HelpTopic);
 }

@@ -2,15 +2,15 @@
 #pragma once
 
 #include "appfacts.h"
+#include "settingspersistence.h"
 
 #include <QObject>
 #include <QString>
 
 #include <functional>
-#include <optional>
 
-class Desktop;
 class GsmModem;
+class HelpService;
 class SettingsStore;
 class frmVendrel;
 struct VendrelSettings;
@@ -49,7 +49,7 @@ public:
         std::function<void()> disconnectModem;
     };
 
-    StartupController(frmVendrel &view, VendrelSettings &settings, SettingsStore &store, Desktop &desktop,
+    StartupController(frmVendrel &view, VendrelSettings &settings, SettingsStore &store, HelpService &help,
                       AppFacts facts, ModemLifetime modem, Parts parts, QObject *parent = nullptr);
 
     void Form_Load();
@@ -64,36 +64,19 @@ public:
 
     // From the start of Form_Load until the first activation of the window.
     bool IsLoading() const { return m_isLoading; }
-    // The compiled help file, located by InitForm; read by every help button.
-    const QString &HelpFilePath() const { return m_helpFilePath; }
 
-    // The store's address of the settings.
-    static constexpr char SettingsApplication[] = "Pellix";
+    // The console's topic in the help file.
     static constexpr int HelpTopic = 10011;
 
-    // A stored number or boolean as a 16-bit integer, strictly: blanks around a whole or decimal
-    // number (a decimal rounded half to even) and nothing else; nullopt when it does not convert.
-    static std::optional<qint16> settingToInteger(const QString &text);
-    // exe folder + "/../Doc/Pellix.CHM" when a file is there, else exe folder +
-    // "/../../../Doc/Pellix.CHM" untested; joined as text.
-    static QString locateHelpFile(const QString &exeFolder);
-
 private:
-    // Reads one key: absent gives the default; nullopt when the read or the conversion failed.
-    std::optional<qint16> readNumber(const QString &key, const QString &defaultText);
-    void readText(const QString &key, const QString &defaultText, QString &variable);
-    void writeValue(const QString &key, const QString &value);
-    std::optional<QString> readValue(const QString &key, bool &failed);
-
     frmVendrel &m_view;
     VendrelSettings &m_settings;
-    SettingsStore &m_store;
-    Desktop &m_desktop;
+    SettingsPersistence m_persistence;
+    HelpService &m_help;
     AppFacts m_facts;
     ModemLifetime m_modemLifetime;
     Parts m_parts;
     GsmModem *m_modem = nullptr;
 
     bool m_isLoading = false;
-    QString m_helpFilePath;
 };

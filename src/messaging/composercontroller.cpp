@@ -11,12 +11,12 @@
 #include <QComboBox>
 #include <QLabel>
 
-ComposerController::ComposerController(frmVendrel &view, VendrelSettings &settings, ModUtils &utils,
+ComposerController::ComposerController(frmVendrel &view, VendrelSettings &settings, ModUtils &modUtils,
                                        std::function<bool()> isLoading, QObject *parent)
     : QObject(parent)
     , m_view(view)
     , m_settings(settings)
-    , m_utils(utils)
+    , m_modUtils(modUtils)
     , m_isLoading(std::move(isLoading))
 {
     // Value-changed signals, so that the values ApplySettings puts into the controls run the
@@ -51,12 +51,12 @@ void ComposerController::UpdateMessageLen()
 
 void ComposerController::updateMessageLen(const QString &text)
 {
-    const QString caption = MessageLenCaption(m_selectedAlphabet, text.size());
+    const QString caption = messageLenCaption(m_selectedAlphabet, text.size());
     if (!caption.isEmpty())
         m_view.lblMessageLen->setText(caption);
 }
 
-QString ComposerController::MessageLenCaption(qint32 alphabet, qsizetype characters)
+QString ComposerController::messageLenCaption(qint32 alphabet, qsizetype characters)
 {
     qint64 limit = 0;
     qint64 length = characters;
@@ -101,5 +101,5 @@ void ComposerController::AdviseAutoReceive()
     if (m_settings.StatusReport != 0 || !m_view.chkStatusReport->isChecked())
         return;
     if (!m_view.chkAutoReceive->isChecked())
-        m_utils.ShowMessageBox(QString::fromLatin1(AutoReceiveAdvice), Dialogs::Information);
+        m_modUtils.ShowMessageBox(QString::fromLatin1(AutoReceiveAdvice), Dialogs::Information);
 }

@@ -19,7 +19,7 @@ class ComposerController : public QObject
 
 public:
     // isLoading: the window's loading flag, true until its first activation.
-    ComposerController(frmVendrel &view, VendrelSettings &settings, ModUtils &utils, std::function<bool()> isLoading,
+    ComposerController(frmVendrel &view, VendrelSettings &settings, ModUtils &modUtils, std::function<bool()> isLoading,
                        QObject *parent = nullptr);
 
     void txtMessageText_Change();
@@ -34,7 +34,7 @@ public:
     // The counter's caption for a text of `characters` 16-bit code units (CR LF counting two) in
     // the alphabet: n "/" room " (" messages " sms)". An alphabet other than 7, 8 or 16 has no
     // caption (empty result).
-    static QString MessageLenCaption(qint32 alphabet, qsizetype characters);
+    static QString messageLenCaption(qint32 alphabet, qsizetype characters);
 
     static constexpr char AutoReceiveAdvice[] =
         "Please activate the Auto receive option to see the received Status reports in real time.";
@@ -44,7 +44,7 @@ private:
 
     frmVendrel &m_view;
     VendrelSettings &m_settings;
-    ModUtils &m_utils;
+    ModUtils &m_modUtils;
     std::function<bool()> m_isLoading;
     qint32 m_selectedAlphabet = 0;
 };

@@ -124,7 +124,7 @@ void InboxController::ReportMessageReceived(const ReceivedMessage &message)
     if (message.IsNew)
         line += QLatin1String("NEW ");
     line += QLatin1String("Message received from ") + message.Originator.Number + QLatin1String(" at ")
-        + FormatTimestamp(message.Timestamp) + QLatin1String(":  ");
+        + formatTimestamp(message.Timestamp) + QLatin1String(":  ");
     line += message.Alphabet == 8 ? ModUtils::FormatHex(message.UserData) : ModUtils::FormatHex(message.Udh) + message.Text;
     m_log.AddReport(line);
 }
@@ -135,7 +135,7 @@ void InboxController::ReportStatusReport(const SmsStatusReport &report)
                     + QLatin1String(") for ") + report.Recipient.Number + QLatin1String(":  ") + report.StatusText);
 }
 
-QString InboxController::FormatTimestamp(const QDateTime &timestamp)
+QString InboxController::formatTimestamp(const QDateTime &timestamp)
 {
     const QLocale locale;
     const QChar date = separatorOf(locale.dateFormat(QLocale::ShortFormat), QLatin1Char('/'));

@@ -39,7 +39,7 @@ public:
 
     // dd/mm/yyyy hh:nn:ss on the 24-hour clock, in the time of the stamp's own zone, with the
     // date and time separators of the default locale.
-    static QString FormatTimestamp(const QDateTime &timestamp);
+    static QString formatTimestamp(const QDateTime &timestamp);
 
     static constexpr char DeletePrompt[] = "Insert SIM location to delete (-1 for all):";
 

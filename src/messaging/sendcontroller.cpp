@@ -19,14 +19,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-SendController::SendController(frmVendrel &view, ModemReference modem, GsmUtilities &utilities, ModUtils &utils,
+SendController::SendController(frmVendrel &view, ModemReference modem, GsmUtilities &gsmUtilities, ModUtils &modUtils,
                                ReportLog &log, RecentPhones &recentPhones, ComposerController &composer,
                                QObject *parent)
     : QObject(parent)
     , m_view(view)
     , m_modem(std::move(modem))
-    , m_utilities(utilities)
-    , m_utils(utils)
+    , m_gsmUtilities(gsmUtilities)
+    , m_modUtils(modUtils)
     , m_log(log)
     , m_recentPhones(recentPhones)
     , m_composer(composer)
@@ -48,7 +48,7 @@ void SendController::send()
 {
     GsmModem &modem = *m_modem;
     if (modem.Status() != GsmModem::Connected) {
-        m_utils.ShowMessageBox(QString::fromLatin1(NotConnectedMessage), Dialogs::Exclamation);
+        m_modUtils.ShowMessageBox(QString::fromLatin1(NotConnectedMessage), Dialogs::Exclamation);
         return;
     }
 
@@ -65,7 +65,7 @@ void SendController::send()
     }
 
     SmsMessage message;
-    message.Recipient = m_utilities.CreatePhoneNumber(number, true, 1);
+    message.Recipient = m_gsmUtilities.CreatePhoneNumber(number, true, 1);
     // The text before the header, so that a bad message text is the error reported.
     message.Alphabet = alphabet;
     message.Text = alphabet == 8 ? QString::fromLatin1(ModUtils::HexToString(text)) : text;

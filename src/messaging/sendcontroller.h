@@ -21,7 +21,7 @@ class SendController : public QObject
     Q_OBJECT
 
 public:
-    SendController(frmVendrel &view, ModemReference modem, GsmUtilities &utilities, ModUtils &utils,
+    SendController(frmVendrel &view, ModemReference modem, GsmUtilities &gsmUtilities, ModUtils &modUtils,
                    ReportLog &log, RecentPhones &recentPhones, ComposerController &composer,
                    QObject *parent = nullptr);
 
@@ -42,8 +42,8 @@ private:
 
     frmVendrel &m_view;
     ModemReference m_modem;
-    GsmUtilities &m_utilities;
-    ModUtils &m_utils;
+    GsmUtilities &m_gsmUtilities;
+    ModUtils &m_modUtils;
     ReportLog &m_log;
     RecentPhones &m_recentPhones;
     ComposerController &m_composer;

@@ -8,19 +8,18 @@
 #include "modutils.h"
 #include "numericanswer.h"
 #include "raisederror.h"
-#include "recentphones.h"
 #include "reportlog.h"
 
 #include <QPushButton>
 
 PhonebookController::PhonebookController(frmVendrel &view, ModemReference modem, Dialogs &dialogs, ReportLog &log,
-                                         RecentPhones &recentPhones, QObject *parent)
+                                         AddRecentPhone addRecentPhone, QObject *parent)
     : QObject(parent)
     , m_view(view)
     , m_modem(std::move(modem))
     , m_dialogs(dialogs)
     , m_log(log)
-    , m_recentPhones(recentPhones)
+    , m_addRecentPhone(std::move(addRecentPhone))
 {
     connect(m_view.cmdReadPhonebook, &QPushButton::clicked, this, &PhonebookController::cmdReadPhonebook_Click);
     connect(m_view.cmdWritePhonebook, &QPushButton::clicked, this, &PhonebookController::cmdWritePhonebook_Click);
@@ -36,7 +35,7 @@ void PhonebookController::cmdReadPhonebook_Click()
         for (const PhonebookEntry &entry : entries) {
             ReportPhonebookEntry(entry, QString());
             // At the bottom, so that the numbers last sent to stay on top of the list.
-            m_recentPhones.AddRecentPhone(entry.Name + QLatin1String(": ") + entry.Number, false);
+            m_addRecentPhone(entry.Name + QLatin1String(": ") + entry.Number, false);
         }
         busy.release();
         if (entries.isEmpty())

@@ -6,8 +6,9 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class Dialogs;
-class RecentPhones;
 class ReportLog;
 class frmVendrel;
 struct PhonebookEntry;
@@ -20,8 +21,12 @@ class PhonebookController : public QObject
     Q_OBJECT
 
 public:
+    // The recent phone numbers belong to the composer; reading the phonebook offers each entry
+    // there through addRecentPhone (AddRecentPhone's text and at-top arguments).
+    using AddRecentPhone = std::function<void(const QString &entry, bool atTop)>;
+
     PhonebookController(frmVendrel &view, ModemReference modem, Dialogs &dialogs, ReportLog &log,
-                        RecentPhones &recentPhones, QObject *parent = nullptr);
+                        AddRecentPhone addRecentPhone, QObject *parent = nullptr);
 
     void cmdReadPhonebook_Click();
     void cmdWritePhonebook_Click();
@@ -42,5 +47,5 @@ private:
     ModemReference m_modem;
     Dialogs &m_dialogs;
     ReportLog &m_log;
-    RecentPhones &m_recentPhones;
+    AddRecentPhone m_addRecentPhone;
 };

@@ -9,6 +9,7 @@
 #include "fakesettingsstore.h"
 #include "pellixgsmmodem.h"
 #include "frmvendrel.h"
+#include "helpservice.h"
 #include "reportlistbox.h"
 #include "startupcontroller.h"
 #include "vendrelconsole.h"

@@ -9,6 +9,7 @@
 #include "frmvendrel.h"
 #include "gsmmodem.h"
 #include "gsmutilities.h"
+#include "helpservice.h"
 #include "inboxcontroller.h"
 #include "incomingcalls.h"
 #include "modemportcontroller.h"
@@ -28,30 +29,32 @@ VendrelConsole::VendrelConsole(ConsoleServices services, QObject *parent)
     : QObject(parent)
     , m_services(std::move(services))
     , m_view(std::make_unique<frmVendrel>())
-    , m_utils(std::make_unique<ModUtils>(*m_services.dialogs, *m_services.desktop))
+    , m_modUtils(std::make_unique<ModUtils>(*m_services.dialogs, *m_services.desktop))
+    , m_help(std::make_unique<HelpService>(*m_services.desktop, m_services.facts.exeFolder))
 {
-    m_reportLog = std::make_unique<ReportLog>(*m_view, *m_utils);
+    m_reportLog = std::make_unique<ReportLog>(*m_view, *m_modUtils);
     m_startup = std::make_unique<StartupController>(
-        *m_view, m_settings, *m_services.settingsStore, *m_services.desktop, m_services.facts,
+        *m_view, m_settings, *m_services.settingsStore, *m_help, m_services.facts,
         StartupController::ModemLifetime{[this]() -> GsmModem & { return createModem(); },
                                          [this] { releaseModem(); }},
         startupParts());
     // The support window; Form_Load lends it the modem, Form_Unload closes it first.
-    m_support = std::make_unique<SupportController>(*m_view, *m_utils, *m_services.desktop, m_services.facts,
-                                                    [this] { m_startup->cmdHelp_Click(); });
+    m_support = std::make_unique<SupportController>(
+        *m_view, SupportController::MainWindowButtons{m_view->cmdShowSupport, m_view->cmdShowLogFile, m_view->imgLogo},
+        *m_modUtils, *m_services.desktop, *m_help, m_services.facts);
     // The modem type and port lists; the connection and the signal monitor come with the modem.
-    m_modemPort = std::make_unique<ModemPortController>(*m_view, m_settings, *m_services.utilities, *m_utils,
-                                                        *m_services.dialogs, *m_services.desktop,
-                                                        [this] { return m_startup->HelpFilePath(); });
+    m_modemPort = std::make_unique<ModemPortController>(*m_view, m_settings, *m_services.utilities, *m_modUtils,
+                                                        *m_services.dialogs, *m_help);
     const ModemReference modem([this] { return m_modem.get(); });
-    m_composer = std::make_unique<ComposerController>(*m_view, m_settings, *m_utils,
+    m_composer = std::make_unique<ComposerController>(*m_view, m_settings, *m_modUtils,
                                                       [this] { return m_startup->IsLoading(); });
     m_recentPhones = std::make_unique<RecentPhones>(*m_view, m_settings);
-    m_sending = std::make_unique<SendController>(*m_view, modem, *m_services.utilities, *m_utils, *m_reportLog,
+    m_sending = std::make_unique<SendController>(*m_view, modem, *m_services.utilities, *m_modUtils, *m_reportLog,
                                                  *m_recentPhones, *m_composer);
     m_inbox = std::make_unique<InboxController>(*m_view, modem, *m_services.dialogs, *m_reportLog);
-    m_phonebook = std::make_unique<PhonebookController>(*m_view, modem, *m_services.dialogs, *m_reportLog,
-                                                        *m_recentPhones);
+    m_phonebook = std::make_unique<PhonebookController>(
+        *m_view, modem, *m_services.dialogs, *m_reportLog,
+        [this](const QString &entry, bool atTop) { m_recentPhones->AddRecentPhone(entry, atTop); });
     m_callForwarding = std::make_unique<CallForwardingController>(*m_view, modem, *m_services.dialogs, *m_reportLog);
     m_incomingCalls = std::make_unique<IncomingCalls>(*m_reportLog, *m_services.desktop);
 
@@ -76,6 +79,7 @@ VendrelConsole::~VendrelConsole()
     m_reportLog.reset();
     m_modem.reset();
     m_view.reset();
+    m_help.reset();
 }
 
 StartupController::Parts VendrelConsole::startupParts()
@@ -98,7 +102,7 @@ StartupController::Parts VendrelConsole::startupParts()
     parts.unloadSupport = [this] {
         // The view may still close while the console is being taken apart.
         if (m_support)
-            m_support->Unload();
+            m_support->unload();
     };
     parts.disconnectModem = [this] {
         if (m_connection)
@@ -121,7 +125,7 @@ GsmModem &VendrelConsole::createModem()
     m_signalMonitor = std::make_unique<SignalMonitor>(*m_view, *m_modem, *m_reportLog, m_settings);
     m_connection = std::make_unique<ConnectionController>(*m_view, *m_modem, *m_reportLog, *m_services.desktop,
                                                           m_settings, *m_signalMonitor,
-                                                          [this](const RaisedError &error) { ShowUncaughtError(error); });
+                                                          [this](const RaisedError &error) { showUncaughtError(error); });
     connect(m_modem.get(), &GsmModem::MessageReceived, m_inbox.get(), &InboxController::Modem_MessageReceived);
     connect(m_modem.get(), &GsmModem::StatusReport, m_inbox.get(), &InboxController::Modem_StatusReport);
     connect(m_modem.get(), &GsmModem::Ring, m_incomingCalls.get(), &IncomingCalls::Modem_Ring);
@@ -135,12 +139,12 @@ void VendrelConsole::releaseModem()
     m_modem.reset();
 }
 
-void VendrelConsole::ShowUncaughtError(const RaisedError &error)
+void VendrelConsole::showUncaughtError(const RaisedError &error)
 {
     // A negative number is shown with its hexadecimal form too, as the library's are known by it.
     QString number = QString::number(error.number());
     if (error.number() < 0)
         number += QStringLiteral(" (%1)").arg(quint32(error.number()), 8, 16, QLatin1Char('0')).toUpper();
-    m_utils->ShowMessageBox(QStringLiteral("Run-time error '%1' from %2:\n\n%3").arg(number, error.source(), error.description()),
+    m_modUtils->ShowMessageBox(QStringLiteral("Run-time error '%1' from %2:\n\n%3").arg(number, error.source(), error.description()),
                             Dialogs::Exclamation);
 }

@@ -5,11 +5,12 @@
 #include "desktop.h"
 #include "dialogs.h"
 #include "frmsupport.h"
-#include "frmvendrel.h"
 #include "gsmmodem.h"
+#include "helpservice.h"
 #include "modutils.h"
 #include "raisederror.h"
 #include "reportlog.h"
+#include "startupcontroller.h"
 #include "vendor.h"
 
 #include <QGuiApplication>
@@ -39,18 +40,18 @@ QString crLfLineBreaks(QString text)
 
 } // namespace
 
-SupportController::SupportController(frmVendrel &mainWindow, ModUtils &utils, Desktop &desktop, AppFacts facts,
-                                     std::function<void()> showHelp, QObject *parent)
+SupportController::SupportController(QWidget &mainWindow, MainWindowButtons buttons, ModUtils &modUtils,
+                                     Desktop &desktop, HelpService &help, AppFacts facts, QObject *parent)
     : QObject(parent)
     , m_mainWindow(mainWindow)
-    , m_utils(utils)
+    , m_modUtils(modUtils)
     , m_desktop(desktop)
+    , m_help(help)
     , m_facts(std::move(facts))
-    , m_showHelp(std::move(showHelp))
 {
-    connect(m_mainWindow.cmdShowSupport, &QPushButton::clicked, this, [this] { edge(&SupportController::cmdShowSupport_Click); });
-    connect(m_mainWindow.cmdShowLogFile, &QPushButton::clicked, this, [this] { edge(&SupportController::cmdShowLogFile_Click); });
-    connect(m_mainWindow.imgLogo, &ClickableImage::clicked, this, [this] { edge(&SupportController::imgLogo_Click); });
+    connect(buttons.showSupport, &QPushButton::clicked, this, [this] { edge(&SupportController::cmdShowSupport_Click); });
+    connect(buttons.showLogFile, &QPushButton::clicked, this, [this] { edge(&SupportController::cmdShowLogFile_Click); });
+    connect(buttons.logo, &ClickableImage::clicked, this, [this] { edge(&SupportController::imgLogo_Click); });
 
     // Coming back from an error box over the window is not an activation by the operator; any
     // other window taking the focus after that box ends the exception.
@@ -82,8 +83,8 @@ void SupportController::edge(void (SupportController::*handler)())
 void SupportController::showError(const RaisedError &error)
 {
     const bool overView = m_view && m_view->isActiveWindow();
-    m_utils.ShowMessageBox(error.description(), Dialogs::Exclamation,
-                           QStringLiteral("Error #%1 from %2").arg(ReportLog::ErrorCode(error.number())).arg(error.source()));
+    m_modUtils.ShowMessageBox(error.description(), Dialogs::Exclamation,
+                           QStringLiteral("Error #%1 from %2").arg(ReportLog::errorCode(error.number())).arg(error.source()));
     // A real box took the activation with it, and the window gets it back once the box has gone.
     if (overView && m_view && !m_view->isActiveWindow())
         m_returningFromBox = true;
@@ -97,7 +98,7 @@ RaisedError SupportController::cannotOpen(const QString &target)
                            + QStringLiteral("> or a Windows application associated to this kind of file"));
 }
 
-void SupportController::Show()
+void SupportController::show()
 {
     if (!m_view) {
         m_view = new frmSupport(&m_mainWindow);
@@ -111,8 +112,8 @@ void SupportController::Show()
 void SupportController::wireView()
 {
     frmSupport *v = m_view;
-    connect(v, &frmSupport::Activate, this, [this] { edge(&SupportController::Form_Activate); });
-    connect(v, &frmSupport::Unload, this, &SupportController::viewUnloaded);
+    connect(v, &frmSupport::activated, this, [this] { edge(&SupportController::Form_Activate); });
+    connect(v, &frmSupport::unloading, this, &SupportController::viewUnloaded);
     const auto on = [this](QPushButton *button, void (SupportController::*handler)()) {
         connect(button, &QPushButton::clicked, this, [this, handler] { edge(handler); });
     };
@@ -137,18 +138,18 @@ void SupportController::viewUnloaded()
     m_returningFromBox = false;
 }
 
-void SupportController::Unload()
+void SupportController::unload()
 {
     if (m_view)
         m_view->close();
 }
 
-QString SupportController::Caption(const AppFacts &facts)
+QString SupportController::caption(const AppFacts &facts)
 {
     return QStringLiteral("Pellix Support (%1.%2.%3)").arg(facts.major).arg(facts.minor).arg(facts.revision);
 }
 
-QString SupportController::LogFilePath()
+QString SupportController::logFilePath()
 {
     return ModUtils::GetTempFolder() + QLatin1Char('/') + QLatin1String(LogFileName);
 }
@@ -167,7 +168,7 @@ void SupportController::Form_Update()
     frmSupport *v = m_view;
     if (!v)
         return;
-    v->setWindowTitle(Caption(m_facts));
+    v->setWindowTitle(caption(m_facts));
     v->txtLogFilename->setText(QLatin1String(LogFileName));
     v->txtLogPathname->setText(ModUtils::GetLongPath(ModUtils::GetTempFolder()));
     if (m_modem) {
@@ -184,18 +185,17 @@ void SupportController::Form_Update()
 
 void SupportController::cmdClose_Click()
 {
-    Unload();
+    unload();
 }
 
 void SupportController::cmdHelp_Click()
 {
-    if (m_showHelp)
-        m_showHelp();
+    m_help.showTopic(StartupController::HelpTopic);
 }
 
 void SupportController::cmdOpenLogFile_Click()
 {
-    m_utils.OpenDocument(LogFilePath());
+    m_modUtils.OpenDocument(logFilePath());
 }
 
 void SupportController::cmdOpenLogFolder_Click()
@@ -209,15 +209,15 @@ void SupportController::cmdOpenLogFolder_Click()
 void SupportController::cmdDownloadProfile_Click()
 {
     if (m_view)
-        m_utils.OpenDocument(m_view->txtDownloadModemProfiles->text());
+        m_modUtils.OpenDocument(m_view->txtDownloadModemProfiles->text());
 }
 
 void SupportController::imgLogo_Click()
 {
-    m_utils.OpenDocument(QString::fromLatin1(Vendor::WebSite));
+    m_modUtils.OpenDocument(QString::fromLatin1(Vendor::WebSite));
 }
 
-QString SupportController::ChatLink(const QString &account)
+QString SupportController::chatLink(const QString &account)
 {
     return QStringLiteral("skype:") + account + QStringLiteral("?chat");
 }
@@ -225,10 +225,10 @@ QString SupportController::ChatLink(const QString &account)
 void SupportController::lblSkypeAccount_Click()
 {
     if (m_view)
-        m_utils.OpenDocument(ChatLink(m_view->lblSkypeAccount->text()));
+        m_modUtils.OpenDocument(chatLink(m_view->lblSkypeAccount->text()));
 }
 
-QString SupportController::SupportMailBody(const QString &modemData, const QString &imei)
+QString SupportController::supportMailBody(const QString &modemData, const QString &imei)
 {
     QString body = QString::fromLatin1(MailBodyTemplate);
     body.replace(QLatin1String("[1]"), modemData);
@@ -237,7 +237,7 @@ QString SupportController::SupportMailBody(const QString &modemData, const QStri
     return body;
 }
 
-QString SupportController::MailtoAddress(const QString &to, const QString &subject, const QString &body)
+QString SupportController::mailtoAddress(const QString &to, const QString &subject, const QString &body)
 {
     return QStringLiteral("mailto:") + QString::fromLatin1(QUrl::toPercentEncoding(to, "@"))
         + QStringLiteral("?subject=") + encodeHeaderValue(subject) + QStringLiteral("&body=")
@@ -248,13 +248,13 @@ void SupportController::cmdSupportRequest_Click()
 {
     if (!m_view)
         return;
-    const QString body = SupportMailBody(m_view->txtModemData->text(), m_view->txtModemIMEI->text());
-    m_utils.OpenDocument(MailtoAddress(QString::fromLatin1(Vendor::SupportEmail), QString::fromLatin1(MailSubject), body));
+    const QString body = supportMailBody(m_view->txtModemData->text(), m_view->txtModemIMEI->text());
+    m_modUtils.OpenDocument(mailtoAddress(QString::fromLatin1(Vendor::SupportEmail), QString::fromLatin1(MailSubject), body));
 }
 
 void SupportController::cmdShowSupport_Click()
 {
-    Show();
+    show();
 }
 
 void SupportController::cmdShowLogFile_Click()

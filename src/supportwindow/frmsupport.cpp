@@ -3,8 +3,8 @@
 
 #include "clickableimage.h"
 #include "consoleart.h"
-#include "frmvendrel.h"
 #include "vendor.h"
+#include "twips.h"
 #include "viewcontrols.h"
 
 #include <QCloseEvent>
@@ -75,7 +75,7 @@ frmSupport::frmSupport(QWidget *parent)
 
 int frmSupport::twips(int value) const
 {
-    return frmVendrel::twipsToPixels(value, logicalDpiX());
+    return Twips::toPixels(*this, value);
 }
 
 void frmSupport::createControls()
@@ -207,7 +207,7 @@ bool frmSupport::event(QEvent *event)
 {
     const bool handled = QWidget::event(event);
     if (event->type() == QEvent::WindowActivate)
-        Q_EMIT Activate();
+        Q_EMIT activated();
     return handled;
 }
 
@@ -227,5 +227,5 @@ void frmSupport::closeEvent(QCloseEvent *event)
     if (m_unloaded)
         return;
     m_unloaded = true;
-    Q_EMIT Unload();
+    Q_EMIT unloading();
 }

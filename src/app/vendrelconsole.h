@@ -17,6 +17,7 @@ class Desktop;
 class Dialogs;
 class GsmModem;
 class GsmUtilities;
+class HelpService;
 class InboxController;
 class IncomingCalls;
 class ModUtils;
@@ -61,8 +62,9 @@ public:
     // The modem object; null once the window has unloaded.
     GsmModem *modem() const { return m_modem.get(); }
     VendrelSettings &settings() { return m_settings; }
-    ModUtils &utils() const { return *m_utils; }
+    ModUtils &modUtils() const { return *m_modUtils; }
     StartupController &startup() const { return *m_startup; }
+    HelpService &help() const { return *m_help; }
     SupportController &support() const { return *m_support; }
     ReportLog &reportLog() const { return *m_reportLog; }
     ModemPortController &modemPort() const { return *m_modemPort; }
@@ -79,7 +81,7 @@ public:
 
     // An error that no handler caught: number and description reach the operator, and the
     // program goes on.
-    void ShowUncaughtError(const RaisedError &error);
+    void showUncaughtError(const RaisedError &error);
 
 private:
     StartupController::Parts startupParts();
@@ -89,7 +91,8 @@ private:
     ConsoleServices m_services;
     VendrelSettings m_settings;
     std::unique_ptr<frmVendrel> m_view;
-    std::unique_ptr<ModUtils> m_utils;
+    std::unique_ptr<ModUtils> m_modUtils;
+    std::unique_ptr<HelpService> m_help;
     std::unique_ptr<GsmModem> m_modem;
     std::unique_ptr<ReportLog> m_reportLog;
     std::unique_ptr<StartupController> m_startup;

@@ -53,9 +53,9 @@ public:
 
 Q_SIGNALS:
     // The window became the active window.
-    void Activate();
+    void activated();
     // The window is closing (cmdClose, Esc, title bar); emitted once, and the close goes on.
-    void Unload();
+    void unloading();
 
 protected:
     bool event(QEvent *event) override;

@@ -9,12 +9,12 @@
 #include <QPointer>
 #include <QString>
 
-#include <functional>
-
+class ClickableImage;
 class Desktop;
+class HelpService;
 class ModUtils;
+class QPushButton;
 class RaisedError;
-class frmVendrel;
 
 // The support window's handlers, and the main window's support, log-file and logo buttons.
 //
@@ -28,9 +28,17 @@ class SupportController : public QObject
     Q_OBJECT
 
 public:
-    // showHelp opens the help file at its console topic, as the main window's help button does.
-    SupportController(frmVendrel &mainWindow, ModUtils &utils, Desktop &desktop, AppFacts facts,
-                      std::function<void()> showHelp, QObject *parent = nullptr);
+    // The main window's controls that belong to this feature.
+    struct MainWindowButtons
+    {
+        QPushButton *showSupport;
+        QPushButton *showLogFile;
+        ClickableImage *logo;
+    };
+
+    // The window is shown above mainWindow, as its own dialog.
+    SupportController(QWidget &mainWindow, MainWindowButtons buttons, ModUtils &modUtils, Desktop &desktop,
+                      HelpService &help, AppFacts facts, QObject *parent = nullptr);
     ~SupportController() override;
 
     // Called once at start-up; the reference is kept while the window comes and goes.
@@ -40,9 +48,9 @@ public:
     // The view while the window is shown; null before the first showing and after a close.
     frmSupport *view() const { return m_view; }
     // Shows the window modeless above the main window, building its view when it has none.
-    void Show();
+    void show();
     // Closes the window (its view goes, the modem reference stays); nothing when not shown.
-    void Unload();
+    void unload();
 
     // Caption and fields, in the order the operator sees them filled; an error of the modem
     // leaves the fields filled before it.
@@ -73,17 +81,17 @@ public:
         R"(We'll reply as soon as possible.\n\n)";
 
     // The temporary folder + "/Pellix.log".
-    static QString LogFilePath();
+    static QString logFilePath();
     // "Pellix Support (2.6.0)".
-    static QString Caption(const AppFacts &facts);
+    static QString caption(const AppFacts &facts);
     // The template with "[1]" replaced by the brand and model, then "[2]" by the IMEI, then each
     // two-character backslash-n by a line break (CR LF).
-    static QString SupportMailBody(const QString &modemData, const QString &imei);
+    static QString supportMailBody(const QString &modemData, const QString &imei);
     // "mailto:" + to + "?subject=" + subject + "&body=" + body, each part percent-encoded as
     // RFC 6068 asks (UTF-8 octets, everything but the unreserved characters, line breaks as
     // %0D%0A), so that the mail program gets the subject and body exactly, whatever they hold.
-    static QString MailtoAddress(const QString &to, const QString &subject, const QString &body);
-    static QString ChatLink(const QString &account);
+    static QString mailtoAddress(const QString &to, const QString &subject, const QString &body);
+    static QString chatLink(const QString &account);
 
 private:
     // Runs a handler at its event's edge: a RaisedError reaches the operator in a box.
@@ -93,11 +101,11 @@ private:
     void viewUnloaded();
     static RaisedError cannotOpen(const QString &target);
 
-    frmVendrel &m_mainWindow;
-    ModUtils &m_utils;
+    QWidget &m_mainWindow;
+    ModUtils &m_modUtils;
     Desktop &m_desktop;
+    HelpService &m_help;
     AppFacts m_facts;
-    std::function<void()> m_showHelp;
     QPointer<GsmModem> m_modem;
     QPointer<frmSupport> m_view;
     // An error box shown over this window took the activation away; giving it back is not the
