@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "consolerig.h"
 #include "frmvendrel.h"
+#include "modem/pellixgsmmodem.h"
 #include "multilinetextbox.h"
-#include "pellixgsmmodem.h"
 #include "qtsettingsstore.h"
 #include "startupcontroller.h"
 #include "vendrelconsole.h"

@@ -2,7 +2,7 @@
 #include "pellixgsmmodem.h"
 
 #include "at/atchannel.h"
-#include "atreplies.h"
+#include "at/atreplies.h"
 #include "modemtransports.h"
 #include "pdu/smspdu.h"
 #include "pellixerror.h"
