@@ -3,7 +3,7 @@
 #include "virtualmodem_p.h"
 
 #include "pdu/smspdu.h"
-#include "raisederror.h"
+#include "pellixerror.h"
 
 namespace pellix::sim {
 
