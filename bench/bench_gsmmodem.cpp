@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The library's modem on the in-process virtual modem: Connect to Status 2, SendMessage, and
 // reading 30 stored messages. Prints the median and the slowest of many runs.
+#include "modem/pellixgsmmodem.h"
 #include "pdu/smspdu.h"
-#include "pellixgsmmodem.h"
 #include "sim/virtualclock.h"
 #include "sim/virtualmodem.h"
 #include "sim/virtualmodemtransport.h"

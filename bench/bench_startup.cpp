@@ -8,8 +8,8 @@
 //   bench_startup --screenshot FILE   show the window, save its image to FILE (PNG) and quit
 #include "appfacts.h"
 #include "frmvendrel.h"
-#include "pellixgsmmodem.h"
-#include "pellixutilities.h"
+#include "modem/pellixgsmmodem.h"
+#include "modem/pellixutilities.h"
 #include "qtdesktop.h"
 #include "qtdialogs.h"
 #include "qtsettingsstore.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Answers as real modems give them (captures quoted in gammu's and python-gsmmodem's test dumps):
 // blanks or none after the colon, empty and missing fields, type 145 without "+".
-#include "atreplies.h"
+#include "at/atreplies.h"
 
 #include <QtTest>
 

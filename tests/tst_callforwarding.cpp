@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "consolerig.h"
 #include "frmvendrel.h"
-#include "pellixgsmmodem.h"
-#include "pellixutilities.h"
+#include "modem/pellixgsmmodem.h"
+#include "modem/pellixutilities.h"
 #include "reportlistbox.h"
 #include "startupcontroller.h"
 #include "vendrelconsole.h"

@@ -2,7 +2,7 @@
 #include "connectioncontroller.h"
 #include "consolerig.h"
 #include "frmvendrel.h"
-#include "pellixgsmmodem.h"
+#include "modem/pellixgsmmodem.h"
 #include "reportlistbox.h"
 #include "reportlog.h"
 #include "signalmonitor.h"

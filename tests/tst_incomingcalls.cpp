@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "consolerig.h"
 #include "frmvendrel.h"
+#include "modem/pellixgsmmodem.h"
+#include "modem/pellixutilities.h"
 #include "multilinetextbox.h"
-#include "pellixgsmmodem.h"
-#include "pellixutilities.h"
 #include "reportlistbox.h"
 #include "reportlog.h"
 #include "startupcontroller.h"

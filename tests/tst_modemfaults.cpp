@@ -3,8 +3,8 @@
 // unplugged (also inside a command), and a pseudo-terminal whose modem dies in the middle of a
 // command. Every case must end in an error within the command's deadline and a clean state: never
 // a hang, never a crash, nothing read lost, no event from inside a call.
+#include "modem/pellixgsmmodem.h"
 #include "pdu/smspdu.h"
-#include "pellixgsmmodem.h"
 #include "raisederrorcode.h"
 #include "sim/virtualmodem.h"
 #include "sim/virtualmodemtransport.h"

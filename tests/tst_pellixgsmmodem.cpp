@@ -2,7 +2,7 @@
 // The library's modem end to end, through every operation and event of the contract, twice: on the
 // virtual modem in-process (on a manual clock) and over the serial transport to pellix-modemsim on
 // a pseudo-terminal (real time), so that the serial path and the Pellix.ini profile are proven too.
-#include "pellixgsmmodem.h"
+#include "modem/pellixgsmmodem.h"
 #include "profiles/modemprofile.h"
 #include "raisederrorcode.h"
 #include "sim/virtualclock.h"

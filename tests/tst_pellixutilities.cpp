@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "modem/pellixutilities.h"
 #include "pellixerror.h"
-#include "pellixutilities.h"
 #include "profiles/pellixini.h"
 #include "transport/comports.h"
 

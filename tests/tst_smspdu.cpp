@@ -2,6 +2,7 @@
 // SMS PDUs against published ones that other codecs produced or captured: the dreamfabric
 // tutorial, ModemManager's test-sms-part-3gpp.c, gammu's test dumps and encodings (python3-gammu
 // 1.42 on Debian bookworm), and Nordic's AT+CMGS example. Each golden row names its source.
+#include "pdu/pdubytes_p.h"
 #include "pdu/smspdu.h"
 #include "pellixerror.h"
 
@@ -672,6 +673,55 @@ private Q_SLOTS:
         const auto u = errorOf([&] { encodeSubmit(ucs); });
         QVERIFY(u);
         QVERIFY2(u->description().contains(QLatin1String("142 octets")), qPrintable(u->description()));
+    }
+
+    // Every encoder writes through one fixed buffer: a field that would run past it is refused
+    // whole with the library's error, naming the field and where it starts, and what was written
+    // before it is left as it was.
+    void writerBound_data()
+    {
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("field");
+        QTest::addColumn<bool>("oneOctet");
+        QTest::addColumn<bool>("fits");
+        const int capacity = detail::PduWriter::Capacity;
+        QTest::newRow("octet into the last place") << capacity - 1 << 1 << true << true;
+        QTest::newRow("octet past the end") << capacity << 1 << true << false;
+        QTest::newRow("field ending on the last octet") << capacity - 10 << 10 << false << true;
+        QTest::newRow("empty field on a full buffer") << capacity << 0 << false << true;
+        QTest::newRow("field one longer than the room left") << capacity - 10 << 11 << false << false;
+        QTest::newRow("field longer than the whole buffer") << 0 << capacity + 1 << false << false;
+        QTest::newRow("negative field length") << 0 << -1 << false << false;
+    }
+    void writerBound()
+    {
+        QFETCH(int, before);
+        QFETCH(int, field);
+        QFETCH(bool, oneOctet);
+        QFETCH(bool, fits);
+        detail::PduWriter w;
+        const QByteArray filler(before, '\x11');
+        w.put(reinterpret_cast<const quint8 *>(filler.constData()), filler.size(), "filler");
+        const QByteArray data(qMax(field, 0), '\x22');
+        const auto e = errorOf([&] {
+            if (oneOctet)
+                w.put(quint8(0x22), "TP-UD");
+            else
+                w.put(reinterpret_cast<const quint8 *>(data.constData()), field, "TP-UD");
+        });
+        if (fits) {
+            QVERIFY2(!e, qPrintable(e ? e->description() : QString()));
+            QCOMPARE(w.size(), before + field);
+            QCOMPARE(w.hex(), hexOf(filler + data));
+            return;
+        }
+        QVERIFY(e);
+        QCOMPARE(e->number(), number(ErrorCode::PduTooLong));
+        const QString says = QStringLiteral("TP-UD needs %1 octet").arg(field);
+        QVERIFY2(e->description().contains(says), qPrintable(e->description()));
+        QVERIFY2(e->description().contains(QStringLiteral("at octet %1").arg(before)), qPrintable(e->description()));
+        QCOMPARE(w.size(), before);
+        QCOMPARE(w.hex(), hexOf(filler));
     }
 
     void longSubmitSplit_data()

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "appfacts.h"
-#include "pellixgsmmodem.h"
-#include "pellixutilities.h"
+#include "modem/pellixgsmmodem.h"
+#include "modem/pellixutilities.h"
 #include "qtdesktop.h"
 #include "qtdialogs.h"
 #include "qtsettingsstore.h"

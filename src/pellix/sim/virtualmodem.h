@@ -161,8 +161,8 @@ private:
     void takePromptByte(char c);
     void executeLine(const QByteArray &body);
     Outcome execute(const AtCommand &command);
-    void finishPrompt();
     bool linkBusy() const;
+    void reset();
 
     // Output side.
     void write(const QByteArray &bytes);
@@ -175,6 +175,9 @@ private:
     void trace(TraceKind kind, const QByteArray &text) const;
     void note(const QString &text) const;
     int reg(int number) const;
+    // Text of phonebook entries and USSD in the +CSCS character set.
+    std::optional<QString> fromCharset(const QByteArray &bytes) const;
+    QByteArray toCharset(const QString &text) const;
 
     // Network side.
     qint64 nowMs() const;
@@ -193,14 +196,8 @@ private:
     void ring(quint64 callId);
     void endCall(quint64 callId, const QByteArray &resultCode, const QString &why);
     void answerUssd(const QString &request);
-    void reset();
 
-    // Text of phonebook entries and USSD in the +CSCS character set.
-    std::optional<QString> fromCharset(const QByteArray &bytes) const;
-    QByteArray toCharset(const QString &text) const;
-    MessageStore &readStore();
-
-    // Commands.
+    // Basic commands (V.250 6.2).
     Outcome basicE(const AtCommand &c);
     Outcome basicV(const AtCommand &c);
     Outcome basicQ(const AtCommand &c);
@@ -211,6 +208,8 @@ private:
     Outcome basicH(const AtCommand &c);
     Outcome basicAccepted(const AtCommand &c);
     Outcome basicS(const AtCommand &c);
+
+    // General commands (27.007 5, 7, 8).
     Outcome cmee(const AtCommand &c);
     Outcome identity(const AtCommand &c);
     Outcome cimi(const AtCommand &c);
@@ -228,6 +227,18 @@ private:
                            const QByteArray &readTail = QByteArray());
     Outcome csq(const AtCommand &c);
     Outcome cops(const AtCommand &c);
+    Outcome clip(const AtCommand &c);
+    Outcome crc(const AtCommand &c);
+    Outcome cusd(const AtCommand &c);
+    Outcome chup(const AtCommand &c);
+    Outcome clcc(const AtCommand &c);
+    Outcome cbc(const AtCommand &c);
+    Outcome cclk(const AtCommand &c);
+    Outcome cnum(const AtCommand &c);
+
+    // Message commands (27.005 3, PDU mode only).
+    MessageStore &readStore();
+    void finishPrompt();
     Outcome cmgf(const AtCommand &c);
     Outcome csms(const AtCommand &c);
     Outcome cpms(const AtCommand &c);
@@ -240,18 +251,12 @@ private:
     Outcome cmgr(const AtCommand &c);
     Outcome cmgd(const AtCommand &c);
     Outcome csmp(const AtCommand &c);
+
+    // Phonebook (27.007 8.11-8.14) and call forwarding (27.007 7.11).
     Outcome cpbs(const AtCommand &c);
     Outcome cpbr(const AtCommand &c);
     Outcome cpbw(const AtCommand &c);
-    Outcome cnum(const AtCommand &c);
     Outcome ccfc(const AtCommand &c);
-    Outcome clip(const AtCommand &c);
-    Outcome crc(const AtCommand &c);
-    Outcome cusd(const AtCommand &c);
-    Outcome chup(const AtCommand &c);
-    Outcome clcc(const AtCommand &c);
-    Outcome cbc(const AtCommand &c);
-    Outcome cclk(const AtCommand &c);
 
     VirtualModemOptions m_options;
     std::shared_ptr<VirtualClock> m_clock;

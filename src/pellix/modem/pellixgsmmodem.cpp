@@ -1,0 +1,340 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "pellixgsmmodem.h"
+#include "pellixgsmmodem_p.h"
+
+#include "at/atchannel.h"
+#include "at/atreplies.h"
+#include "modemtransports.h"
+#include "pellixerror.h"
+#include "profiles/modemprofile.h"
+#include "transport/bytetransport.h"
+#include "transport/tracelog.h"
+
+#include <QDir>
+
+namespace pellix {
+
+using detail::num;
+
+namespace {
+
+// A RING is followed by its +CLIP within a few milliseconds; waiting longer would only delay the
+// event of a modem that does not send one.
+constexpr int ClipGraceMs = 250;
+
+} // namespace
+
+void detail::checkDialString(const QString &number)
+{
+    if (number.isEmpty())
+        raise(ErrorCode::InvalidPhoneNumber, QStringLiteral("the number is empty"));
+    for (int i = 0; i < number.size(); ++i) {
+        const QChar c = number.at(i);
+        const bool ok = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('*')
+            || c == QLatin1Char('#') || (c == QLatin1Char('+') && i == 0);
+        if (!ok)
+            raise(ErrorCode::InvalidPhoneNumber, QStringLiteral("\"%1\" holds '%2'").arg(number, c));
+    }
+}
+
+PellixGsmModem::PellixGsmModem(QObject *parent)
+    : PellixGsmModem(TransportFactory(), parent)
+{
+}
+
+PellixGsmModem::PellixGsmModem(TransportFactory factory, QObject *parent)
+    : GsmModem(parent)
+    , m_factory(std::move(factory))
+    , m_tracePath(QDir::tempPath() + QStringLiteral("/Pellix.log"))
+{
+    if (!m_factory) {
+        m_factory = [this](qint32 modemType, const ModemProfile &profile, qint16 port, qint32 baudRate) {
+            return openModemTransport(modemType, profile, port, baudRate, [this]() -> std::shared_ptr<sim::VirtualModem> {
+                virtualModem();
+                return m_virtualModem;
+            });
+        };
+    }
+    m_ringTimer.setSingleShot(true);
+    m_ringTimer.setInterval(ClipGraceMs);
+    connect(&m_ringTimer, &QTimer::timeout, this, &PellixGsmModem::ringTimedOut);
+}
+
+PellixGsmModem::~PellixGsmModem()
+{
+    if (m_channel)
+        m_channel->disconnect(this);
+    if (m_transport) {
+        m_transport->disconnect(this);
+        m_transport->close();
+    }
+}
+
+sim::VirtualModem &PellixGsmModem::virtualModem()
+{
+    if (!m_virtualModem)
+        m_virtualModem = makeVirtualModem();
+    return *m_virtualModem;
+}
+
+void PellixGsmModem::setTracePath(const QString &path)
+{
+    m_tracePath = path;
+    m_trace.reset();
+}
+
+void PellixGsmModem::note(const QString &text)
+{
+    if (m_trace)
+        m_trace->note(text);
+}
+
+void PellixGsmModem::setStatus(qint32 status, const QString &text)
+{
+    m_statusText = text;
+    if (status == m_status)
+        return;
+    m_status = status;
+    Q_EMIT NewStatus(status);
+}
+
+void PellixGsmModem::requireConnected() const
+{
+    if (m_status != Connected || !m_channel)
+        raise(ErrorCode::NotConnected);
+}
+
+void PellixGsmModem::teardown()
+{
+    // What the modem said before the end was said: routed messages and reports are handed over,
+    // and a ring rings once. Indicated items are not fetched; they stay stored.
+    if (m_channel) {
+        for (const Unsolicited &code : m_channel->takeUnsolicited())
+            handle(code);
+    }
+    if (std::exchange(m_ringPending, false))
+        queueEvent(PhoneNumber{QString(), 1});
+    m_ringTimer.stop();
+    m_indicated.clear();
+    m_acksOwed = 0;
+    m_selectedStorage.clear();
+    ++m_connection;
+    if (m_channel)
+        m_channel->disconnect(this);
+    if (m_transport) {
+        m_transport->disconnect(this);
+        m_transport->close();
+    }
+    // A transport may tell of its end from inside one of its own calls, with the channel's command
+    // still on the stack: both go once control is back in the event loop.
+    if (m_channel)
+        m_channel.release()->deleteLater();
+    if (m_transport)
+        m_transport.release()->deleteLater();
+    if (!m_events.isEmpty())
+        scheduleDelivery();
+}
+
+void PellixGsmModem::noticeLostLink()
+{
+    if (m_channel && (m_channel->linkLost() || !m_transport->isOpen()))
+        onLinkLost(m_transport->errorText().isEmpty() ? QStringLiteral("no answer") : m_transport->errorText());
+}
+
+void PellixGsmModem::onLinkLost(const QString &reason)
+{
+    if (!m_transport)
+        return;
+    // Inside a command the channel has seen the failure as well and ends the command with it; the
+    // connection is closed on the way out of the command, not under its feet.
+    if (m_channel && m_channel->running())
+        return;
+    note(QStringLiteral("connection lost: %1").arg(reason));
+    teardown();
+    setStatus(Disconnected, QStringLiteral("Disconnected"));
+}
+
+AtResponse PellixGsmModem::exec(const AtCommand &cmd, bool raiseOnFinal)
+{
+    if (!m_channel)
+        raise(ErrorCode::NotConnected);
+    try {
+        AtResponse answer = raiseOnFinal ? m_channel->execute(cmd) : m_channel->run(cmd);
+        // The answer came, but the device may have gone right after it.
+        noticeLostLink();
+        return answer;
+    } catch (const RaisedError &) {
+        noticeLostLink();
+        throw;
+    }
+}
+
+AtResponse PellixGsmModem::command(const QByteArray &line, int timeoutMs)
+{
+    return exec(AtCommand::plain(line, timeoutMs), true);
+}
+
+AtResponse PellixGsmModem::query(const QByteArray &line, const QByteArray &prefix, int timeoutMs)
+{
+    return exec(AtCommand::prefixed(line, prefix, timeoutMs), true);
+}
+
+AtResponse PellixGsmModem::tryCommand(const QByteArray &line, const QByteArray &prefix, int timeoutMs)
+{
+    return exec(prefix.isEmpty() ? AtCommand::plain(line, timeoutMs) : AtCommand::prefixed(line, prefix, timeoutMs),
+                false);
+}
+
+int PellixGsmModem::localTimeout() const
+{
+    return m_profile ? m_profile->commandTimeoutMs : AtCommand::DefaultTimeoutMs;
+}
+
+int PellixGsmModem::listTimeout() const
+{
+    return m_profile ? m_profile->listTimeoutMs : 30000;
+}
+
+void PellixGsmModem::Connect(qint32 modemType, qint16 port, const QString &pin, qint32 receiveMode, qint32 timeout,
+                             qint32 baudRate)
+{
+    Operation op(*this);
+    if (m_status != Disconnected)
+        raise(ErrorCode::AlreadyConnected, QStringLiteral("disconnect first"));
+    if (receiveMode != 0 && receiveMode != 2)
+        raise(ErrorCode::InvalidArgument, QStringLiteral("receive mode %1 (0 or 2)").arg(receiveMode));
+    if (baudRate < 0)
+        raise(ErrorCode::InvalidArgument, QStringLiteral("serial speed %1").arg(baudRate));
+    auto profile = std::make_unique<ModemProfile>(modemProfile(modemType));
+
+    clearIdentity();
+    m_networkTimeoutMs = (timeout > 0 ? qMin(timeout, 600) : 60) * 1000;
+    m_receiveMode = receiveMode;
+    if (!m_trace && !m_tracePath.isEmpty())
+        m_trace = std::make_unique<TraceLog>(m_tracePath);
+
+    setStatus(Connecting, QStringLiteral("Connecting"));
+    // A NewStatus handler may have closed the connection again before it was opened.
+    if (m_status != Connecting)
+        raise(ErrorCode::NotConnected, QStringLiteral("the connection was closed while it was being opened"));
+    try {
+        note(QStringLiteral("connect: modem type %1 (%2), port COM%3").arg(modemType).arg(profile->name).arg(port));
+        m_transport = m_factory(modemType, *profile, port, baudRate);
+        if (!m_transport)
+            raise(ErrorCode::PortCannotOpen, QStringLiteral("no transport for modem type %1").arg(modemType));
+        m_profile = std::move(profile);
+        m_channel = std::make_unique<AtChannel>(*m_transport);
+        m_channel->setTrace([this](TraceDirection direction, const QByteArray &line) {
+            if (!m_trace)
+                return;
+            // An echo or a reply that came after its deadline must not read as an answer.
+            if (direction == TraceDirection::Discarded)
+                m_trace->discarded(line);
+            else
+                m_trace->line(direction == TraceDirection::Sent, line);
+        });
+        connect(m_transport.get(), &ByteTransport::failed, this, &PellixGsmModem::onLinkLost);
+        connect(m_channel.get(), &AtChannel::unsolicitedArrived, this, &PellixGsmModem::scheduleDelivery);
+
+        // Echo and result codes first: everything after depends on how the modem answers.
+        const QByteArray echo = m_profile->echo ? "ATE1V1" : "ATE0V1";
+        const QByteArray cmee = "+CMEE=" + num(m_profile->cmeeMode);
+        if (tryCommand(echo + cmee, QByteArray(), localTimeout()).final != FinalCode::Ok) {
+            command(echo, localTimeout());
+            tryCommand("AT" + cmee, QByteArray(), localTimeout());
+        }
+        for (const QByteArray &init : m_profile->initCommands)
+            command(init, localTimeout());
+        for (const QByteArray &init : m_profile->optionalInitCommands)
+            tryCommand(init, QByteArray(), localTimeout());
+        if (m_checkSim)
+            checkSim(pin);
+        m_manufacturer = identity("AT+CGMI", false);
+        m_model = identity("AT+CGMM", false);
+        m_revision = identity("AT+CGMR", true);
+        m_imei = identity("AT+CGSN", true);
+        configureMessaging(receiveMode);
+    } catch (...) {
+        note(QStringLiteral("connect failed"));
+        // The identity belongs to a modem that is ready; a failed attempt leaves none behind.
+        clearIdentity();
+        teardown();
+        setStatus(Disconnected, QStringLiteral("Disconnected"));
+        throw;
+    }
+    note(QStringLiteral("ready: %1 %2 %3").arg(m_manufacturer, m_model, m_revision));
+    setStatus(Connected, QStringLiteral("Ready"));
+}
+
+void PellixGsmModem::checkSim(const QString &pin)
+{
+    AtCommand cpin = AtCommand::prefixed("AT+CPIN?", "+CPIN:", localTimeout());
+    cpin.finalMayBeMissing = m_profile->cpinWithoutOk;
+    const AtResponse state = exec(cpin, true);
+    const QByteArray answer = state.lines.isEmpty() ? QByteArray("READY")
+                                                    : replies::fields(state.lines.first(), "+CPIN").value(0);
+    if (answer == "READY")
+        return;
+    if (answer == "SIM PIN" && !pin.isEmpty()) {
+        for (QChar c : pin)
+            if (!c.isDigit())
+                raise(ErrorCode::InvalidArgument, QStringLiteral("the PIN may hold digits only"));
+        command("AT+CPIN=\"" + pin.toLatin1() + '"', localTimeout());
+        return;
+    }
+    raise(ErrorCode::PinRequired, QStringLiteral("the SIM asks for %1%2").arg(QString::fromLatin1(answer),
+          answer == "SIM PIN" ? QStringLiteral("; give it as Connect's PIN") : QStringLiteral("; unlock it in a phone first")));
+}
+
+void PellixGsmModem::configureMessaging(qint32 receiveMode)
+{
+    const QByteArray cpms = "+CPMS=" + m_profile->cpmsArguments();
+    const QByteArray cnmi = "+CNMI=" + (receiveMode == 2 ? m_profile->cnmiLive : m_profile->cnmiStored);
+    const QByteArray cpbs = "+CPBS=\"" + m_profile->phonebookStorage + '"';
+    QList<QByteArray> steps{"+CMGF=0"};
+    // A modem that leaves OK out after +CPMS cannot share a command line with it.
+    if (!m_profile->cpmsWithoutOk)
+        steps << cpms;
+    steps << cnmi << cpbs;
+    // The modem keeps +CLIP until it is reset, so the setting is made either way.
+    steps << (m_callerId ? "+CLIP=1" : "+CLIP=0");
+    if (m_profile->cpmsWithoutOk) {
+        AtCommand select = AtCommand::prefixed("AT" + cpms, "+CPMS:", localTimeout());
+        select.finalMayBeMissing = true;
+        exec(select, true);
+    }
+    // One command line for all of them (V.250 5.2.1); when the modem refuses the line, the
+    // settings are made one by one, so that the error names the one it refused.
+    if (tryCommand("AT" + steps.join(';'), "+CPMS:", localTimeout()).final == FinalCode::Ok) {
+        m_selectedStorage = m_profile->messageStorage;
+        return;
+    }
+    for (const QByteArray &step : steps) {
+        const bool optional = step.startsWith("+CLIP") || step.startsWith("+CPBS");
+        const AtResponse answer = tryCommand("AT" + step, step.startsWith("+CPMS") ? "+CPMS:" : QByteArray(),
+                                             localTimeout());
+        if (answer.final == FinalCode::Ok || optional)
+            continue;
+        if (step == "+CMGF=0")
+            raise(ErrorCode::ModemAnsweredError, QStringLiteral("the modem has no SMS PDU mode (AT+CMGF=0: %1)")
+                  .arg(QString::fromLatin1(answer.finalLine)));
+        AtChannel::raiseFor(answer, "AT" + step);
+    }
+    m_selectedStorage = m_profile->messageStorage;
+}
+
+void PellixGsmModem::Disconnect()
+{
+    Operation op(*this);
+    if (m_transport)
+        note(QStringLiteral("disconnect"));
+    teardown();
+    setStatus(Disconnected, QStringLiteral("Disconnected"));
+}
+
+std::unique_ptr<GsmModem> createGsmModem(QObject *parent)
+{
+    return std::make_unique<PellixGsmModem>(parent);
+}
+
+} // namespace pellix

@@ -1,0 +1,217 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "pellixgsmmodem.h"
+#include "pellixgsmmodem_p.h"
+
+#include "at/atchannel.h"
+#include "profiles/modemprofile.h"
+#include "raisederror.h"
+
+#include <QMetaObject>
+
+#include <algorithm>
+
+namespace pellix {
+
+using detail::decodeItem;
+using detail::DecodedItem;
+using detail::num;
+using detail::undecodable;
+
+namespace {
+
+// The data line of a +CMT/+CDS or +CMGR: whole octets in hex. Anything else is not a PDU but a line
+// that came where one was awaited (noise, or the PDU was cut).
+bool isPduLine(const QByteArray &line)
+{
+    if (line.isEmpty() || line.size() % 2 != 0)
+        return false;
+    return std::all_of(line.begin(), line.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+    });
+}
+
+} // namespace
+
+void PellixGsmModem::absorbUnsolicited()
+{
+    if (!m_channel)
+        return;
+    const QList<Unsolicited> codes = m_channel->takeUnsolicited();
+    for (const Unsolicited &code : codes)
+        handle(code);
+    if (!m_events.isEmpty() || !m_indicated.isEmpty())
+        scheduleDelivery();
+}
+
+void PellixGsmModem::handle(const Unsolicited &code)
+{
+    switch (code.kind) {
+    case UnsolicitedKind::Cmt:
+    case UnsolicitedKind::Cds:
+        handleRouted(code);
+        break;
+    case UnsolicitedKind::Cmti:
+    case UnsolicitedKind::Cdsi:
+        // Stored and indicated: fetched once no command runs. In receive mode 0 they stay put.
+        if (code.index < 0)
+            note(QStringLiteral("indication without a location ignored: %1").arg(QString::fromLatin1(code.line)));
+        else if (m_receiveMode == 2)
+            m_indicated.append(StoredRef{code.storage, code.index});
+        break;
+    case UnsolicitedKind::Ring:
+        // A ring still waiting for its number had none.
+        if (m_ringPending)
+            queueEvent(PhoneNumber{QString(), 1});
+        m_ringPending = m_callerId;
+        if (m_callerId)
+            m_ringTimer.start();
+        else
+            queueEvent(PhoneNumber{QString(), 1});
+        break;
+    case UnsolicitedKind::Clip:
+        // 27.007 7.6: +CLIP follows the RING it belongs to. One that comes alone, after its ring
+        // was given up on, or although it was not asked for, is no call of its own.
+        if (!m_ringPending) {
+            note(QStringLiteral("caller number without a ring ignored: %1").arg(QString::fromLatin1(code.line)));
+            break;
+        }
+        m_ringTimer.stop();
+        m_ringPending = false;
+        queueEvent(PhoneNumber{QString::fromLatin1(code.number), 1});
+        break;
+    default:
+        break;
+    }
+}
+
+void PellixGsmModem::handleRouted(const Unsolicited &code)
+{
+    const bool report = code.kind == UnsolicitedKind::Cds;
+    // Acknowledged whatever follows: a modem that routed something waits for it.
+    if (m_profile && m_profile->cnmaRequired)
+        ++m_acksOwed;
+    // A code without a PDU line behind it is noise, or its PDU was cut: there is nothing to hand over.
+    if (!isPduLine(code.pdu)) {
+        note(QStringLiteral("%1 without a PDU ignored").arg(QString::fromLatin1(code.line)));
+        return;
+    }
+    const DecodedItem d = decodeItem(code.pdu, -1, true);
+    if (report && d.report) {
+        queueEvent(*d.report);
+    } else if (report) {
+        note(QStringLiteral("routed status report does not decode: %1").arg(d.error));
+    } else if (d.message) {
+        queueEvent(*d.message);
+    } else {
+        note(QStringLiteral("routed message does not decode: %1").arg(d.error));
+        queueEvent(undecodable(code.pdu, -1, true));
+    }
+}
+
+void PellixGsmModem::ringTimedOut()
+{
+    if (!std::exchange(m_ringPending, false))
+        return;
+    queueEvent(PhoneNumber{QString(), 1});
+    scheduleDelivery();
+}
+
+void PellixGsmModem::queueEvent(Event event)
+{
+    m_events.append(std::move(event));
+}
+
+void PellixGsmModem::scheduleDelivery()
+{
+    if (m_deliveryScheduled)
+        return;
+    m_deliveryScheduled = true;
+    QMetaObject::invokeMethod(this, &PellixGsmModem::deliverEvents, Qt::QueuedConnection);
+}
+
+void PellixGsmModem::fetchIndicated()
+{
+    while (!m_indicated.isEmpty() && m_status == Connected) {
+        const StoredRef indicated = m_indicated.takeFirst();
+        const QByteArray storage = indicated.storage.isEmpty() ? m_profile->messageStorage : indicated.storage;
+        const quint64 connection = m_connection;
+        Operation op(*this);
+        try {
+            selectStorage(storage);
+            const AtResponse answer =
+                exec(AtCommand::withPdus("AT+CMGR=" + num(indicated.index), "+CMGR:", listTimeout()), true);
+            const QByteArray hex = answer.pdus.value(0);
+            if (!isPduLine(hex)) {
+                note(QStringLiteral("indicated item %1 came without a PDU").arg(indicated.index));
+                continue;
+            }
+            const DecodedItem d = decodeItem(hex, locationIn(storage, indicated.index), true);
+            if (d.report)
+                queueEvent(*d.report);
+            else if (d.message)
+                queueEvent(*d.message);
+            else if (d.type == pdu::PduType::StatusReport)
+                note(QStringLiteral("report %1 does not decode: %2").arg(indicated.index).arg(d.error));
+            else
+                queueEvent(undecodable(hex, locationIn(storage, indicated.index), true));
+            // Queued, it is handed over in this same delivery, before anything else can run.
+            const bool handedOver = d.report || d.message;
+            if (handedOver && m_autoDelete)
+                deleteRead({StoredRef{storage, indicated.index}}, connection);
+        } catch (const RaisedError &error) {
+            note(QStringLiteral("could not fetch indicated item %1: %2").arg(indicated.index).arg(error.description()));
+        }
+    }
+}
+
+void PellixGsmModem::acknowledgeRouted()
+{
+    // 27.005 3.4.4: with +CSMS=1 the network waits for the TE's acknowledgement of each routed
+    // message; without it the modem stops routing and the network retries.
+    while (m_acksOwed > 0 && m_status == Connected) {
+        --m_acksOwed;
+        Operation op(*this);
+        try {
+            command("AT+CNMA", localTimeout());
+        } catch (const RaisedError &error) {
+            note(QStringLiteral("acknowledgement refused: %1").arg(error.description()));
+        }
+    }
+    m_acksOwed = 0;
+}
+
+void PellixGsmModem::deliverEvents()
+{
+    m_deliveryScheduled = false;
+    if (m_depth > 0 || m_delivering) {
+        // An operation or a delivery is under way (a handler called back into the modem, or runs
+        // an event loop of its own); what is pending is delivered once it has finished.
+        return;
+    }
+    m_delivering = true;
+    struct Delivering
+    {
+        bool &m_flag;
+        ~Delivering() { m_flag = false; }
+    } delivering{m_delivering};
+    if (m_channel) {
+        for (const Unsolicited &code : m_channel->takeUnsolicited())
+            handle(code);
+    }
+    acknowledgeRouted();
+    fetchIndicated();
+    while (!m_events.isEmpty()) {
+        const Event event = m_events.takeFirst();
+        if (const auto *message = std::get_if<ReceivedMessage>(&event))
+            Q_EMIT MessageReceived(*message);
+        else if (const auto *report = std::get_if<SmsStatusReport>(&event))
+            Q_EMIT StatusReport(*report);
+        else if (const auto *caller = std::get_if<PhoneNumber>(&event))
+            Q_EMIT Ring(*caller);
+    }
+    // What came while the handlers ran, and was turned away above, is delivered in turn.
+    if (!m_indicated.isEmpty() || (m_channel && m_channel->queuedUnsolicited() > 0))
+        scheduleDelivery();
+}
+
+} // namespace pellix

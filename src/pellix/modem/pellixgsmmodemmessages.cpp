@@ -1,0 +1,283 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "pellixgsmmodem.h"
+#include "pellixgsmmodem_p.h"
+
+#include "at/atchannel.h"
+#include "at/atreplies.h"
+#include "pellixerror.h"
+#include "profiles/modemprofile.h"
+
+namespace pellix {
+
+using detail::checkDialString;
+using detail::decodeItem;
+using detail::DecodedItem;
+using detail::num;
+using detail::undecodable;
+
+namespace {
+
+ReceivedMessage toReceived(const pdu::DeliverPdu &deliver, int location, bool isNew)
+{
+    ReceivedMessage message;
+    message.Originator = PhoneNumber{deliver.originator.number, 1};
+    message.Alphabet = deliver.dcs.alphabet;
+    message.Timestamp = deliver.timestamp;
+    message.Text = deliver.text;
+    message.Udh = deliver.udh;
+    message.UserData = deliver.userData;
+    message.SimLocation = qint16(location);
+    message.IsNew = isNew;
+    message.MessageClass = deliver.dcs.messageClass;
+    message.ServiceCenter = deliver.smsc.number;
+    return message;
+}
+
+SmsStatusReport toReport(const pdu::StatusReportPdu &report, int location)
+{
+    SmsStatusReport result;
+    result.Reference = report.messageReference;
+    result.Recipient = PhoneNumber{report.recipient.number, 1};
+    result.StatusText = report.statusText;
+    result.SimLocation = qint16(location);
+    result.Status = report.status;
+    result.Timestamp = report.timestamp;
+    result.DischargeTime = report.dischargeTime;
+    return result;
+}
+
+} // namespace
+
+ReceivedMessage detail::undecodable(const QByteArray &hex, int location, bool isNew)
+{
+    ReceivedMessage message;
+    message.Alphabet = 8;
+    message.UserData = QByteArray::fromHex(hex);
+    message.Text = QString::fromLatin1(message.UserData);
+    message.SimLocation = qint16(location);
+    message.IsNew = isNew;
+    return message;
+}
+
+DecodedItem detail::decodeItem(const QByteArray &hex, int location, bool isNew)
+{
+    DecodedItem item;
+    try {
+        item.type = pdu::pduType(hex);
+        if (item.type == pdu::PduType::Deliver)
+            item.message = toReceived(pdu::decodeDeliver(hex), location, isNew);
+        else if (item.type == pdu::PduType::StatusReport)
+            item.report = toReport(pdu::decodeStatusReport(hex), location);
+    } catch (const RaisedError &error) {
+        item.error = error.description();
+    }
+    return item;
+}
+
+qint32 PellixGsmModem::sendPdu(const QByteArray &hex, int tpduLength)
+{
+    const AtResponse answer = exec(AtCommand::sendingPdu("AT+CMGS=" + num(tpduLength), hex, "+CMGS:", m_networkTimeoutMs),
+                                   true);
+    const auto reference = answer.lines.isEmpty() ? std::nullopt : replies::messageReference(answer.lines.first());
+    if (!reference)
+        raise(ErrorCode::UnexpectedAnswer, QStringLiteral("AT+CMGS gave no message reference"));
+    return *reference;
+}
+
+qint32 PellixGsmModem::SendMessage(SmsMessage &message)
+{
+    Operation op(*this);
+    requireConnected();
+    if (message.Alphabet != pdu::Gsm7 && message.Alphabet != pdu::Bit8 && message.Alphabet != pdu::Ucs2)
+        raise(ErrorCode::InvalidAlphabet, QStringLiteral("%1 (7, 8 or 16)").arg(message.Alphabet));
+    if (message.MessageClass < -1 || message.MessageClass > 3)
+        raise(ErrorCode::InvalidMessageClass, QStringLiteral("%1 (-1 none, 0 to 3)").arg(message.MessageClass));
+    checkDialString(message.Recipient.Number);
+
+    pdu::SubmitPdu submit;
+    submit.destination = message.Recipient.Number;
+    submit.alphabet = message.Alphabet;
+    submit.text = message.Text;
+    submit.udh = message.Udh;
+    submit.messageClass = message.MessageClass;
+    submit.validityMinutes = message.Validity;
+    submit.statusReportRequest = message.RequestStatusReport;
+    const pdu::EncodedPdu encoded = pdu::encodeSubmit(submit);
+
+    message.Reference = sendPdu(encoded.hex, encoded.tpduLength);
+    message.UserData = encoded.userData;
+    return message.Reference;
+}
+
+qint32 PellixGsmModem::SendLongMessage(const QString &number, const QString &text, bool statusReport)
+{
+    Operation op(*this);
+    requireConnected();
+    checkDialString(number);
+    pdu::SubmitPdu base;
+    base.destination = number;
+    base.text = text;
+    base.statusReportRequest = statusReport;
+    const QList<pdu::EncodedPdu> parts = pdu::encodeLongSubmit(base, ++m_concatReference);
+    for (int i = 0; i < parts.size(); ++i) {
+        try {
+            sendPdu(parts.at(i).hex, parts.at(i).tpduLength);
+        } catch (const RaisedError &error) {
+            if (parts.size() == 1)
+                throw;
+            throw RaisedError(error.number(), error.source(),
+                              QStringLiteral("%1 (part %2 of %3; %4 sent)").arg(error.description()).arg(i + 1)
+                                  .arg(parts.size()).arg(i));
+        }
+    }
+    return qint32(parts.size());
+}
+
+void PellixGsmModem::selectStorage(const QByteArray &storage)
+{
+    if (storage == m_selectedStorage)
+        return;
+    // Until the modem confirms, what it has selected is not known: an answer lost to a timeout may
+    // follow a change that the modem made all the same.
+    m_selectedStorage.clear();
+    // Only the read/delete storage changes; writing and receiving stay where Connect put them.
+    AtCommand select = AtCommand::prefixed("AT+CPMS=\"" + storage + '"', "+CPMS:", localTimeout());
+    select.finalMayBeMissing = m_profile->cpmsWithoutOk;
+    exec(select, true);
+    m_selectedStorage = storage;
+}
+
+QList<QByteArray> PellixGsmModem::storages() const
+{
+    QList<QByteArray> result{m_profile->messageStorage};
+    if (m_profile->reportStorage != m_profile->messageStorage)
+        result << m_profile->reportStorage;
+    return result;
+}
+
+qint16 PellixGsmModem::locationIn(const QByteArray &storage, int index) const
+{
+    const bool apart = storage == m_profile->reportStorage && storage != m_profile->messageStorage;
+    if (apart && index >= 0 && index <= 32767 - ReportLocationBase)
+        return qint16(ReportLocationBase + index);
+    return qint16(index);
+}
+
+QList<PellixGsmModem::StoredItem> PellixGsmModem::listStored(qint32 filter)
+{
+    // 27.005 3.1 <stat>: 0 REC UNREAD, 1 REC READ, 4 ALL.
+    static constexpr int StatOf[] = {4, 0, 1};
+    if (filter < 0 || filter > 2)
+        raise(ErrorCode::InvalidArgument, QStringLiteral("filter %1 (0 all, 1 unread, 2 read)").arg(filter));
+    const AtResponse answer = exec(AtCommand::withPdus("AT+CMGL=" + num(StatOf[filter]), "+CMGL:", listTimeout()), true);
+    QList<StoredItem> items;
+    for (int i = 0; i < answer.lines.size(); ++i) {
+        const auto header = replies::listedMessage(answer.lines.at(i));
+        if (!header) {
+            note(QStringLiteral("listing line not understood: %1").arg(QString::fromLatin1(answer.lines.at(i))));
+            continue;
+        }
+        items << StoredItem{header->index, header->stat, answer.pdus.value(i)};
+    }
+    return items;
+}
+
+void PellixGsmModem::deleteRead(const QList<StoredRef> &items, quint64 connection)
+{
+    // The items were decoded and are being handed over: nothing here may fail the read, or those
+    // already deleted would be lost with the error. A refused delete leaves its item on the SIM,
+    // which loses nothing; a closed connection (or a new one) ends the deleting.
+    for (const StoredRef &item : items) {
+        if (m_connection != connection || m_status != Connected)
+            return;
+        try {
+            selectStorage(item.storage);
+            command("AT+CMGD=" + num(item.index), localTimeout());
+        } catch (const RaisedError &error) {
+            note(QStringLiteral("could not delete %1 %2: %3")
+                     .arg(QString::fromLatin1(item.storage)).arg(item.index).arg(error.description()));
+        }
+    }
+}
+
+QList<ReceivedMessage> PellixGsmModem::ReadMessages(qint32 filter, bool deleteAfterReading)
+{
+    Operation op(*this);
+    requireConnected();
+    const quint64 connection = m_connection;
+    const QByteArray storage = m_profile->messageStorage;
+    selectStorage(storage);
+    QList<ReceivedMessage> messages;
+    QList<StoredRef> decoded;
+    for (const StoredItem &item : listStored(filter)) {
+        const DecodedItem d = decodeItem(item.pdu, item.index, item.stat == 0);
+        if (d.message) {
+            messages << *d.message;
+            decoded << StoredRef{storage, item.index};
+        } else if (!d.type || d.type == pdu::PduType::Deliver) {
+            note(QStringLiteral("message %1 does not decode: %2").arg(item.index).arg(d.error));
+            messages << undecodable(item.pdu, item.index, item.stat == 0);
+        }
+        // Status reports and stored outgoing messages have their own readers.
+    }
+    if (deleteAfterReading)
+        deleteRead(decoded, connection);
+    return messages;
+}
+
+QList<SmsStatusReport> PellixGsmModem::ReadStatusReports(qint32 filter, bool deleteAfterReading)
+{
+    Operation op(*this);
+    requireConnected();
+    const quint64 connection = m_connection;
+    // Modems that have a report storage do not all use it: some keep reports among the messages
+    // until the client has chosen "SR". Both are read, so that no report is left unseen, and only
+    // then is anything deleted: a failure on the second must not lose what the first gave.
+    QList<SmsStatusReport> reports;
+    QList<StoredRef> decoded;
+    for (const QByteArray &storage : storages()) {
+        selectStorage(storage);
+        for (const StoredItem &item : listStored(filter)) {
+            const DecodedItem d = decodeItem(item.pdu, locationIn(storage, item.index), item.stat == 0);
+            if (d.report) {
+                reports << *d.report;
+                decoded << StoredRef{storage, item.index};
+            } else if (d.type == pdu::PduType::StatusReport || (!d.type && storage != m_profile->messageStorage)) {
+                // A report that does not decode stays where it is; ReadMessages shows nothing of
+                // it either, so it is named in the trace.
+                note(QStringLiteral("report %1 in %2 does not decode: %3")
+                         .arg(item.index).arg(QString::fromLatin1(storage), d.error));
+            }
+        }
+    }
+    if (deleteAfterReading)
+        deleteRead(decoded, connection);
+    return reports;
+}
+
+void PellixGsmModem::DeleteMessage(qint16 simLocation)
+{
+    Operation op(*this);
+    requireConnected();
+    const bool report = storages().size() > 1 && simLocation >= ReportLocationBase;
+    selectStorage(report ? m_profile->reportStorage : m_profile->messageStorage);
+    command("AT+CMGD=" + num(report ? simLocation - ReportLocationBase : simLocation), localTimeout());
+}
+
+void PellixGsmModem::DeleteAllMessages()
+{
+    Operation op(*this);
+    requireConnected();
+    // Reports in a storage of their own are stored items as well: "all" leaves none behind, as on
+    // modems that keep them among the messages.
+    for (const QByteArray &storage : storages()) {
+        selectStorage(storage);
+        // <delflag> 4 (27.005 3.5.4) is missing on older phones; they get one delete per listed item.
+        if (tryCommand("AT+CMGD=1,4", QByteArray(), listTimeout()).final == FinalCode::Ok)
+            continue;
+        for (const StoredItem &item : listStored(0))
+            command("AT+CMGD=" + num(item.index), localTimeout());
+    }
+}
+
+} // namespace pellix

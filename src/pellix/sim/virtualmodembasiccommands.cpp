@@ -1,0 +1,117 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "virtualmodem.h"
+#include "virtualmodem_p.h"
+
+namespace pellix::sim {
+
+using detail::isDialString;
+
+VirtualModem::Outcome VirtualModem::basicE(const AtCommand &c)
+{
+    if (c.argument != "" && c.argument != "0" && c.argument != "1")
+        return Outcome{Outcome::Error};
+    m_settings.echo = c.argument == "1";
+    return Outcome{};
+}
+
+VirtualModem::Outcome VirtualModem::basicV(const AtCommand &c)
+{
+    if (c.argument != "" && c.argument != "0" && c.argument != "1")
+        return Outcome{Outcome::Error};
+    m_settings.verbose = c.argument == "1";
+    return Outcome{};
+}
+
+VirtualModem::Outcome VirtualModem::basicQ(const AtCommand &c)
+{
+    if (c.argument != "" && c.argument != "0" && c.argument != "1")
+        return Outcome{Outcome::Error};
+    m_settings.quiet = c.argument == "1";
+    return Outcome{};
+}
+
+VirtualModem::Outcome VirtualModem::basicZ(const AtCommand &c)
+{
+    if (c.argument != "" && c.argument != "0")
+        return Outcome{Outcome::Error};
+    if (m_call)
+        endCall(m_call->id, QByteArray(), QStringLiteral("reset"));
+    reset();
+    return Outcome{};
+}
+
+VirtualModem::Outcome VirtualModem::basicI(const AtCommand &)
+{
+    m_info << QByteArray(Manufacturer) + ' ' + Model + " virtual GSM modem" << "Revision: " + QByteArray(Revision);
+    return Outcome{};
+}
+
+VirtualModem::Outcome VirtualModem::basicAccepted(const AtCommand &)
+{
+    return Outcome{};
+}
+
+VirtualModem::Outcome VirtualModem::basicS(const AtCommand &c)
+{
+    const int number = c.name.mid(1).toInt();
+    if (number > 255)
+        return Outcome{Outcome::Error};
+    if (c.form == AtCommand::Form::Read) {
+        // V.250 6.1.1: the value in three decimal digits.
+        m_info << QByteArray::number(reg(number)).rightJustified(3, '0');
+        return Outcome{};
+    }
+    bool ok = false;
+    const int value = c.argument.isEmpty() ? 0 : c.argument.toInt(&ok);
+    if ((!ok && !c.argument.isEmpty()) || value > 255)
+        return Outcome{Outcome::Error};
+    // A line terminator, line feed or backspace of 0 would leave the line unusable.
+    if ((number == 3 || number == 4 || number == 5) && value == 0)
+        return Outcome{Outcome::Error};
+    m_settings.registers[number] = value;
+    return Outcome{};
+}
+
+VirtualModem::Outcome VirtualModem::basicA(const AtCommand &)
+{
+    if (!m_call || !m_call->incoming || m_call->active)
+        return Outcome{Outcome::NoCarrier};
+    m_call->active = true;
+    note(QStringLiteral("call from %1 answered").arg(m_call->number));
+    const quint64 id = m_call->id;
+    schedule(VirtualNetwork::AnsweredCallMs, [this, id] { endCall(id, "NO CARRIER", QStringLiteral("caller hung up")); });
+    return Outcome{};
+}
+
+VirtualModem::Outcome VirtualModem::basicD(const AtCommand &c)
+{
+    QString number = QString::fromLatin1(c.argument).remove(QLatin1Char(' '));
+    // Only voice calls (27.007 6.2: a trailing ';'); data calls find no carrier.
+    if (!number.endsWith(QLatin1Char(';')))
+        return Outcome{Outcome::NoCarrier};
+    number.chop(1);
+    if (number.isEmpty() || !isDialString(number))
+        return Outcome{Outcome::Error};
+    if (!reachable())
+        return Outcome{Outcome::NoCarrier};
+    if (m_call)
+        return Outcome{Outcome::Cme, 3};
+    if (VirtualNetwork::isOwnNumber(number))
+        return Outcome{Outcome::Busy};
+    m_call = Call{number, false, false, ++m_callIds, 0};
+    note(QStringLiteral("dialling %1").arg(number));
+    const quint64 id = m_call->id;
+    schedule(VirtualNetwork::DialledCallMs, [this, id] { endCall(id, "NO ANSWER", QStringLiteral("no answer")); });
+    return Outcome{};
+}
+
+VirtualModem::Outcome VirtualModem::basicH(const AtCommand &c)
+{
+    if (c.argument != "" && c.argument != "0")
+        return Outcome{Outcome::Error};
+    if (m_call)
+        endCall(m_call->id, QByteArray(), QStringLiteral("hung up by the client"));
+    return Outcome{};
+}
+
+} // namespace pellix::sim
