@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "fieldoptions.h"
 #include "pdu/gsmalphabet.h"
 #include "pdu/smspdu.h"
 #include "sim/virtualmodem.h"
@@ -136,6 +137,8 @@ int main(int argc, char *argv[])
                                         QStringLiteral("PATH"));
     const QCommandLineOption eofOption(QStringLiteral("exit-on-eof"), QStringLiteral("Stop when stdin reaches its end."));
     parser.addOptions({seedOption, pinOption, noEchoOption, verboseOption, linkOption, eofOption});
+    const FieldOptions fieldOptions;
+    fieldOptions.addTo(parser);
     parser.process(app);
 
     pellix::sim::VirtualModemOptions options;
@@ -148,6 +151,11 @@ int main(int argc, char *argv[])
         if (!c.isDigit())
             fail(QStringLiteral("--pin takes digits only"));
     options.echo = !parser.isSet(noEchoOption);
+    QString fieldError;
+    const std::optional<pellix::sim::FieldBehaviour> field = fieldOptions.read(parser, fieldError);
+    if (!field)
+        fail(fieldError);
+    options.field = *field;
 
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)

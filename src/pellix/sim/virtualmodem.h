@@ -2,6 +2,7 @@
 #pragma once
 
 #include "atcommandline.h"
+#include "fieldbehaviour.h"
 #include "virtualclock.h"
 #include "virtualnetwork.h"
 #include "virtualsim.h"
@@ -26,6 +27,7 @@ struct VirtualModemOptions
     quint64 seed = 1;      // picks the starting SIM's time stamps, the signal and the battery
     QString pin;           // non-empty: the SIM asks for this PIN (+CPIN: SIM PIN)
     bool echo = true;      // echo at power-on and after ATZ / AT&F, as real modems start
+    FieldBehaviour field;  // the quirks of real devices, all off by default
 };
 
 // A GSM modem that speaks AT commands (V.250, 27.007, 27.005 in PDU mode) to one client, with a

@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace pellix::sim {
+
+// What field modems do that the standard does not promise, one switch each, all off by default so
+// that the virtual modem stays the well-behaved modem unless a test or an operator asks otherwise.
+// pellix-modemsim offers each as a flag of the same name (--sim-busy 8, --vendor-noise, ...).
+struct FieldBehaviour
+{
+    // --sim-busy N: for N seconds after power-up and after the PIN is entered, SIM, message and
+    // phonebook commands answer +CME ERROR: 14 / +CMS ERROR: 314; then "SMS Ready" and "PB DONE".
+    int simBusySeconds = 0;
+    // --vendor-noise: vendor lines (^RSSI:, ^MODE:, ^BOOT:, +QIND:) at any moment, also between a
+    // +CMT/+CDS/+CMGL/+CMGR header and its PDU line.
+    bool vendorNoise = false;
+    // --late-reply MS: the answer to each command in lateCommands comes MS milliseconds late.
+    int lateReplyMs = 0;
+    // --late-command CMD (repeatable): the commands answered late, by name ("+CSQ", "+COPS").
+    QList<QByteArray> lateCommands;
+    // --strict-cnmi: +CNMI takes only store-and-indicate (mt 0/1, ds 0/2), refuses the rest with
+    // +CMS ERROR: 303, and says so in its test form.
+    bool strictCnmi = false;
+    // --charsets LIST: the +CSCS character sets offered, comma-separated ("GSM,IRA,UCS2" by
+    // default; "GSM" or "IRA" for modems that have no UCS2).
+    QByteArray charsets = "GSM,IRA,UCS2";
+    // --empty-list-error: +CMGL on an empty storage answers +CMS ERROR: 321.
+    bool emptyListError = false;
+    // --stuck-prompt: the modem starts inside a +CMGS prompt, as a program killed mid-send leaves it.
+    bool stuckPrompt = false;
+    // --quiet: the modem starts in Q1 (no result codes) with echo on.
+    bool quiet = false;
+    // --boot-noise: "RDY", "+CFUN: 1", "+CPIN: READY", "Call Ready", "SMS Ready" after the line
+    // opens, before and between the first answers.
+    bool bootNoise = false;
+    // --lose-routed: with +CNMI mt=2 a new message goes to the line and is acknowledged to the
+    // network even when nobody listens (line closed): gone, as on a real modem with +CSMS 0.
+    bool loseRoutedMessages = false;
+};
+
+} // namespace pellix::sim

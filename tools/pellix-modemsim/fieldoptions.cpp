@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "fieldoptions.h"
+
+#include <QCommandLineParser>
+
+using pellix::sim::FieldBehaviour;
+
+FieldOptions::FieldOptions()
+    : m_simBusy(QStringLiteral("sim-busy"),
+                QStringLiteral("SIM busy (+CME ERROR: 14, +CMS ERROR: 314) for N seconds after power-up and PIN entry."),
+                QStringLiteral("N"))
+    , m_vendorNoise(QStringLiteral("vendor-noise"),
+                    QStringLiteral("Vendor lines (^RSSI:, ^MODE:, +QIND:) at any moment, also between a header and its PDU."))
+    , m_lateReply(QStringLiteral("late-reply"),
+                  QStringLiteral("Answer the --late-command commands MS milliseconds late."), QStringLiteral("MS"))
+    , m_lateCommand(QStringLiteral("late-command"),
+                    QStringLiteral("A command answered late, by name (+CSQ); may be repeated."), QStringLiteral("CMD"))
+    , m_strictCnmi(QStringLiteral("strict-cnmi"),
+                   QStringLiteral("+CNMI takes store-and-indicate settings only (+CMS ERROR: 303 for the rest)."))
+    , m_charsets(QStringLiteral("charsets"),
+                 QStringLiteral("The +CSCS character sets offered, comma-separated (default GSM,IRA,UCS2)."),
+                 QStringLiteral("LIST"))
+    , m_emptyListError(QStringLiteral("empty-list-error"),
+                       QStringLiteral("+CMGL on an empty storage answers +CMS ERROR: 321."))
+    , m_stuckPrompt(QStringLiteral("stuck-prompt"), QStringLiteral("Start inside a +CMGS prompt."))
+    , m_quiet(QStringLiteral("quiet"), QStringLiteral("Start in quiet mode (Q1, no result codes) with echo on."))
+    , m_bootNoise(QStringLiteral("boot-noise"),
+                  QStringLiteral("Boot lines (RDY, +CFUN: 1, Call Ready, SMS Ready) around the first answers."))
+    , m_loseRouted(QStringLiteral("lose-routed"),
+                   QStringLiteral("With +CNMI mt=2, a new message is acknowledged and lost when nobody listens."))
+{
+}
+
+void FieldOptions::addTo(QCommandLineParser &parser) const
+{
+    parser.addOptions({m_simBusy, m_vendorNoise, m_lateReply, m_lateCommand, m_strictCnmi, m_charsets,
+                       m_emptyListError, m_stuckPrompt, m_quiet, m_bootNoise, m_loseRouted});
+}
+
+std::optional<FieldBehaviour> FieldOptions::read(const QCommandLineParser &parser, QString &error) const
+{
+    FieldBehaviour field;
+    const auto number = [&](const QCommandLineOption &option, int &value) {
+        if (!parser.isSet(option))
+            return true;
+        bool ok = false;
+        value = parser.value(option).toInt(&ok);
+        if (!ok || value < 0) {
+            error = QStringLiteral("--%1 needs a whole number of 0 or more").arg(option.names().first());
+            return false;
+        }
+        return true;
+    };
+    if (!number(m_simBusy, field.simBusySeconds) || !number(m_lateReply, field.lateReplyMs))
+        return std::nullopt;
+    for (const QString &command : parser.values(m_lateCommand))
+        field.lateCommands << command.trimmed().toUpper().toLatin1();
+    if (parser.isSet(m_charsets)) {
+        field.charsets = parser.value(m_charsets).toUpper().toLatin1();
+        for (const QByteArray &set : field.charsets.split(',')) {
+            if (set != "GSM" && set != "IRA" && set != "UCS2") {
+                error = QStringLiteral("--charsets takes GSM, IRA and UCS2, not %1").arg(QString::fromLatin1(set));
+                return std::nullopt;
+            }
+        }
+    }
+    field.vendorNoise = parser.isSet(m_vendorNoise);
+    field.strictCnmi = parser.isSet(m_strictCnmi);
+    field.emptyListError = parser.isSet(m_emptyListError);
+    field.stuckPrompt = parser.isSet(m_stuckPrompt);
+    field.quiet = parser.isSet(m_quiet);
+    field.bootNoise = parser.isSet(m_bootNoise);
+    field.loseRoutedMessages = parser.isSet(m_loseRouted);
+    return field;
+}
