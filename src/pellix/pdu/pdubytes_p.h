@@ -45,6 +45,13 @@ public:
     // The octets from `from` up to the current position as one field of the trace.
     void note(qsizetype from, const QString &name, const QString &meaning) const;
     void addField(PduField field) const;
+    // For a part read on trial: how many fields the trace holds, and back to that many.
+    qsizetype traceSize() const { return m_trace ? m_trace->size() : 0; }
+    void dropTraceFrom(qsizetype count) const
+    {
+        if (m_trace && count < m_trace->size())
+            m_trace->resize(count);
+    }
 
 private:
     const quint8 *m_data;

@@ -18,7 +18,9 @@ int bcdPair(quint8 octet)
 }
 
 // TS 23.040 9.2.3.11. A field that is not BCD or not a date gives an invalid QDateTime: the rest
-// of the message is still worth reading.
+// of the message is still worth reading. A zone octet that is not BCD or beyond the zones there
+// are (±14 h; phones pad with FF) costs the zone only: the stamp is then the centre's wall clock,
+// as local time.
 QDateTime timestampFrom(const quint8 *p)
 {
     int v[6];
@@ -27,15 +29,15 @@ QDateTime timestampFrom(const quint8 *p)
         if (v[i] < 0)
             return {};
     }
-    const int tzUnits = p[6] >> 4;
-    if (tzUnits > 9)
-        return {};
-    const int quarters = (p[6] & 0x07) * 10 + tzUnits;
-    const int offset = quarters * 15 * 60 * ((p[6] & 0x08) ? -1 : 1);
     const QDate date(v[0] < 90 ? 2000 + v[0] : 1900 + v[0], v[1], v[2]);
     const QTime time(v[3], v[4], v[5]);
     if (!date.isValid() || !time.isValid())
         return {};
+    const int tzUnits = p[6] >> 4;
+    const int quarters = (p[6] & 0x07) * 10 + tzUnits;
+    if (tzUnits > 9 || quarters > 14 * 4)
+        return QDateTime(date, time);
+    const int offset = quarters * 15 * 60 * ((p[6] & 0x08) ? -1 : 1);
     return QDateTime(date, time, Qt::OffsetFromUTC, offset);
 }
 
@@ -51,9 +53,13 @@ namespace detail {
 QDateTime readTimestamp(PduReader &r, const char *field, const QString &name)
 {
     const qsizetype start = r.pos();
-    const QDateTime t = timestampFrom(r.take(7, field));
-    if (r.tracing())
-        r.note(start, name, timestampMeaning(t));
+    const quint8 *p = r.take(7, field);
+    const QDateTime t = timestampFrom(p);
+    if (r.tracing()) {
+        const bool zoneLost = t.isValid() && t.timeSpec() == Qt::LocalTime;
+        r.note(start, name, zoneLost ? QStringLiteral("%1, time zone octet %2 not valid").arg(timestampMeaning(t), octetHex(p[6]))
+                                     : timestampMeaning(t));
+    }
     return t;
 }
 

@@ -95,9 +95,9 @@ UserDataIn readUserData(PduReader &r, const DataCoding &dcs, bool udhi)
     in.userData = QByteArray(reinterpret_cast<const char *>(p), octets);
 
     qsizetype headerOctets = 0;
-    if (udhi) {
-        if (octets == 0)
-            malformed(QStringLiteral("TP-UDHI is set but the user data at octet %1 is empty").arg(udAt));
+    // Some centres set TP-UDHI on a message without user data: there is no header to read, and
+    // the message is still an (empty) message.
+    if (udhi && octets > 0) {
         headerOctets = p[0] + 1;
         if (headerOctets > octets)
             malformed(QStringLiteral("the user data header at octet %1 says %2 octets, but the user data holds %3")

@@ -59,6 +59,32 @@ void keepUserData(Pdu &pdu, UserDataIn &&ud)
     pdu.text = std::move(ud.text);
 }
 
+// TP-PI and the fields it announces (TS 23.040 9.2.2.3); false when the TP-PI sets reserved bits,
+// which a receiver ignores (TS 23.040 9.2.3.27), and with them what the octet would announce.
+bool readReportTail(PduReader &r, StatusReportPdu &pdu, bool udhi)
+{
+    const qsizetype piAt = r.pos();
+    const quint8 pi = r.octet("TP-PI");
+    if (pi & 0x78)
+        return false;
+    // Bit 7 announces a further TP-PI octet; none is defined, so they are skipped.
+    quint8 more = pi;
+    while (more & 0x80)
+        more = r.octet("TP-PI");
+    if (r.tracing())
+        r.note(piAt, QStringLiteral("TP-PI"), QStringLiteral("TP-PID %1, TP-DCS %2, TP-UDL %3")
+                                                  .arg(QLatin1String((pi & 1) ? "present" : "absent"),
+                                                       QLatin1String((pi & 2) ? "present" : "absent"),
+                                                       QLatin1String((pi & 4) ? "present" : "absent")));
+    if (pi & 0x01)
+        pdu.protocolId = readPid(r);
+    if (pi & 0x02)
+        pdu.dcs = readDcs(r);
+    if (pi & 0x04)
+        keepUserData(pdu, readUserData(r, pdu.dcs, udhi));
+    return true;
+}
+
 // One PDU of the hex form, read by `read` from its first octet.
 template <typename Read>
 auto decodeHex(const QByteArray &hex, bool hasSmsc, Read read)
@@ -172,23 +198,33 @@ StatusReportPdu readStatusReport(PduReader &r, bool hasSmsc)
         r.note(stAt, QStringLiteral("TP-ST"), pdu.statusText);
     if (r.pos() == r.size())
         return pdu;   // TS 23.040 9.2.2.3: TP-PI and what it announces are optional
-    const qsizetype piAt = r.pos();
-    const quint8 pi = r.octet("TP-PI");
-    // Bit 7 announces a further TP-PI octet; none is defined, so they are skipped.
-    quint8 more = pi;
-    while ((more & 0x80) && r.pos() < r.size())
-        more = r.octet("TP-PI");
-    if (r.tracing())
-        r.note(piAt, QStringLiteral("TP-PI"), QStringLiteral("TP-PID %1, TP-DCS %2, TP-UDL %3")
-                                                  .arg(QLatin1String((pi & 1) ? "present" : "absent"),
-                                                       QLatin1String((pi & 2) ? "present" : "absent"),
-                                                       QLatin1String((pi & 4) ? "present" : "absent")));
-    if (pi & 0x01)
-        pdu.protocolId = readPid(r);
-    if (pi & 0x02)
-        pdu.dcs = readDcs(r);
-    if (pi & 0x04) {
-        keepUserData(pdu, readUserData(r, pdu.dcs, fo & 0x40));
+    // Phones store reports padded to the SIM record (FF), cut short, or with a tail that
+    // contradicts itself. The report is its mandatory part: a tail that does not read is
+    // dropped, never the report.
+    const qsizetype tailAt = r.pos();
+    const qsizetype traced = r.traceSize();
+    PduReader tail = r;
+    QString ignored;
+    try {
+        if (readReportTail(tail, pdu, fo & 0x40))
+            r = tail;
+        else
+            ignored = QStringLiteral("TP-PI %1 sets reserved bits (padding, TS 23.040 9.2.3.27)").arg(octetHex(r.data()[tailAt]));
+    } catch (const RaisedError &error) {
+        if (error.number() != libraryErrorNumber(quint16(ErrorCode::MalformedPdu)))
+            throw;
+        ignored = error.description();
+    }
+    if (!ignored.isEmpty()) {
+        pdu.protocolId = 0;
+        pdu.dcs = DataCoding();
+        pdu.udh.clear();
+        pdu.userData.clear();
+        pdu.text.clear();
+        r.dropTraceFrom(traced);
+        r.take(r.size() - tailAt, "the optional part");
+        if (r.tracing())
+            r.note(tailAt, QStringLiteral("Optional part"), QStringLiteral("ignored: %1").arg(ignored));
     }
     return pdu;
 }
