@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -131,10 +133,22 @@ private Q_SLOTS:
         QVERIFY(lines.last().endsWith("<- OK"));
     }
 
+    void createdOwnerOnly_data()
+    {
+        QTest::addColumn<bool>("existing");  // mode 0644, as an older version or another umask left it
+        QTest::newRow("created") << false;
+        QTest::newRow("already there, readable by others") << true;
+    }
     void createdOwnerOnly()
     {
+        QFETCH(bool, existing);
         const QString path = pathOf("mode.log");
         QFile::remove(path);
+        if (existing) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0644), 0);
+        }
         // With no umask to help, the mode must come from the creation itself.
         const mode_t saved = ::umask(0);
         {
@@ -226,6 +240,29 @@ private Q_SLOTS:
         struct stat st {};
         QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
         QCOMPARE(st.st_mode & 0077, mode_t(0)); // the new file is owner-only as well
+    }
+
+    // A rotation that cannot happen (here a folder at Pellix.log.1) never cuts what the trace holds.
+    void failedRotationKeepsEveryLine()
+    {
+        const QString path = pathOf("norotate.log");
+        const QString old = path + QStringLiteral(".1");
+        QFile::remove(path);
+        QDir(old).removeRecursively();
+        QVERIFY(QDir().mkpath(old + QStringLiteral("/occupied")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("cannot be renamed")));
+        {
+            TraceLog log(path, 200);
+            for (int i = 0; i < 30; ++i)
+                log.sent(QByteArray("AT") + QByteArray::number(1000 + i));
+            QVERIFY(log.isOpen());
+        }
+        QDir(old).removeRecursively();
+        const QList<QByteArray> lines = linesOf(path);
+        QCOMPARE(lines.count(), 31);
+        QVERIFY(lines.first().endsWith("-> AT1000"));
+        QVERIFY(lines.last().endsWith("-> AT1029"));
+        QCOMPARE(int(std::count_if(lines.begin(), lines.end(), [](const QByteArray &l) { return l.contains("cannot be renamed"); })), 1);
     }
 
     void rotationReplacesPlantedLinkAtOldName()

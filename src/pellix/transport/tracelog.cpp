@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace pellix {
 namespace {
@@ -67,8 +68,18 @@ bool TraceLog::openFile()
         closeFile(QStringLiteral("%1 is not a plain file of this user; no trace is written").arg(m_path));
         return false;
     }
+    // O_CREAT's mode holds only for a file it creates: one left by an older version, or created
+    // under another umask, may be readable by others, and the trace holds numbers and messages.
+    if ((st.st_mode & 0077) != 0 && ::fchmod(fd, S_IRUSR | S_IWUSR) != 0) {
+        const int err = errno;
+        ::close(fd);
+        closeFile(QStringLiteral("%1 cannot be made owner-only: %2; no trace is written")
+                      .arg(m_path, QString::fromLocal8Bit(std::strerror(err))));
+        return false;
+    }
     m_fd = fd;
     m_size = st.st_size;
+    m_rotateAgainAt = 0;
     m_error.clear();
     return true;
 }
@@ -87,12 +98,16 @@ void TraceLog::rotate()
     const QByteArray old = QFile::encodeName(m_path + QStringLiteral(".1"));
     // rename() replaces whatever is at Pellix.log.1 (a link there is replaced, not followed).
     if (::rename(path.constData(), old.constData()) != 0) {
-        // Keep the size bound even then: the file is ours (checked when opened).
-        if (::ftruncate(m_fd, 0) == 0) {
-            m_size = 0;
-            return;
+        // The trace is what an operator sends when something went wrong: it keeps growing rather
+        // than losing what it holds, and says so once. Another try after another maxBytes.
+        const int err = errno;
+        m_rotateAgainAt = m_size + m_maxBytes;
+        if (!std::exchange(m_rotationFailed, true)) {
+            const QString why = QStringLiteral("%1 cannot be renamed to %1.1 (%2); the trace grows past %3 bytes")
+                                    .arg(m_path, QString::fromLocal8Bit(std::strerror(err))).arg(m_maxBytes);
+            qWarning("Pellix trace: %s", qPrintable(why));
+            m_rotationNote = "== " + printable(why.toUtf8());
         }
-        closeFile(QStringLiteral("%1 cannot be rotated; no more trace is written").arg(m_path));
         return;
     }
     ::close(m_fd);
@@ -125,10 +140,13 @@ void TraceLog::append(const char *direction, const QByteArray &text)
             m_size = mine.st_size;
         }
     }
-    if (m_size > 0 && m_size + record.size() > m_maxBytes) {
+    if (m_size > 0 && m_size + record.size() > qMax(m_maxBytes, m_rotateAgainAt)) {
         rotate();
         if (m_fd < 0)
             return;
+        if (!m_rotationNote.isEmpty())
+            record.prepend(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")).toLatin1()
+                           + ' ' + std::exchange(m_rotationNote, {}) + '\n');
     }
 
     const char *data = record.constData();

@@ -14,13 +14,15 @@ namespace pellix {
 //
 // The file lies in the shared temporary folder, so it is opened with O_NOFOLLOW and checked to
 // be a regular file of our own with one link: a symbolic or hard link planted at its name, or a
-// file another user made, gets no trace at all (fail closed). It is created owner-only (0600);
+// file another user made, gets no trace at all (fail closed). It is owner-only (0600), also when
+// it was there before;
 // PINs and passwords of +CPIN, +CPWD and +CLCK are masked.
 //
 // Each line goes out in one write(2) on an O_APPEND descriptor: nothing waits in a buffer (the
 // console's "Show Log file" sees it at once), and lines of two programs never interleave. When
 // the file passes maxBytes it is renamed to Pellix.log.1 (replacing the previous one) and a new
-// one begun.
+// one begun; when the rename fails, the file keeps growing (never cut) and the trace and stderr
+// say so once.
 class TraceLog
 {
 public:
@@ -63,6 +65,9 @@ private:
     qint64 m_size = 0;
     int m_fd = -1;
     QString m_error;
+    bool m_rotationFailed = false;  // said once, in the trace and on stderr
+    qint64 m_rotateAgainAt = 0;     // after a failed rotation: the size of the next try
+    QByteArray m_rotationNote;      // the note of a failed rotation, written with the next line
 };
 
 } // namespace pellix
