@@ -12,6 +12,7 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QScopeGuard>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -182,6 +183,19 @@ QByteArray deliverPdu(const QString &text)
     deliver.timestamp = QDateTime(QDate(2024, 5, 2), QTime(10, 0), Qt::OffsetFromUTC, 7200);
     deliver.text = text;
     return pdu::encodeDeliver(deliver);
+}
+
+// A status report as the modem keeps it among the messages.
+sim::StoredMessage storedReport(quint8 reference, sim::MessageStat stat)
+{
+    pdu::StatusReportPdu report;
+    report.smsc = pdu::Address{QString::fromLatin1(sim::VirtualNetwork::ServiceCentre), 0x91};
+    report.messageReference = reference;
+    report.recipient = pdu::Address{QStringLiteral("+3955512345"), 0x91};
+    report.timestamp = QDateTime(QDate(2024, 5, 2), QTime(10, 0), Qt::OffsetFromUTC, 7200);
+    report.dischargeTime = report.timestamp.addSecs(5);
+    const QByteArray hex = pdu::encodeStatusReport(report);
+    return sim::StoredMessage{stat, hex, sim::tpduLengthOf(hex)};
 }
 
 // "+CMT: ,<length>" and the PDU line, as a modem routes a message (27.005 3.4.1, <mt> 2).
@@ -404,6 +418,91 @@ private Q_SLOTS:
         const auto messages = modem->ReadMessages(0, false);
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages.first().Text, QStringLiteral("in SM"));
+    }
+
+    // 27.005 leaves the answer to +CMGL on an empty storage open; 321 is "nothing there" on some
+    // modems. SIM busy and a missing SIM say nothing about the storage.
+    void listingErrors_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<qint32>("error");  // 0: an empty list
+        QTest::newRow("321 invalid memory index: empty") << QByteArray("+CMS ERROR: 321") << 0;
+        QTest::newRow("314 SIM busy: raised for a retry") << QByteArray("+CMS ERROR: 314")
+                                                          << code(ErrorCode::CmsErrorBase) + 314;
+        QTest::newRow("310 SIM not inserted: raised") << QByteArray("+CMS ERROR: 310") << code(ErrorCode::CmsErrorBase) + 310;
+    }
+    void listingErrors()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(qint32, error);
+        auto modem = connectedModem();
+        m_hand->on("AT+CMGL=", InterceptingTransport::Act::Answer, "\r\n" + answer + "\r\n");
+        QList<ReceivedMessage> read{ReceivedMessage{}};
+        QCOMPARE(errorOf([&] { read = modem->ReadMessages(0, false); }), error);
+        if (!error)
+            QVERIFY(read.isEmpty());
+        QCOMPARE(modem->Status(), 2);
+    }
+
+    // --empty-list-error end to end.
+    void emptyStorageIsAnEmptyList()
+    {
+        sim::VirtualModemOptions options;
+        options.field.emptyListError = true;
+        const auto saved = std::exchange(m_virtual, std::make_shared<sim::VirtualModem>(options));
+        const auto restore = qScopeGuard([&] { m_virtual = saved; });
+        auto modem = connectedModem(0);
+        modem->DeleteAllMessages();
+        QList<ReceivedMessage> messages{ReceivedMessage{}};
+        QList<SmsStatusReport> reports{SmsStatusReport{}};
+        QCOMPARE(errorOf([&] { messages = modem->ReadMessages(0, true); }), 0);
+        QCOMPARE(errorOf([&] { reports = modem->ReadStatusReports(0, true); }), 0);
+        QVERIFY(messages.isEmpty());
+        QVERIFY(reports.isEmpty());
+        QVERIFY(m_virtual->incomingMessage(deliverPdu(QStringLiteral("after all"))));
+        QCOMPARE(modem->ReadMessages(0, false).size(), 1);
+    }
+
+    // A modem that turns "SR" down keeps its reports with the messages: they are read there.
+    void refusedReportStorageStillReadsReportsAmongMessages()
+    {
+        auto modem = connectedModem();
+        modem->DeleteAllMessages();
+        m_virtual->sim().sm().add(storedReport(0x5A, sim::MessageStat::RecUnread));
+        m_hand->on("AT+CPMS=\"SR\"", InterceptingTransport::Act::Answer, "\r\n+CMS ERROR: 302\r\n", 2);
+        const int asked = m_hand->sent("AT+CPMS=\"SR\"");
+        QList<SmsStatusReport> reports;
+        QCOMPARE(errorOf([&] { reports = modem->ReadStatusReports(0, false); }), 0);
+        QCOMPARE(reports.size(), 1);
+        QCOMPARE(int(reports.first().Reference), 0x5A);
+        QCOMPARE(m_hand->sent("AT+CPMS=\"SR\""), asked + 1);
+        QCOMPARE(errorOf([&] { modem->DeleteAllMessages(); }), 0);
+        QCOMPARE(modem->ReadStatusReports(0, false).size(), 0);
+    }
+
+    // Reports kept among the messages are found by listing ALL: REC UNREAD would mark every
+    // unread message read on every modem (27.005 3.4.2).
+    void readingReportsNeverListsUnreadMessages_data()
+    {
+        QTest::addColumn<int>("filter");
+        QTest::addColumn<QList<int>>("references");
+        QTest::newRow("all") << 0 << QList<int>{0x51, 0x52};
+        QTest::newRow("unread") << 1 << QList<int>{0x52};
+        QTest::newRow("read") << 2 << QList<int>{0x51};
+    }
+    void readingReportsNeverListsUnreadMessages()
+    {
+        QFETCH(int, filter);
+        QFETCH(QList<int>, references);
+        auto modem = connectedModem();
+        modem->DeleteAllMessages();
+        m_virtual->sim().sm().add(storedReport(0x51, sim::MessageStat::RecRead));
+        m_virtual->sim().sm().add(storedReport(0x52, sim::MessageStat::RecUnread));
+        QList<int> seen;
+        for (const SmsStatusReport &report : modem->ReadStatusReports(filter, false))
+            seen << report.Reference;
+        QCOMPARE(seen, references);
+        QCOMPARE(m_hand->sent("AT+CMGL=0"), 0);
     }
 
     void phonebookErrorIsRaisedAsAnswered()

@@ -102,6 +102,8 @@ private:
     void requireConnected() const;
 
     void selectStorage(const QByteArray &storage);
+    // selectStorage, but false (and traced) when the modem turns a report storage of its own down.
+    bool selectReportStorage(const QByteArray &storage);
     // The message storage, and the report storage when it is another one.
     QList<QByteArray> storages() const;
     qint16 locationIn(const QByteArray &storage, int index) const;

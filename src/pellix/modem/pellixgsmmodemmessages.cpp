@@ -33,6 +33,23 @@ ReceivedMessage toReceived(const pdu::DeliverPdu &deliver, int location, bool is
     return message;
 }
 
+// The modem turned a storage down (ERROR, +CMS ERROR: 302/303, ...), as opposed to "not now":
+// SIM busy (CMS 314, CME 14) and a missing SIM (CMS 310, CME 10) are no answer about the storage.
+bool storageRefused(const RaisedError &error)
+{
+    const qint32 base = libraryErrorNumber(0);
+    const qint32 code = error.number() - base;
+    if (code == qint32(ErrorCode::ModemAnsweredError))
+        return true;
+    const qint32 cme = code - qint32(ErrorCode::CmeErrorBase);
+    const qint32 cms = code - qint32(ErrorCode::CmsErrorBase);
+    if (cme >= 0 && cme < 1000)
+        return cme != 10 && cme != 14;
+    if (cms >= 0 && cms < 1000)
+        return cms != 310 && cms != 314;
+    return false;
+}
+
 SmsStatusReport toReport(const pdu::StatusReportPdu &report, int location)
 {
     SmsStatusReport result;
@@ -147,6 +164,26 @@ void PellixGsmModem::selectStorage(const QByteArray &storage)
     m_selectedStorage = storage;
 }
 
+bool PellixGsmModem::selectReportStorage(const QByteArray &storage)
+{
+    if (storage == m_profile->messageStorage) {
+        selectStorage(storage);
+        return true;
+    }
+    // A modem that turns "SR" down keeps its reports with the messages: those are read there,
+    // and the refusal costs nothing else.
+    try {
+        selectStorage(storage);
+        return true;
+    } catch (const RaisedError &error) {
+        if (!storageRefused(error) || m_status != Connected)
+            throw;
+        note(QStringLiteral("report storage %1 refused (%2); reports are read among the messages")
+                 .arg(QString::fromLatin1(storage), error.description()));
+        return false;
+    }
+}
+
 QList<QByteArray> PellixGsmModem::storages() const
 {
     QList<QByteArray> result{m_profile->messageStorage};
@@ -169,8 +206,18 @@ QList<PellixGsmModem::StoredItem> PellixGsmModem::listStored(qint32 filter)
     static constexpr int StatOf[] = {4, 0, 1};
     if (filter < 0 || filter > 2)
         raise(ErrorCode::InvalidArgument, QStringLiteral("filter %1 (0 all, 1 unread, 2 read)").arg(filter));
-    const AtResponse answer = exec(AtCommand::withPdus("AT+CMGL=" + num(StatOf[filter]), "+CMGL:", listTimeout()), true);
+    const QByteArray line = "AT+CMGL=" + num(StatOf[filter]);
+    const AtResponse answer = exec(AtCommand::withPdus(line, "+CMGL:", listTimeout()), false);
     QList<StoredItem> items;
+    // 27.005 leaves the answer on an empty storage open: most modems say OK, some +CMS ERROR:
+    // 321 (invalid memory index). 314 (SIM busy) and 310 (SIM not inserted) say nothing about
+    // the storage: they stay errors, the first one for the caller to try again.
+    if (answer.final == FinalCode::CmsError && answer.errorCode == 321) {
+        note(QStringLiteral("%1: nothing stored (+CMS ERROR: 321)").arg(QString::fromLatin1(line)));
+        return items;
+    }
+    if (answer.final != FinalCode::Ok)
+        AtChannel::raiseFor(answer, line);
     for (int i = 0; i < answer.lines.size(); ++i) {
         const auto header = replies::listedMessage(answer.lines.at(i));
         if (!header) {
@@ -236,8 +283,15 @@ QList<SmsStatusReport> PellixGsmModem::ReadStatusReports(qint32 filter, bool del
     QList<SmsStatusReport> reports;
     QList<StoredRef> decoded;
     for (const QByteArray &storage : storages()) {
-        selectStorage(storage);
-        for (const StoredItem &item : listStored(filter)) {
+        if (!selectReportStorage(storage))
+            continue;
+        // Listing REC UNREAD marks every unread message read (27.005 3.4.2), those of the
+        // operator among the reports; ALL leaves them so on most modems, and the unread reports
+        // are picked out here.
+        const bool unreadOnly = filter == 1;
+        for (const StoredItem &item : listStored(unreadOnly ? 0 : filter)) {
+            if (unreadOnly && item.stat != 0)
+                continue;
             const DecodedItem d = decodeItem(item.pdu, locationIn(storage, item.index), item.stat == 0);
             if (d.report) {
                 reports << *d.report;
@@ -271,7 +325,8 @@ void PellixGsmModem::DeleteAllMessages()
     // Reports in a storage of their own are stored items as well: "all" leaves none behind, as on
     // modems that keep them among the messages.
     for (const QByteArray &storage : storages()) {
-        selectStorage(storage);
+        if (!selectReportStorage(storage))
+            continue;
         // <delflag> 4 (27.005 3.5.4) is missing on older phones; they get one delete per listed item.
         if (tryCommand("AT+CMGD=1,4", QByteArray(), listTimeout()).final == FinalCode::Ok)
             continue;

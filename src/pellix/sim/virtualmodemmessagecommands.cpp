@@ -288,6 +288,10 @@ VirtualModem::Outcome VirtualModem::cmgl(const AtCommand &c)
         if (message.stat == MessageStat::RecUnread)
             message.stat = MessageStat::RecRead;
     }
+    // --empty-list-error: nothing to list is "invalid memory index", as on some Siemens and
+    // Huawei firmware.
+    if (m_info.isEmpty() && m_options.field.emptyListError)
+        return Outcome{Outcome::Cms, 321};
     return Outcome{};
 }
 
