@@ -505,6 +505,7 @@ private Q_SLOTS:
         QTest::addColumn<AtCommand>("command");
         QTest::newRow("CR in the command line") << AtCommand::plain("AT+CPBW=1\rATD112;");
         QTest::newRow("Ctrl-Z in the PDU") << AtCommand::sendingPdu("AT+CMGS=1", "00\x1a" "00", "+CMGS:");
+        QTest::newRow("ESC outside a quoted string") << AtCommand::plain("AT+CPBW=1,\"1\",129,\"a\"\x1b");
         QTest::newRow("empty command line") << AtCommand::plain("");
     }
     void refusesBytesThatBreakFraming()

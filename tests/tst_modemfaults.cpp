@@ -505,6 +505,35 @@ private Q_SLOTS:
         QCOMPARE(m_hand->sent("AT+CMGL=0"), 0);
     }
 
+    // Some modems answer +CPBS? without counts: the count is that of the entries, not 0 (which
+    // would have the console propose position 1, over an entry).
+    void phonebookCountWithoutCounts()
+    {
+        auto modem = connectedModem();
+        const int entries = int(modem->ReadPhonebook(0, 0).size());
+        QVERIFY(entries > 0);
+        m_hand->on("AT+CPBS?", InterceptingTransport::Act::Answer, "\r\n+CPBS: \"SM\"\r\n\r\nOK\r\n");
+        QCOMPARE(int(modem->PhonebookCount()), entries);
+    }
+
+    // In UCS2 most modems write numbers in hex as well, some plainly: a number refused plainly
+    // is written in hex, and numbers are read in either form.
+    void ucs2NumbersInEitherForm()
+    {
+        auto modem = connectedModem();
+        m_hand->on("AT+CPBW=60,\"+3912\"", InterceptingTransport::Act::Answer, "\r\n+CME ERROR: 27\r\n");
+        m_hand->on("AT+CPBW=60,\"002B0033003900310032\"", InterceptingTransport::Act::Answer, "\r\nOK\r\n");
+        PhonebookEntry entry{60, QStringLiteral("Anna"), QStringLiteral("+3912")};
+        QCOMPARE(errorOf([&] { modem->WritePhonebookEntry(entry); }), 0);
+        QCOMPARE(m_hand->sent("AT+CPBW=60,\"002B0033003900310032\",145,\"0041006E006E0061\""), 1);
+        m_hand->on("AT+CPBR=7,7", InterceptingTransport::Act::Answer,
+                   "\r\n+CPBR: 7,\"002B0033003900310032\",145,\"0041006E006E0061\"\r\n\r\nOK\r\n");
+        const auto read = modem->ReadPhonebook(7, 7);
+        QCOMPARE(read.size(), 1);
+        QCOMPARE(read.first().Number, QStringLiteral("+3912"));
+        QCOMPARE(read.first().Name, QStringLiteral("Anna"));
+    }
+
     void phonebookErrorIsRaisedAsAnswered()
     {
         auto modem = connectedModem();

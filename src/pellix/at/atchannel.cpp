@@ -17,11 +17,16 @@ constexpr char CtrlZ = 0x1A;
 constexpr char Esc = 0x1B;
 
 // A CR or LF inside a command ends it early and runs the rest as a second command; Ctrl-Z or
-// ESC would end or cancel a PDU entry. Such bytes never come from a well-formed request.
-bool breaksFraming(const QByteArray &bytes)
+// ESC would end or cancel a PDU entry. Such bytes never come from a well-formed request, except
+// an ESC inside a quoted string of a command line: in the GSM set (27.007 5.5) it begins an
+// extension-table pair.
+bool breaksFraming(const QByteArray &bytes, bool escInQuotes = false)
 {
+    bool quoted = false;
     for (char c : bytes) {
-        if (c == '\r' || c == '\n' || c == CtrlZ || c == Esc)
+        if (c == '"')
+            quoted = !quoted;
+        if (c == '\r' || c == '\n' || c == CtrlZ || (c == Esc && !(quoted && escInQuotes)))
             return true;
     }
     return false;
@@ -69,7 +74,7 @@ AtResponse AtChannel::run(const AtCommand &command)
     if (m_running)
         raise(ErrorCode::InvalidArgument, QStringLiteral("%1 issued while another command runs")
                                               .arg(QString::fromLatin1(command.line)));
-    if (command.line.isEmpty() || breaksFraming(command.line) || breaksFraming(command.pdu))
+    if (command.line.isEmpty() || breaksFraming(command.line, true) || breaksFraming(command.pdu))
         raise(ErrorCode::InvalidArgument, QStringLiteral("command line or PDU with control characters: %1")
                                               .arg(QString::fromLatin1(command.line.toPercentEncoding(" +=?,\"'"))));
     if (m_linkLost)

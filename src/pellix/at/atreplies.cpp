@@ -6,14 +6,12 @@
 namespace pellix::replies {
 namespace {
 
-// A number and its <type> (27.007 7.1 / 8.12): 145 is international, and some phones store the
-// digits of such a number without its "+". Without a type the "+" decides.
+// A number and its <type> (27.007 7.1 / 8.12). Without a type the "+" decides.
 void readNumber(const QList<QByteArray> &f, int index, QString &number, int &type)
 {
     number = QString::fromLatin1(f.value(index));
     type = replies::number(f, index + 1).value_or(number.startsWith(QLatin1Char('+')) ? 145 : 129);
-    if (type == 145 && !number.isEmpty() && !number.startsWith(QLatin1Char('+')))
-        number.prepend(QLatin1Char('+'));
+    number = internationalNumber(number, type);
 }
 
 } // namespace
@@ -109,6 +107,8 @@ std::optional<PhonebookRow> phonebookRow(const QByteArray &line)
     row.index = *index;
     readNumber(f, 1, row.number, row.type);
     row.text = modemText(f.at(3));
+    row.numberField = f.at(1);
+    row.textField = f.at(3);
     return row;
 }
 
@@ -139,8 +139,8 @@ std::optional<StorageUse> phonebookStorage(const QByteArray &line)
         return std::nullopt;
     StorageUse use;
     use.storage = f.at(0);
-    use.used = number(f, 1).value_or(0);
-    use.total = number(f, 2).value_or(0);
+    use.used = number(f, 1).value_or(-1);
+    use.total = number(f, 2).value_or(-1);
     return use;
 }
 
@@ -156,6 +156,13 @@ std::optional<ForwardingRow> forwardingRow(const QByteArray &line)
     row.callClass = *callClass;
     readNumber(f, 2, row.number, row.type);
     return row;
+}
+
+QString internationalNumber(const QString &number, int type)
+{
+    if (type == 145 && !number.isEmpty() && !number.startsWith(QLatin1Char('+')))
+        return QLatin1Char('+') + number;
+    return number;
 }
 
 QString modemText(const QByteArray &bytes)

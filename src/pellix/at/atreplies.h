@@ -27,15 +27,22 @@ struct ListedMessage { int index = -1; int stat = -1; int length = -1; };
 std::optional<ListedMessage> listedMessage(const QByteArray &line);         // +CMGL: 1,0,,23 / +CMGL: 1,0,"",23
 std::optional<ListedMessage> readMessage(const QByteArray &line);           // +CMGR: 1,,23 (index -1)
 
-struct PhonebookRow { int index = 0; QString number; int type = 129; QString text; };
+// number and text as plain text; numberField and textField as the modem sent them, for callers
+// that read them in the +CSCS set.
+struct PhonebookRow { int index = 0; QString number; int type = 129; QString text; QByteArray numberField; QByteArray textField; };
 std::optional<PhonebookRow> phonebookRow(const QByteArray &line);           // +CPBR: 1,"+39...",145,"Anna"
 struct IndexRange { int first = 1; int last = 0; int numberLength = -1; int textLength = -1; };
 std::optional<IndexRange> phonebookRange(const QByteArray &line);           // +CPBR: (1-250),40,18
-struct StorageUse { QByteArray storage; int used = 0; int total = 0; };
+// used and total -1 when the modem leaves them out (+CPBS: "SM", as some answer).
+struct StorageUse { QByteArray storage; int used = -1; int total = -1; };
 std::optional<StorageUse> phonebookStorage(const QByteArray &line);         // +CPBS: "SM",3,250
 
 struct ForwardingRow { int status = 0; int callClass = 7; QString number; int type = 129; };
 std::optional<ForwardingRow> forwardingRow(const QByteArray &line);         // +CCFC: 1,1,"+39...",145
+
+// A number of <type> 145 (international, 27.007 7.1) with its "+", which some phones store and
+// show without it. Without a type the "+" decides.
+QString internationalNumber(const QString &number, int type);
 
 // A received phonebook or forwarding text: the modem's bytes read as UTF-8 when they are valid
 // UTF-8, else as Latin-1, so that nothing is lost or replaced.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "gsmmodem.h"
+#include "phonebooktext.h"
 
 #include <QByteArray>
 #include <QList>
@@ -9,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <variant>
 
 namespace pellix {
@@ -21,6 +23,7 @@ struct AtResponse;
 struct Unsolicited;
 struct ModemProfile;
 namespace sim { class VirtualModem; }
+namespace replies { struct PhonebookRow; }
 
 // The library's modem: the contract of gsmmodem.h over 27.005/27.007 AT commands in PDU mode, on a
 // serial port or on the in-process virtual modem (modem type -1).
@@ -110,6 +113,14 @@ private:
     QList<StoredItem> listStored(qint32 filter);
     void deleteRead(const QList<StoredRef> &items, quint64 connection);
 
+    // Phonebook names and numbers travel in the +CSCS set negotiated at the first phonebook
+    // operation of a connection; work runs in it, and the modem's own set is put back after.
+    phonebook::Session &textSession();
+    template <typename Work>
+    auto inPhonebookSet(Work work);
+    bool selectSet(const QByteArray &set, bool fromUcs2);
+    PhonebookEntry phonebookEntry(const replies::PhonebookRow &row);
+
     void setStatus(qint32 status, const QString &text);
     void teardown();
     void noticeLostLink();
@@ -158,6 +169,7 @@ private:
     QList<StoredRef> m_indicated;    // +CMTI/+CDSI storage and index still to fetch
     bool m_ringPending = false;      // a RING whose +CLIP may still come
     QTimer m_ringTimer;
+    std::optional<phonebook::Session> m_text; // of the connection it names
 };
 
 // The modem object the console creates.

@@ -50,6 +50,10 @@ void VirtualModem::reset()
 {
     m_settings = Settings();
     m_settings.echo = m_options.echo;
+    // The set at power-on: IRA where it is offered, as before; else the first one offered.
+    const QList<QByteArray> sets = m_options.field.charsets.split(',');
+    if (!sets.contains(m_settings.charset) && !sets.isEmpty())
+        m_settings.charset = sets.first();
     m_settings.registers = {{0, 0}, {3, 13}, {4, 10}, {5, 8}, {6, 2}, {7, 50}, {8, 2}, {10, 14}};
     m_srSelected = false;
     m_cnmiBuffer.clear();
@@ -116,6 +120,13 @@ void VirtualModem::takeByte(char c)
         } else if (c == bs) {
             if (!m_line.isEmpty())
                 m_line.chop(1);
+        } else if (m_line.count('"') % 2 == 1) {
+            // Inside a string every byte is text: names in the GSM set (27.007 5.5) are septet
+            // values, 0x00..0x1F among them and ESC before an extension character.
+            if (m_line.size() < MaxLineLength)
+                m_line += c;
+            else
+                m_lineTooLong = true;
         } else if (c == Esc) {
             m_input = Input::Idle;  // an escape abandons the line (gammu sends ESC before it starts)
         } else if (quint8(c) >= 0x20) {
@@ -232,7 +243,7 @@ const std::map<QByteArray, VirtualModem::CommandEntry> &VirtualModem::commandTab
         {"+CIMI", {&VirtualModem::cimi, N::SimForCme, A, ok}},
         {"+CPIN", {&VirtualModem::cpin, N::Nothing, R | S, ok}},
         {"+CFUN", {&VirtualModem::cfun, N::Nothing, R | S, "+CFUN: (0,1,4),(0,1)"}},
-        {"+CSCS", {&VirtualModem::cscs, N::Nothing, R | S, "+CSCS: (\"GSM\",\"IRA\",\"UCS2\")"}},
+        {"+CSCS", {&VirtualModem::cscs, N::Nothing, R | S}},
         {"+CSCA", {&VirtualModem::csca, N::SimForCms, R | S, ok}},
         {"+CREG", {&VirtualModem::creg, N::Nothing, R | S}},
         {"+CGREG", {&VirtualModem::cgreg, N::Nothing, R | S}},

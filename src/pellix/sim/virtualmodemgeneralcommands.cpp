@@ -91,13 +91,22 @@ VirtualModem::Outcome VirtualModem::cfun(const AtCommand &c)
 
 VirtualModem::Outcome VirtualModem::cscs(const AtCommand &c)
 {
+    // The sets this modem offers (--charsets): modems without UCS2, or with GSM alone, exist.
+    const QList<QByteArray> offered = m_options.field.charsets.split(',');
+    if (c.form == AtCommand::Form::Test) {
+        QByteArrayList quoted;
+        for (const QByteArray &set : offered)
+            quoted << quote(set);
+        m_info << "+CSCS: (" + quoted.join(',') + ')';
+        return Outcome{};
+    }
     if (c.form == AtCommand::Form::Read) {
         m_info << "+CSCS: " + quote(m_settings.charset);
         return Outcome{};
     }
     const auto args = AtArguments::parse(c.argument);
     const QByteArray set = args ? args->text(0).toUpper() : QByteArray();
-    if (!args || args->count() != 1 || (set != "GSM" && set != "IRA" && set != "UCS2"))
+    if (!args || args->count() != 1 || !offered.contains(set))
         return Outcome{Outcome::Error};
     m_settings.charset = set;
     return Outcome{};
