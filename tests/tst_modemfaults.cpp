@@ -505,6 +505,29 @@ private Q_SLOTS:
         QCOMPARE(m_hand->sent("AT+CMGL=0"), 0);
     }
 
+    // A storage name from +CMTI/+CDSI goes into AT+CPMS: anything but two letters is not sent.
+    void indicatedStorageIsChecked_data()
+    {
+        QTest::addColumn<QByteArray>("storage");
+        QTest::addColumn<bool>("fetched");
+        QTest::newRow("SM") << QByteArray("\"SM\"") << true;
+        QTest::newRow("lower case") << QByteArray("\"sm\"") << true;
+        QTest::newRow("three letters") << QByteArray("\"SMS\"") << false;
+        QTest::newRow("a digit") << QByteArray("\"S1\"") << false;
+        QTest::newRow("a command behind it") << QByteArray("\"SM;+CMGD=1,4\"") << false;
+    }
+    void indicatedStorageIsChecked()
+    {
+        QFETCH(QByteArray, storage);
+        QFETCH(bool, fetched);
+        auto modem = connectedModem(2);
+        m_hand->inject("\r\n+CMTI: " + storage + ",1\r\n");
+        QTest::qWait(300);
+        QCOMPARE(m_hand->sent("AT+CMGR=1") == 1, fetched);
+        QCOMPARE(m_hand->sent("AT+CPMS="), 0);
+        QCOMPARE(modem->Status(), 2);
+    }
+
     // Some modems answer +CPBS? without counts: the count is that of the entries, not 0 (which
     // would have the console propose position 1, over an entry).
     void phonebookCountWithoutCounts()
@@ -563,6 +586,8 @@ private Q_SLOTS:
         QTest::newRow("ring code with call type") << true << QByteArrayList{"\r\n+CRING: VOICE\r\n" + clip}
                                                   << QStringList{"+39555"};
         QTest::newRow("a late number is no second call") << true << QByteArrayList{ring, clip} << QStringList{""};
+        QTest::newRow("type 145 without its plus") << true << QByteArrayList{ring + "\r\n+CLIP: \"39555\",145\r\n"}
+                                                   << QStringList{"+39555"};
         QTest::newRow("a number without a ring") << true << QByteArrayList{clip} << QStringList{};
         QTest::newRow("caller id off, the modem names the caller anyway") << false << QByteArrayList{ring + clip}
                                                                           << QStringList{""};

@@ -131,6 +131,7 @@ private:
     void absorbUnsolicited();
     void handle(const Unsolicited &code);
     void handleRouted(const Unsolicited &code);
+    QString callerNumber(const QByteArray &clip) const;
     void queueEvent(Event event);
     void scheduleDelivery();
     void deliverEvents();

@@ -3,6 +3,7 @@
 #include "pellixgsmmodem_p.h"
 
 #include "at/atchannel.h"
+#include "at/atreplies.h"
 #include "profiles/modemprofile.h"
 #include "raisederror.h"
 
@@ -30,6 +31,13 @@ bool isPduLine(const QByteArray &line)
     });
 }
 
+// A <mem> of 27.005 3.1 ("SM", "ME", "SR", ...): two letters. The name goes into AT+CPMS; from a
+// noisy line it could carry anything into the command.
+bool isStorageName(const QByteArray &name)
+{
+    return name.size() == 2 && std::all_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+}
+
 } // namespace
 
 void PellixGsmModem::absorbUnsolicited()
@@ -55,8 +63,10 @@ void PellixGsmModem::handle(const Unsolicited &code)
         // Stored and indicated: fetched once no command runs. In receive mode 0 they stay put.
         if (code.index < 0)
             note(QStringLiteral("indication without a location ignored: %1").arg(QString::fromLatin1(code.line)));
+        else if (!code.storage.isEmpty() && !isStorageName(code.storage.toUpper()))
+            note(QStringLiteral("indication with a malformed storage name ignored: %1").arg(QString::fromLatin1(code.line)));
         else if (m_receiveMode == 2)
-            m_indicated.append(StoredRef{code.storage, code.index});
+            m_indicated.append(StoredRef{code.storage.toUpper(), code.index});
         break;
     case UnsolicitedKind::Ring:
         // A ring still waiting for its number had none.
@@ -77,11 +87,24 @@ void PellixGsmModem::handle(const Unsolicited &code)
         }
         m_ringTimer.stop();
         m_ringPending = false;
-        queueEvent(PhoneNumber{QString::fromLatin1(code.number), 1});
+        queueEvent(PhoneNumber{callerNumber(code.line), 1});
         break;
     default:
         break;
     }
+}
+
+QString PellixGsmModem::callerNumber(const QByteArray &clip) const
+{
+    // +CLIP: <number>,<type>,...: in the modem's own set (hex in UCS2 on most modems), and
+    // type 145 without its "+" on some (27.007 7.6).
+    const QList<QByteArray> f = replies::fields(clip, "+CLIP");
+    const QByteArray field = f.value(0);
+    const bool own = m_text && m_text->connection == m_connection;
+    const phonebook::Charset set = !own ? phonebook::Charset::Unknown : m_text->inSet ? m_text->set : m_text->own;
+    const QString number = phonebook::decodeNumber(field, set);
+    const int type = replies::number(f, 1).value_or(number.startsWith(QLatin1Char('+')) ? 145 : 129);
+    return replies::internationalNumber(number, type);
 }
 
 void PellixGsmModem::handleRouted(const Unsolicited &code)
