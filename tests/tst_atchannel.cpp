@@ -314,6 +314,13 @@ private Q_SLOTS:
             << cmgl << "\r\n+CMGL: 1,1,,31\r\n+CMT: ,23\r\n^MODE:5,4\r\n" + PduX + "\r\n" + Pdu1 + "\r\nOK\r\n"
             << QList<QByteArray>{"+CMGL: 1,1,,31"} << QList<QByteArray>{Pdu1}
             << QStringList{"Unknown:^MODE:5,4", "Cmt:+CMT: ,23|" + pduX};
+        for (const char bad : {'G', '\x15', '\xb0'}) {
+            QByteArray almost = PduX;
+            almost[41] = bad;
+            QTest::addRow("a line of the PDU's length with 0x%02x in it", quint8(bad))
+                << csq << "\r\n+CMT: ,23\r\n" + almost + "\r\n" + PduX + csqAnswer << csqLine << QList<QByteArray>{}
+                << QStringList{"Unknown:" + QString::fromLatin1(almost), "Cmt:+CMT: ,23|" + pduX};
+        }
         QTest::newRow("vendor codes in a bare answer")
             << AtCommand::bare("AT+CGMI") << QByteArray("\r\n^RSSI:17\r\nPellix\r\n+QIND: \"csq\",20,99\r\n\r\nOK\r\n")
             << QList<QByteArray>{"Pellix"} << QList<QByteArray>{} << QStringList{"Unknown:^RSSI:17", "Unknown:+QIND: \"csq\",20,99"};

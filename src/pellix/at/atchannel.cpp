@@ -291,7 +291,6 @@ bool AtChannel::handleCommandLine(Exchange &exchange, QByteArrayView line, bool 
         return false;
     }
 
-    expirePendingUnsolicited();
     const AtLineClass cls = AtLineClassifier::classify(line);
     if (takePduLine(&exchange, line))
         return false;

@@ -53,7 +53,8 @@ public:
     // A modem that has not answered a plain AT within this is as good as silent.
     static constexpr int DefaultResyncTimeoutMs = 1000;
     // A modem sends the PDU line right behind its +CMT/+CDS header; noise may come between, but
-    // a header whose PDU has not come within this never gets one.
+    // a header still waiting after this long (looked at while idle and when a command ends) is
+    // handed on without one.
     static constexpr int DefaultPduWaitMs = 2000;
 
     explicit AtChannel(ByteTransport &transport, QObject *parent = nullptr);

@@ -60,7 +60,6 @@ bool AtChannel::handleResyncLine(Exchange &exchange, QByteArrayView line, bool c
         handleIdleLine(line, false);
         return false;
     }
-    expirePendingUnsolicited();
     if (takePduLine(nullptr, line))
         return false;
     if (!exchange.echoSeen && line == QByteArrayView(exchange.command.line)) {
