@@ -387,7 +387,9 @@ void AtChannel::handleUnsolicited(const AtLineClass &cls, QByteArrayView line)
         flushPendingUnsolicited();
         m_pendingUnsolicited = PendingCode{std::move(code), pduline::announcedLength(line), ++m_headerOrder,
                                            QDeadlineTimer(m_pduWaitMs)};
-        armPendingTimer();
+        // In a command, its end looks at the header again (the PDU is nearly always there by then).
+        if (!m_running)
+            armPendingTimer();
     } else {
         enqueue(std::move(code));
     }
