@@ -106,20 +106,20 @@ private Q_SLOTS:
             << QList<QByteArray>{"+CSQ: 1,1"} << none
             << QStringList{"Unknown:\x01\x7f garbage", "Creg:+CREG: 1", "Cusd:+CUSD: 0,\"x\",15"};
         QTest::newRow("listing with +CMTI inside")
-            << cmgl << "\r\n+CMGL: 1,1,,39\r\n" + Pdu1 + "\r\n+CMTI: \"SM\",3\r\n+CMGL: 2,0,,23\r\n" + Pdu2 + "\r\n\r\nOK\r\n"
-            << QByteArray() << 0 << QList<QByteArray>{"+CMGL: 1,1,,39", "+CMGL: 2,0,,23"} << QList<QByteArray>{Pdu1, Pdu2}
+            << cmgl << "\r\n+CMGL: 1,1,,31\r\n" + Pdu1 + "\r\n+CMTI: \"SM\",3\r\n+CMGL: 2,0,,23\r\n" + Pdu2 + "\r\n\r\nOK\r\n"
+            << QByteArray() << 0 << QList<QByteArray>{"+CMGL: 1,1,,31", "+CMGL: 2,0,,23"} << QList<QByteArray>{Pdu1, Pdu2}
             << QStringList{"Cmti:+CMTI: \"SM\",3"};
         QTest::newRow("listing with +CMT and its PDU inside")
-            << cmgl << "\r\n+CMGL: 1,1,,39\r\n" + Pdu1 + "\r\n+CMT: ,24\r\n" + PduX + "\r\n+CMGL: 2,0,,23\r\n" + Pdu2 + "\r\nOK\r\n"
-            << QByteArray() << 0 << QList<QByteArray>{"+CMGL: 1,1,,39", "+CMGL: 2,0,,23"} << QList<QByteArray>{Pdu1, Pdu2}
-            << QStringList{"Cmt:+CMT: ,24|" + QString::fromLatin1(PduX)};
+            << cmgl << "\r\n+CMGL: 1,1,,31\r\n" + Pdu1 + "\r\n+CMT: ,23\r\n" + PduX + "\r\n+CMGL: 2,0,,23\r\n" + Pdu2 + "\r\nOK\r\n"
+            << QByteArray() << 0 << QList<QByteArray>{"+CMGL: 1,1,,31", "+CMGL: 2,0,,23"} << QList<QByteArray>{Pdu1, Pdu2}
+            << QStringList{"Cmt:+CMT: ,23|" + QString::fromLatin1(PduX)};
         QTest::newRow("listing with echo, RING, and a +CDS after its end")
-            << cmgl << "AT+CMGL=4\r\r\nRING\r\n+CMGL: 7,1,,39\r\n" + Pdu1 + "\r\nOK\r\n+CDS: 25\r\n" + PduX + "\r\n"
-            << QByteArray() << 0 << QList<QByteArray>{"+CMGL: 7,1,,39"} << QList<QByteArray>{Pdu1}
-            << QStringList{"Ring:RING", "Cds:+CDS: 25|" + QString::fromLatin1(PduX)};
+            << cmgl << "AT+CMGL=4\r\r\nRING\r\n+CMGL: 7,1,,31\r\n" + Pdu1 + "\r\nOK\r\n+CDS: 23\r\n" + PduX + "\r\n"
+            << QByteArray() << 0 << QList<QByteArray>{"+CMGL: 7,1,,31"} << QList<QByteArray>{Pdu1}
+            << QStringList{"Ring:RING", "Cds:+CDS: 23|" + QString::fromLatin1(PduX)};
         QTest::newRow("listing cut short by the final code")
-            << cmgl << QByteArray("\r\n+CMGL: 1,1,,39\r\nOK\r\n") << QByteArray() << 0
-            << QList<QByteArray>{"+CMGL: 1,1,,39"} << QList<QByteArray>{QByteArray()} << QStringList{};
+            << cmgl << QByteArray("\r\n+CMGL: 1,1,,31\r\nOK\r\n") << QByteArray() << 0
+            << QList<QByteArray>{"+CMGL: 1,1,,31"} << QList<QByteArray>{QByteArray()} << QStringList{};
         QTest::newRow("bare answer with blanks")
             << AtCommand::bare("AT+CGMI") << QByteArray("\r\n WAVECOM MODEM\r\n\r\nOK\r\n") << QByteArray() << 0
             << QList<QByteArray>{"WAVECOM MODEM"} << none << QStringList{};
@@ -252,6 +252,8 @@ private Q_SLOTS:
             late.restDelayMs = restAfterMs;
         }
         rig.transport.script("AT+CPIN?\r", lateAfterMs < 0 ? QList<ScriptedTransport::Reply>{} : QList{late});
+        // The AT sent after the timeout, answered once the modem has said what it still owed.
+        rig.transport.script("AT\r", ScriptedTransport::Reply{"\r\nOK\r\n", 450});
         rig.transport.script("AT+CPIN?\r", ScriptedTransport::Reply{"\r\n+CPIN: READY\r\n\r\nOK\r\n", 450});
         const AtCommand cpin = AtCommand::prefixed("AT+CPIN?", "+CPIN:", 300);
         QCOMPARE(raised([&] { rig.channel.run(cpin); }), number(ErrorCode::Timeout));
@@ -263,6 +265,129 @@ private Q_SLOTS:
         QCOMPARE(response.lines, QList<QByteArray>{"+CPIN: READY"});
         QCOMPARE(response.final, FinalCode::Ok);
         QVERIFY(describe(rig.channel.takeUnsolicited()).isEmpty());
+    }
+
+    // Field modems put vendor lines between a header and its PDU line: the PDU is the next line
+    // of whole hex octets that fits the header's <length> (+ the SMSC part), the rest is noise
+    // for the unsolicited queue. A header whose PDU never comes gives up (listing: at the next
+    // entry or the final code; +CMT/+CDS: after the PDU wait) and swallows nothing.
+    void pduAfterVendorLines_data()
+    {
+        QTest::addColumn<AtCommand>("command");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QList<QByteArray>>("lines");
+        QTest::addColumn<QList<QByteArray>>("pdus");
+        QTest::addColumn<QStringList>("unsolicited");
+
+        const AtCommand csq = AtCommand::prefixed("AT+CSQ", "+CSQ:");
+        const AtCommand cmgl = AtCommand::withPdus("AT+CMGL=4", "+CMGL:");
+        const AtCommand cmgr = AtCommand::withPdus("AT+CMGR=1", "+CMGR:");
+        const QString pduX = QString::fromLatin1(PduX);
+        const QList<QByteArray> csqLine{"+CSQ: 5,5"};
+        const QByteArray csqAnswer = "\r\n+CSQ: 5,5\r\n\r\nOK\r\n";
+        for (const QByteArray &noise : {QByteArray("^RSSI:17"), QByteArray("^BOOT:12345678,0,0,0,6"), QByteArray("^MODE:5,4"),
+                                        QByteArray("+QIND: \"csq\",20,99"), QByteArray("SMS Ready")}) {
+            const QString seen = QStringLiteral("Unknown:") + QString::fromLatin1(noise);
+            const QByteArray between = "\r\n" + noise + "\r\n";
+            QTest::addRow("%s between +CMT and its PDU", noise.constData())
+                << csq << "\r\n+CMT: ,23" + between + PduX + csqAnswer << csqLine << QList<QByteArray>{}
+                << QStringList{seen, "Cmt:+CMT: ,23|" + pduX};
+            QTest::addRow("%s between +CDS and its PDU", noise.constData())
+                << csq << "\r\n+CDS:23" + between + PduX + csqAnswer << csqLine << QList<QByteArray>{}
+                << QStringList{seen, "Cds:+CDS:23|" + pduX};
+            QTest::addRow("%s between +CMGL and its PDU", noise.constData())
+                << cmgl << "\r\n+CMGL: 1,1,,31" + between + Pdu1 + "\r\n+CMGL: 2,0,,23\r\n" + Pdu2 + between + "\r\nOK\r\n"
+                << QList<QByteArray>{"+CMGL: 1,1,,31", "+CMGL: 2,0,,23"} << QList<QByteArray>{Pdu1, Pdu2}
+                << QStringList{seen, seen};
+            QTest::addRow("%s between +CMGR and its PDU", noise.constData())
+                << cmgr << "\r\n+CMGR: 1,,23" + between + Pdu2 + "\r\n\r\nOK\r\n" << QList<QByteArray>{"+CMGR: 1,,23"}
+                << QList<QByteArray>{Pdu2} << QStringList{seen};
+        }
+        QTest::newRow("listing entry whose PDU never comes")
+            << cmgl << "\r\n+CMGL: 1,1,,31\r\n^RSSI:17\r\n+CMGL: 2,0,,23\r\n^RSSI:18\r\n" + Pdu2 + "\r\nOK\r\n"
+            << QList<QByteArray>{"+CMGL: 1,1,,31", "+CMGL: 2,0,,23"} << QList<QByteArray>{QByteArray(), Pdu2}
+            << QStringList{"Unknown:^RSSI:17", "Unknown:^RSSI:18"};
+        QTest::newRow("+CMT whose PDU never comes, then a hex answer that does not fit it")
+            << AtCommand::bare("AT+CGSN") << QByteArray("\r\n+CMT: ,23\r\n^RSSI:17\r\n3520990017614823\r\n\r\nOK\r\n")
+            << QList<QByteArray>{"3520990017614823"} << QList<QByteArray>{} << QStringList{"Unknown:^RSSI:17", "Cmt:+CMT: ,23"};
+        QTest::newRow("+CMT slipped between a listing entry and its PDU")
+            << cmgl << "\r\n+CMGL: 1,1,,31\r\n+CMT: ,23\r\n^MODE:5,4\r\n" + PduX + "\r\n" + Pdu1 + "\r\nOK\r\n"
+            << QList<QByteArray>{"+CMGL: 1,1,,31"} << QList<QByteArray>{Pdu1}
+            << QStringList{"Unknown:^MODE:5,4", "Cmt:+CMT: ,23|" + pduX};
+        for (const char bad : {'G', '\x15', '\xb0'}) {
+            QByteArray almost = PduX;
+            almost[41] = bad;
+            QTest::addRow("a line of the PDU's length with 0x%02x in it", quint8(bad))
+                << csq << "\r\n+CMT: ,23\r\n" + almost + "\r\n" + PduX + csqAnswer << csqLine << QList<QByteArray>{}
+                << QStringList{"Unknown:" + QString::fromLatin1(almost), "Cmt:+CMT: ,23|" + pduX};
+        }
+        QTest::newRow("vendor codes in a bare answer")
+            << AtCommand::bare("AT+CGMI") << QByteArray("\r\n^RSSI:17\r\nPellix\r\n+QIND: \"csq\",20,99\r\n\r\nOK\r\n")
+            << QList<QByteArray>{"Pellix"} << QList<QByteArray>{} << QStringList{"Unknown:^RSSI:17", "Unknown:+QIND: \"csq\",20,99"};
+    }
+    void pduAfterVendorLines()
+    {
+        QFETCH(AtCommand, command);
+        QFETCH(QByteArray, reply);
+        QFETCH(QList<QByteArray>, lines);
+        QFETCH(QList<QByteArray>, pdus);
+        QFETCH(QStringList, unsolicited);
+        for (const Delivery how : {Delivery::Whole, Delivery::ByteByByte}) {
+            Rig rig;
+            rig.channel.setPduWaitMs(100);
+            rig.transport.script(command.line + '\r', delivered(reply, how));
+            const AtResponse response = rig.channel.run(command);
+            QCOMPARE(response.final, FinalCode::Ok);
+            QCOMPARE(response.lines, lines);
+            QCOMPARE(response.pdus, pdus);
+            // A header still waiting for its PDU is handed on when it gives up.
+            QTRY_COMPARE(rig.channel.queuedUnsolicited(), unsolicited.size());
+            QCOMPARE(describe(rig.channel.takeUnsolicited()), unsolicited);
+        }
+    }
+
+    // A reply that comes after its deadline (and after the stale grace) belongs to the command
+    // that timed out: an AT goes first and everything up to its own final code is dropped.
+    void lateReplyIsDrainedByAnAt_data()
+    {
+        QTest::addColumn<bool>("echo");
+        QTest::addColumn<bool>("echoAtOnce");  // the modem echoes the AT before its late reply
+        QTest::addColumn<QStringList>("trace");
+        QTest::newRow("echo off") << false << false
+                                  << QStringList{"0 AT+CSQ", "0 AT", "2 +CSQ: 9,9", "2 OK", "1 OK",
+                                                 "0 AT+CSQ", "1 +CSQ: 3,3", "1 OK"};
+        QTest::newRow("echo on") << true << false
+                                 << QStringList{"0 AT+CSQ", "2 AT+CSQ", "0 AT", "2 +CSQ: 9,9", "2 OK", "2 AT", "1 OK",
+                                                "0 AT+CSQ", "2 AT+CSQ", "1 +CSQ: 3,3", "1 OK"};
+        QTest::newRow("echo on, the AT echoed before the late reply")
+            << true << true
+            << QStringList{"0 AT+CSQ", "2 AT+CSQ", "0 AT", "2 AT", "2 +CSQ: 9,9", "2 OK", "1 OK",
+                           "0 AT+CSQ", "2 AT+CSQ", "1 +CSQ: 3,3", "1 OK"};
+    }
+    void lateReplyIsDrainedByAnAt()
+    {
+        QFETCH(bool, echo);
+        QFETCH(bool, echoAtOnce);
+        QFETCH(QStringList, trace);
+        Rig rig;
+        QStringList seen;
+        rig.channel.setTrace([&](TraceDirection d, const QByteArray &line) {
+            seen << QStringLiteral("%1 %2").arg(int(d)).arg(QString::fromLatin1(line));
+        });
+        const QByteArray csqEcho = echo ? "AT+CSQ\r" : "";
+        using Reply = ScriptedTransport::Reply;
+        rig.transport.script("AT+CSQ\r", {Reply{csqEcho}, Reply{"\r\n+CSQ: 9,9\r\n\r\nOK\r\n", 450}});
+        // Each command in turn: the AT is answered after what the modem still owed.
+        rig.transport.script("AT\r", {Reply{echoAtOnce ? "AT\r" : ""}, Reply{(echo && !echoAtOnce ? "AT\r" : "") + QByteArray("\r\nOK\r\n"), 200}});
+        rig.transport.script("AT+CSQ\r", Reply{csqEcho + "\r\n+CSQ: 3,3\r\n\r\nOK\r\n", 30});
+        QCOMPARE(raised([&] { rig.channel.run(AtCommand::prefixed("AT+CSQ", "+CSQ:", 300)); }), number(ErrorCode::Timeout));
+        const AtResponse response = rig.channel.run(AtCommand::prefixed("AT+CSQ", "+CSQ:", 2000));
+        QCOMPARE(response.lines, QList<QByteArray>{"+CSQ: 3,3"});
+        QCOMPARE(response.final, FinalCode::Ok);
+        QCOMPARE(seen, trace);
+        QCOMPARE(rig.channel.statistics().resyncs, 1);
+        QVERIFY(rig.channel.takeUnsolicited().isEmpty());
+        QVERIFY(rig.transport.unmatchedWrites().isEmpty());
     }
 
     void unsolicitedFloodDoesNotExtendDeadline()
@@ -289,7 +414,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("new message index") << QList<QByteArray>{"\r\n+CMTI: \"SM\",4\r\n"} << QStringList{"Cmti:+CMTI: \"SM\",4"};
         QTest::newRow("+CMT whose PDU comes later")
-            << QList<QByteArray>{"\r\n+CMT: ,24\r\n", PduX + "\r\n"} << QStringList{"Cmt:+CMT: ,24|" + QString::fromLatin1(PduX)};
+            << QList<QByteArray>{"\r\n+CMT: ,23\r\n", PduX + "\r\n"} << QStringList{"Cmt:+CMT: ,23|" + QString::fromLatin1(PduX)};
         QTest::newRow("stray final code dropped, other lines queued")
             << QList<QByteArray>{"\r\nOK\r\n\r\n> \r\nRING\r\n"} << QStringList{"Unknown:>", "Ring:RING"};
     }
@@ -408,7 +533,12 @@ private Q_SLOTS:
         const AtCommand at = AtCommand::plain("AT", 150);
         qint32 last = 0;
         for (QChar step : pattern) {
-            rig.transport.script("AT\r", step == QLatin1Char('A') ? QByteArray("\r\nOK\r\n") : QByteArray());
+            const QByteArray reply = step == QLatin1Char('A') ? QByteArray("\r\nOK\r\n") : QByteArray();
+            // After a timeout an AT goes first: a silent modem leaves it unanswered (and the
+            // command unsent), an answering one answers both.
+            if (last != 0 && !reply.isEmpty())
+                rig.transport.script("AT\r", reply);
+            rig.transport.script("AT\r", reply);
             last = raised([&] { rig.channel.run(at); });
         }
         QCOMPARE(rig.channel.linkLost(), lost);

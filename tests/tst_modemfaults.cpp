@@ -782,6 +782,73 @@ private Q_SLOTS:
         qunsetenv("XDG_CONFIG_HOME");
     }
 
+    // A modem that puts vendor lines between every header and its PDU, and now and then before a
+    // final code: the messages read are those of a quiet modem, and a routed one (+CMT) arrives.
+    void vendorNoiseEndToEnd()
+    {
+        const auto keep = m_virtual;
+        const auto read = [this] {
+            auto modem = connectedModem(2);
+            QStringList seen;
+            for (const ReceivedMessage &m : modem->ReadMessages(0, false))
+                seen << QStringLiteral("%1 %2 %3").arg(m.SimLocation).arg(m.Text, QString::fromLatin1(m.UserData.toHex()));
+            return std::make_pair(std::move(modem), seen);
+        };
+        m_virtual = std::make_shared<sim::VirtualModem>();
+        const QStringList quiet = read().second;
+        sim::VirtualModemOptions noisy;
+        noisy.field.vendorNoise = true;
+        m_virtual = std::make_shared<sim::VirtualModem>(noisy);
+        auto [modem, seen] = read();
+        QCOMPARE(seen, quiet);
+        QVERIFY(!seen.isEmpty());
+
+        QSignalSpy received(modem.get(), &GsmModem::MessageReceived);
+        SmsMessage msg;
+        msg.Recipient.Number = QString::fromLatin1(sim::VirtualNetwork::OwnNumber);
+        msg.Text = QStringLiteral("through the noise");
+        QVERIFY(modem->SendMessage(msg) >= 0);
+        QTRY_COMPARE_WITH_TIMEOUT(received.count(), 1, 5000);
+        QCOMPARE(received.first().first().value<ReceivedMessage>().Text, msg.Text);
+        QCOMPARE(modem->Status(), 2);
+        m_virtual = keep;
+    }
+
+    // A modem under load answers +CSQ once after the deadline: the call times out, and the late
+    // answer is dropped before the next command (the AT that drains it is in the trace) instead of
+    // ending that command; the signal is read again once the modem has recovered.
+    void lateReplyEndToEnd()
+    {
+        const auto keep = m_virtual;
+        sim::VirtualModemOptions late;
+        late.field.lateReplyMs = 2500;  // past the simulator profile's 2 s
+        late.field.lateCommands = {"+CSQ"};
+        late.field.lateReplyCount = 1;
+        m_virtual = std::make_shared<sim::VirtualModem>(late);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("Pellix.log"));
+        PellixGsmModem modem(factory());
+        modem.setTracePath(path);
+        modem.Connect(-1, 0, QString(), 2, 60, 0);
+        qint16 rssi = -1;
+        qint16 ber = -1;
+        QCOMPARE(errorOf([&] { modem.GetSignalQuality(rssi, ber); }), code(ErrorCode::Timeout));
+        SmsMessage msg;
+        msg.Recipient.Number = QStringLiteral("+3955504");
+        msg.Text = QStringLiteral("after a late answer");
+        QVERIFY(modem.SendMessage(msg) >= 0);
+        QCOMPARE(errorOf([&] { modem.GetSignalQuality(rssi, ber); }), 0);
+        QVERIFY(rssi >= 0 && rssi <= 31);
+        QCOMPARE(modem.Status(), 2);
+        QFile trace(path);
+        QVERIFY(trace.open(QIODevice::ReadOnly));
+        const QByteArray text = trace.readAll();
+        QVERIFY2(text.contains("<- (discarded) +CSQ:"), text.constData());
+        QVERIFY2(text.contains("-> AT\n"), text.constData());
+        m_virtual = keep;
+    }
+
     void pseudoTerminalModemDiesMidCommand()
     {
         QTemporaryDir dir;

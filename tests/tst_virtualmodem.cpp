@@ -2,6 +2,7 @@
 #include "pdu/smspdu.h"
 #include "sim/virtualmodem.h"
 #include "sim/virtualmodemtransport.h"
+#include "sim/virtualnetwork.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -151,6 +152,10 @@ private Q_SLOTS:
     void startingSimContents();
     void transportPassesBytesAndEvents();
     void transportFaults();
+    void vendorLines_data();
+    void vendorLines();
+    void lateAnswers_data();
+    void lateAnswers();
 };
 
 void TestVirtualModem::lineAssembly_data()
@@ -1205,6 +1210,115 @@ void TestVirtualModem::transportFaults()
     QVERIFY(!transport.write("AT\r"));
     QVERIFY(!transport.errorText().isEmpty());
     QVERIFY(!transport.waitForBytes(QDeadlineTimer(10)));
+}
+
+using Script = std::function<QByteArray(Rig &)>;
+
+void TestVirtualModem::vendorLines_data()
+{
+    QTest::addColumn<Script>("script");
+    QTest::addColumn<QByteArray>("header");  // each is followed by vendor lines, then its PDU
+    const QByteArray own = VirtualNetwork::OwnNumber;
+    QTest::newRow("+CMGL") << Script([](Rig &r) { return r.raw("AT+CMGL=4\r"); }) << QByteArray("+CMGL:");
+    QTest::newRow("+CMGR") << Script([](Rig &r) { return r.raw("AT+CMGR=2\r"); }) << QByteArray("+CMGR:");
+    QTest::newRow("+CMT") << Script([own](Rig &r) {
+        r.at("AT+CNMI=2,2,0,0,0");
+        r.send(submitPdu(QString::fromLatin1(own), QStringLiteral("back")));
+        r.clock->advance(3000);
+        r.modem.poll();
+        return r.modem.takeOutput();
+    }) << QByteArray("+CMT:");
+    QTest::newRow("+CDS") << Script([own](Rig &r) {
+        r.at("AT+CNMI=2,1,0,1,0");
+        r.send(submitPdu(QString::fromLatin1(own), QStringLiteral("report"), true));
+        r.clock->advance(3000);
+        r.modem.poll();
+        return r.modem.takeOutput();
+    }) << QByteArray("+CDS:");
+    QTest::newRow("now and then before a final code") << Script([](Rig &r) {
+        QByteArray out;
+        for (int i = 0; i < 20; ++i)
+            out += r.raw("AT+CSQ\r");
+        return out;
+    }) << QByteArray();
+}
+
+void TestVirtualModem::vendorLines()
+{
+    QFETCH(Script, script);
+    QFETCH(QByteArray, header);
+    VirtualModemOptions noisy;
+    noisy.field.vendorNoise = true;
+    Rig quiet;
+    Rig loud(noisy);
+    Rig again(noisy);
+    for (Rig *rig : {&quiet, &loud, &again})
+        rig->plain();
+    const QList<QByteArray> expected = linesOf(script(quiet));
+    const QByteArray out = script(loud);
+    QCOMPARE(script(again), out);  // the seed decides where they go
+
+    const auto vendor = [](const QByteArray &line) { return line.startsWith('^') || line.startsWith("+QIND:"); };
+    const QList<QByteArray> lines = linesOf(out);
+    QList<QByteArray> withoutVendor;
+    int headers = 0;
+    int finals = 0;
+    int finalsAfterVendor = 0;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (vendor(lines.at(i)))
+            continue;
+        withoutVendor << lines.at(i);
+        if (!header.isEmpty() && lines.at(i).startsWith(header)) {
+            ++headers;
+            QVERIFY2(vendor(lines.value(i + 1)), lines.value(i + 1).constData());
+        }
+        if (lines.at(i) == "OK") {
+            ++finals;
+            finalsAfterVendor += i > 0 && vendor(lines.at(i - 1));
+        }
+    }
+    // Nothing else changes: the same answers, codes and PDUs, in the same order.
+    QCOMPARE(withoutVendor, expected);
+    if (!header.isEmpty()) {
+        QVERIFY(headers > 0);
+    } else {
+        QVERIFY(finalsAfterVendor > 0);
+        QVERIFY(finalsAfterVendor < finals);
+    }
+}
+
+void TestVirtualModem::lateAnswers_data()
+{
+    QTest::addColumn<bool>("echo");
+    QTest::addColumn<int>("lateCount");
+    QTest::newRow("echo on, every +CSQ late") << true << 0;
+    QTest::newRow("echo off, the first +CSQ late") << false << 1;
+}
+
+void TestVirtualModem::lateAnswers()
+{
+    QFETCH(bool, echo);
+    QFETCH(int, lateCount);
+    VirtualModemOptions options;
+    options.echo = echo;
+    options.field.lateReplyMs = 3000;
+    options.field.lateCommands = {"+CSQ"};
+    options.field.lateReplyCount = lateCount;
+    Rig rig(options);
+    const QList<QByteArray> csqEcho = echo ? QList<QByteArray>{"AT+CSQ"} : QList<QByteArray>{};
+    const QList<QByteArray> atEcho = echo ? QList<QByteArray>{"AT"} : QList<QByteArray>{};
+    QCOMPARE(rig.at("AT+CGMI").mid(echo ? 1 : 0), (QList<QByteArray>{"Pellix", "OK"}));  // others at once
+    // The line is echoed as typed; its answer waits on the clock, and so does the next line.
+    QCOMPARE(rig.at("AT+CSQ"), csqEcho);
+    QCOMPARE(rig.at("AT"), QList<QByteArray>{});
+    QCOMPARE(rig.advance(2999), QList<QByteArray>{});
+    const QList<QByteArray> late = rig.advance(1);
+    QCOMPARE(late.size(), 3 + atEcho.size());
+    QVERIFY(late.at(0).startsWith("+CSQ: "));
+    QCOMPARE(late.mid(1), QList<QByteArray>{"OK"} + atEcho + QList<QByteArray>{"OK"});
+    // A modem that has recovered answers at once; one still under load stays late.
+    const QList<QByteArray> next = rig.at("AT+CSQ");
+    QCOMPARE(next.size(), lateCount ? csqEcho.size() + 2 : csqEcho.size());
 }
 
 QTEST_GUILESS_MAIN(TestVirtualModem)

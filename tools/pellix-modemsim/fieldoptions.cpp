@@ -28,13 +28,16 @@ FieldOptions::FieldOptions()
                   QStringLiteral("Boot lines (RDY, +CFUN: 1, Call Ready, SMS Ready) around the first answers."))
     , m_loseRouted(QStringLiteral("lose-routed"),
                    QStringLiteral("With +CNMI mt=2, a new message is acknowledged and lost when nobody listens."))
+    , m_lateCount(QStringLiteral("late-count"),
+                  QStringLiteral("Only the first N answers to the --late-command commands come late (default: all)."),
+                  QStringLiteral("N"))
 {
 }
 
 void FieldOptions::addTo(QCommandLineParser &parser) const
 {
     parser.addOptions({m_simBusy, m_vendorNoise, m_lateReply, m_lateCommand, m_strictCnmi, m_charsets,
-                       m_emptyListError, m_stuckPrompt, m_quiet, m_bootNoise, m_loseRouted});
+                       m_emptyListError, m_stuckPrompt, m_quiet, m_bootNoise, m_loseRouted, m_lateCount});
 }
 
 std::optional<FieldBehaviour> FieldOptions::read(const QCommandLineParser &parser, QString &error) const
@@ -51,7 +54,8 @@ std::optional<FieldBehaviour> FieldOptions::read(const QCommandLineParser &parse
         }
         return true;
     };
-    if (!number(m_simBusy, field.simBusySeconds) || !number(m_lateReply, field.lateReplyMs))
+    if (!number(m_simBusy, field.simBusySeconds) || !number(m_lateReply, field.lateReplyMs)
+        || !number(m_lateCount, field.lateReplyCount))
         return std::nullopt;
     for (const QString &command : parser.values(m_lateCommand))
         field.lateCommands << command.trimmed().toUpper().toLatin1();

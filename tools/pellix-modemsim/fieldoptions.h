@@ -32,4 +32,5 @@ private:
     QCommandLineOption m_quiet;
     QCommandLineOption m_bootNoise;
     QCommandLineOption m_loseRouted;
+    QCommandLineOption m_lateCount;
 };

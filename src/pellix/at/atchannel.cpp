@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "atchannel.h"
+#include "atchannel_p.h"
 
+#include "pduline.h"
 #include "pellixerror.h"
 #include "transport/bytetransport.h"
 
@@ -40,24 +42,22 @@ QByteArrayView withoutControlTail(QByteArrayView line)
     return line;
 }
 
-} // namespace
-
-struct AtChannel::Exchange
+// Field modems send vendor codes at any moment ("^RSSI:17", "^MODE:5,4", "+QIND: ..."): such a
+// line is never part of a bare answer (identity texts), unless it carries the command's own name
+// ("+CGMI: Quectel" to AT+CGMI).
+bool isForeignCode(QByteArrayView line, QByteArrayView commandLine)
 {
-    explicit Exchange(const AtCommand &c) : command(c) {}
+    if (line.size() < 3 || (line.front() != '+' && line.front() != '^'))
+        return false;
+    qsizetype end = 1;
+    while (end < line.size() && ((line.at(end) >= 'A' && line.at(end) <= 'Z') || (line.at(end) >= '0' && line.at(end) <= '9')))
+        ++end;
+    if (end == 1 || end >= line.size() || line.at(end) != ':')
+        return false;
+    return !commandLine.sliced(std::min<qsizetype>(2, commandLine.size())).startsWith(line.first(end));
+}
 
-    const AtCommand &command;
-    AtResponse response;
-    QDeadlineTimer deadline;
-    bool firstLineStale = false;     // a line had begun before the command was sent
-    bool echoSeen = false;
-    bool awaitingPrompt = false;
-    bool pduSent = false;
-    bool pduEchoSeen = false;
-    bool responseAwaitsData = false; // PrefixedWithPdu: the last prefixed line wants its data line
-    bool quietEnds = false;          // finalMayBeMissing and a prefixed line came
-    bool ended = false;
-};
+} // namespace
 
 AtChannel::AtChannel(ByteTransport &transport, QObject *parent)
     : QObject(parent)
@@ -65,6 +65,8 @@ AtChannel::AtChannel(ByteTransport &transport, QObject *parent)
 {
     connect(&m_transport, &ByteTransport::bytesArrived, this, &AtChannel::onBytesArrived);
     connect(&m_transport, &ByteTransport::failed, this, &AtChannel::onTransportFailed);
+    m_pendingTimer.setSingleShot(true);
+    connect(&m_pendingTimer, &QTimer::timeout, this, &AtChannel::onPendingTimeout);
 }
 
 AtChannel::~AtChannel() = default;
@@ -89,13 +91,14 @@ AtResponse AtChannel::run(const AtCommand &command)
         {
             channel->m_running = false;
             channel->m_splitter.setPromptExpected(false);
+            channel->armPendingTimer();
             channel->postNotification();
         }
     };
     m_running = true;
     RunningGuard guard{this};
 
-    drainBeforeCommand();
+    drainBeforeCommand(command);
 
     Exchange exchange(command);
     exchange.firstLineStale = m_splitter.hasPartialLine();
@@ -117,28 +120,21 @@ AtResponse AtChannel::run(const AtCommand &command)
                     exchange.response.pdus.append(QByteArray());
                 break;
             }
-            ++m_stats.timeouts;
-            ++m_consecutiveTimeouts;
-            m_staleExpected = true;
+            if (exchange.echoSeen)
+                m_echoOn = true;
             if (exchange.awaitingPrompt) {
                 // The modem may still open the PDU entry and take the next command for PDU text;
                 // ESC cancels the entry (TS 27.005 3.5.1).
                 trace(TraceDirection::Sent, QByteArrayView(&Esc, 1));
                 m_transport.write(QByteArray(1, Esc));
             }
-            if (m_consecutiveTimeouts >= m_maxConsecutiveTimeouts) {
-                m_failure = QStringLiteral("no answer to %1 commands in a row (last %2)")
-                                .arg(m_consecutiveTimeouts)
-                                .arg(QString::fromLatin1(command.line));
-                markLinkLost();
-                raise(ErrorCode::ConnectionLost, m_failure);
-            }
-            raise(ErrorCode::Timeout, QString::fromLatin1(command.line));
+            timedOut(command.line, QString::fromLatin1(command.line));
         }
         m_transport.waitForBytes(exchange.deadline);
     }
 
     m_consecutiveTimeouts = 0;
+    m_echoOn = exchange.echoSeen;
     // What came after the final code is the idle modem's: queue it now rather than leave it
     // buffered until the next byte arrives.
     m_splitter.setPromptExpected(false);
@@ -165,17 +161,36 @@ void AtChannel::raiseFor(const AtResponse &response, const QByteArray &commandLi
     raise(ErrorCode::ModemAnsweredError, QStringLiteral("%1 to %2").arg(QString::fromLatin1(response.finalLine), name));
 }
 
+void AtChannel::timedOut(const QByteArray &commandLine, const QString &what)
+{
+    ++m_stats.timeouts;
+    ++m_consecutiveTimeouts;
+    m_staleExpected = true;
+    m_resyncNeeded = true;
+    if (m_consecutiveTimeouts >= m_maxConsecutiveTimeouts) {
+        m_failure = QStringLiteral("no answer to %1 commands in a row (last %2)")
+                        .arg(m_consecutiveTimeouts)
+                        .arg(QString::fromLatin1(commandLine));
+        markLinkLost();
+        raise(ErrorCode::ConnectionLost, m_failure);
+    }
+    raise(ErrorCode::Timeout, what);
+}
+
 void AtChannel::reset()
 {
     m_splitter.clear();
     m_splitter.setPromptExpected(false);
     m_queue.clear();
     m_pendingUnsolicited.reset();
+    m_pendingTimer.stop();
     m_stats = {};
     m_failure.clear();
     m_consecutiveTimeouts = 0;
     m_transportFailed = false;
     m_staleExpected = false;
+    m_resyncNeeded = false;
+    m_echoOn = false;
     m_queuedSinceNotify = false;
     if (m_linkLost) {
         m_linkLost = false;
@@ -264,18 +279,15 @@ bool AtChannel::processTokens(Exchange *exchange)
 
 bool AtChannel::handleCommandLine(Exchange &exchange, QByteArrayView line, bool cut)
 {
+    if (exchange.resync)
+        return handleResyncLine(exchange, line, cut);
     const AtCommand &command = exchange.command;
     AtResponse &response = exchange.response;
     if (cut) {
         ++m_stats.cutLines;
         discard(line);
         // Whoever waited for a data line gets an empty one rather than the next header.
-        if (m_pendingUnsolicited) {
-            flushPendingUnsolicited();
-        } else if (exchange.responseAwaitsData) {
-            exchange.responseAwaitsData = false;
-            response.pdus.append(QByteArray());
-        }
+        giveUpLatestPdu(&exchange);
         return false;
     }
     if (exchange.firstLineStale) {
@@ -285,15 +297,12 @@ bool AtChannel::handleCommandLine(Exchange &exchange, QByteArrayView line, bool 
     }
 
     const AtLineClass cls = AtLineClassifier::classify(line);
-    if (completePendingUnsolicited(cls, line, command.prefix))
+    if (takePduLine(&exchange, line))
         return false;
-    if (exchange.responseAwaitsData) {
+    // The listing went on (or ended) without this entry's PDU. Any other line is noise between
+    // the entry and its PDU: it goes where it would go anyway, and the entry keeps waiting.
+    if (exchange.responseAwaitsData && (cls.isFinal() || AtLineClassifier::hasPrefix(line, command.prefix))) {
         exchange.responseAwaitsData = false;
-        if (!cls.isFinal() && !cls.isUnsolicited() && !AtLineClassifier::hasPrefix(line, command.prefix)) {
-            trace(TraceDirection::Received, line);
-            response.pdus.append(line.toByteArray());
-            return false;
-        }
         response.pdus.append(QByteArray());
     }
     if (!exchange.echoSeen && response.lines.isEmpty() && line == QByteArrayView(command.line)) {
@@ -316,8 +325,11 @@ bool AtChannel::handleCommandLine(Exchange &exchange, QByteArrayView line, bool 
     if (AtLineClassifier::hasPrefix(line, command.prefix)) {
         trace(TraceDirection::Received, line);
         response.lines.append(line.toByteArray());
-        if (command.shape == ResponseShape::PrefixedWithPdu)
+        if (command.shape == ResponseShape::PrefixedWithPdu) {
             exchange.responseAwaitsData = true;
+            exchange.awaitedLength = pduline::announcedLength(line);
+            exchange.awaitedOrder = ++m_headerOrder;
+        }
         if (command.finalMayBeMissing && !exchange.quietEnds) {
             exchange.quietEnds = true;
             const QDeadlineTimer quiet(m_staleGraceMs);
@@ -330,7 +342,7 @@ bool AtChannel::handleCommandLine(Exchange &exchange, QByteArrayView line, bool 
         handleUnsolicited(cls, line);
         return false;
     }
-    if (command.shape == ResponseShape::Bare) {
+    if (command.shape == ResponseShape::Bare && !isForeignCode(line, command.line)) {
         trace(TraceDirection::Received, line);
         response.lines.append(line.toByteArray());
         return false;
@@ -348,8 +360,9 @@ void AtChannel::handleIdleLine(QByteArrayView line, bool cut)
         flushPendingUnsolicited();
         return;
     }
+    expirePendingUnsolicited();
     const AtLineClass cls = AtLineClassifier::classify(line);
-    if (completePendingUnsolicited(cls, line, QByteArray()))
+    if (takePduLine(nullptr, line))
         return;
     if (cls.isFinal()) {
         // The end of a reply whose command is gone (timed out): nobody may take it.
@@ -374,35 +387,96 @@ void AtChannel::handleUnsolicited(const AtLineClass &cls, QByteArrayView line)
     trace(TraceDirection::Received, line);
     Unsolicited code = AtLineClassifier::unsolicited(line.toByteArray(), cls.unsolicited);
     if (cls.takesDataLine()) {
+        // A new header means the previous one's PDU is not coming: a modem sends a code's two
+        // lines together, only other tasks' lines fall between them.
         flushPendingUnsolicited();
-        m_pendingUnsolicited = std::move(code);
+        m_pendingUnsolicited = PendingCode{std::move(code), pduline::announcedLength(line), ++m_headerOrder,
+                                           QDeadlineTimer(m_pduWaitMs)};
+        // In a command, its end looks at the header again (the PDU is nearly always there by then).
+        if (!m_running)
+            armPendingTimer();
     } else {
         enqueue(std::move(code));
     }
 }
 
-bool AtChannel::completePendingUnsolicited(const AtLineClass &cls, QByteArrayView line, const QByteArray &commandPrefix)
+bool AtChannel::takePduLine(Exchange *exchange, QByteArrayView line)
 {
-    if (!m_pendingUnsolicited)
+    const bool entryWaits = exchange && exchange->responseAwaitsData;
+    const bool codeWaits = m_pendingUnsolicited.has_value();
+    if (!entryWaits && !codeWaits)
         return false;
-    // A final or another code instead of the PDU: the modem sent none; keep the order.
-    if (cls.isFinal() || cls.isUnsolicited() || AtLineClassifier::hasPrefix(line, commandPrefix)) {
-        flushPendingUnsolicited();
-        return false;
+    // The latest header first: what the modem slips between a header and its PDU comes whole,
+    // so a PDU belongs to the header it fits that came last.
+    const bool entryFirst = entryWaits && (!codeWaits || exchange->awaitedOrder > m_pendingUnsolicited->order);
+    for (const bool entry : {entryFirst, !entryFirst}) {
+        if (entry && entryWaits && pduline::fits(line, exchange->awaitedLength)) {
+            trace(TraceDirection::Received, line);
+            exchange->responseAwaitsData = false;
+            exchange->response.pdus.append(line.toByteArray());
+            return true;
+        }
+        if (!entry && codeWaits && pduline::fits(line, m_pendingUnsolicited->length)) {
+            trace(TraceDirection::Received, line);
+            m_pendingUnsolicited->code.pdu = line.toByteArray();
+            enqueue(std::move(m_pendingUnsolicited->code));
+            m_pendingUnsolicited.reset();
+            m_pendingTimer.stop();
+            return true;
+        }
     }
-    trace(TraceDirection::Received, line);
-    m_pendingUnsolicited->pdu = line.toByteArray();
-    enqueue(std::move(*m_pendingUnsolicited));
-    m_pendingUnsolicited.reset();
-    return true;
+    return false;
+}
+
+void AtChannel::giveUpLatestPdu(Exchange *exchange)
+{
+    const bool entryWaits = exchange && exchange->responseAwaitsData;
+    if (entryWaits && (!m_pendingUnsolicited || exchange->awaitedOrder > m_pendingUnsolicited->order)) {
+        exchange->responseAwaitsData = false;
+        exchange->response.pdus.append(QByteArray());
+    } else {
+        flushPendingUnsolicited();
+    }
 }
 
 void AtChannel::flushPendingUnsolicited()
 {
     if (!m_pendingUnsolicited)
         return;
-    enqueue(std::move(*m_pendingUnsolicited));
+    enqueue(std::move(m_pendingUnsolicited->code));
     m_pendingUnsolicited.reset();
+    m_pendingTimer.stop();
+}
+
+void AtChannel::expirePendingUnsolicited()
+{
+    if (m_pendingUnsolicited && m_pendingUnsolicited->giveUp.hasExpired())
+        flushPendingUnsolicited();
+}
+
+void AtChannel::armPendingTimer()
+{
+    if (!m_pendingUnsolicited) {
+        m_pendingTimer.stop();
+        return;
+    }
+    m_pendingTimer.start(int(std::clamp<qint64>(m_pendingUnsolicited->giveUp.remainingTime(), 0, 1 << 30)));
+}
+
+void AtChannel::onPendingTimeout()
+{
+    // During run() the header is given up on by the next line or when the command ends.
+    if (m_running || !m_pendingUnsolicited)
+        return;
+    if (!m_pendingUnsolicited->giveUp.hasExpired()) {
+        armPendingTimer();
+        return;
+    }
+    flushPendingUnsolicited();
+    if (m_queuedSinceNotify && !m_queue.isEmpty()) {
+        m_queuedSinceNotify = false;
+        Q_EMIT unsolicitedArrived();
+    }
 }
 
 void AtChannel::enqueue(Unsolicited &&code)
@@ -415,24 +489,12 @@ void AtChannel::enqueue(Unsolicited &&code)
     m_queuedSinceNotify = true;
 }
 
-void AtChannel::drainBeforeCommand()
+void AtChannel::drainBeforeCommand(const AtCommand &next)
 {
     // Whatever arrived before the command is sent is not its answer.
     pump(nullptr);
-    if (!m_staleExpected)
-        return;
-    // The last command timed out and its reply may be on the way: give it a moment to come and
-    // be dropped, so that it is not taken for this command's answer.
-    const QDeadlineTimer grace(m_staleGraceMs);
-    while (m_staleExpected && !grace.hasExpired()) {
-        if (!m_transport.waitForBytes(grace)) {
-            if (transportGone())
-                loseLink(transportFailure(QStringLiteral("the port was closed")));
-            break;
-        }
-        pump(nullptr);
-    }
-    m_staleExpected = false;
+    if (m_resyncNeeded)
+        resynchronise(next);
 }
 
 void AtChannel::writeOrLose(const QByteArray &bytes, const QByteArray &traceText)

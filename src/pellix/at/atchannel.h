@@ -9,6 +9,7 @@
 #include <QDeadlineTimer>
 #include <QList>
 #include <QObject>
+#include <QTimer>
 
 #include <functional>
 #include <optional>
@@ -29,6 +30,9 @@ enum class TraceDirection {
 // Every received line that is not the running command's answer goes to the unsolicited queue.
 // While no command runs, the transport's bytesArrived drives the parser and unsolicitedArrived
 // tells the owner; during run() codes are only queued, and the owner takes them afterwards.
+//
+// After a command timed out, the next one is preceded by a plain AT, and everything up to that
+// AT's own final code is the late reply of the command given up on: dropped, never handed on.
 class AtChannel : public QObject
 {
     Q_OBJECT
@@ -40,11 +44,18 @@ public:
         qint64 droppedUnsolicited = 0;  // oldest codes dropped from a full queue
         qint64 discardedLines = 0;      // echo, stale replies, stray prompts
         qint64 timeouts = 0;
+        qint64 resyncs = 0;             // ATs sent to drain a late reply after a timeout
     };
 
     static constexpr int DefaultStaleGraceMs = 200;
     static constexpr int DefaultMaxConsecutiveTimeouts = 3;
     static constexpr qsizetype DefaultMaxQueuedUnsolicited = 256;
+    // A modem that has not answered a plain AT within this is as good as silent.
+    static constexpr int DefaultResyncTimeoutMs = 1000;
+    // A modem sends the PDU line right behind its +CMT/+CDS header; noise may come between, but
+    // a header still waiting after this long (looked at while idle and when a command ends) is
+    // handed on without one.
+    static constexpr int DefaultPduWaitMs = 2000;
 
     explicit AtChannel(ByteTransport &transport, QObject *parent = nullptr);
     ~AtChannel() override;
@@ -70,12 +81,16 @@ public:
 
     void setTrace(std::function<void(TraceDirection, const QByteArray &line)> trace);
 
-    // How long the next command waits for a reply that missed its deadline (ends early when its
-    // final code arrives).
+    // The silence that ends an answer whose final code may be missing; and, after a timeout with
+    // echo off, how long the resynchronising AT's final code must stand alone before it is taken
+    // for the AT's (a second final right behind it means the first ended the late reply).
     void setStaleGraceMs(int ms) { m_staleGraceMs = std::max(0, ms); }
     int staleGraceMs() const { return m_staleGraceMs; }
     void setMaxConsecutiveTimeouts(int n) { m_maxConsecutiveTimeouts = std::max(1, n); }
     void setMaxQueuedUnsolicited(qsizetype n) { m_maxQueued = std::max<qsizetype>(1, n); }
+    // The resynchronising AT's deadline (at most the next command's own).
+    void setResyncTimeoutMs(int ms) { m_resyncTimeoutMs = std::max(1, ms); }
+    void setPduWaitMs(int ms) { m_pduWaitMs = std::max(0, ms); }
 
     const Statistics &statistics() const { return m_stats; }
     bool running() const { return m_running; }
@@ -89,6 +104,15 @@ Q_SIGNALS:
 private:
     struct Exchange; // the state of the running command
 
+    // A +CMT/+CDS header waiting for its PDU line.
+    struct PendingCode
+    {
+        Unsolicited code;
+        std::optional<int> length; // the TPDU length it announced
+        quint64 order = 0;         // when it came, against a listing entry waiting as well
+        QDeadlineTimer giveUp;
+    };
+
     void onBytesArrived();
     void onTransportFailed(const QString &reason);
 
@@ -99,12 +123,24 @@ private:
     bool handleCommandLine(Exchange &exchange, QByteArrayView line, bool cut);
     void handleIdleLine(QByteArrayView line, bool cut);
     void handleUnsolicited(const AtLineClass &cls, QByteArrayView line);
-    // A +CMT/+CDS waiting for its PDU takes this line if it is one; true when taken.
-    bool completePendingUnsolicited(const AtLineClass &cls, QByteArrayView line, const QByteArray &commandPrefix);
+    // The header waiting for a PDU (a listing entry of the exchange, a +CMT/+CDS) takes this line
+    // if it is its PDU, the latest header first; true when taken.
+    bool takePduLine(Exchange *exchange, QByteArrayView line);
+    // A line was cut: the latest header waiting for a PDU gets none.
+    void giveUpLatestPdu(Exchange *exchange);
     void flushPendingUnsolicited();
+    void expirePendingUnsolicited();
+    void armPendingTimer();
+    void onPendingTimeout();
     void enqueue(Unsolicited &&code);
 
-    void drainBeforeCommand();
+    void drainBeforeCommand(const AtCommand &next);
+    // Sends a plain AT and drains until its own final code (atchannelresync.cpp).
+    void resynchronise(const AtCommand &next);
+    bool handleResyncLine(Exchange &exchange, QByteArrayView line, bool cut);
+    // Counts a command (or the AT before it) that got no answer; raises Timeout, or
+    // ConnectionLost when too many came in a row.
+    [[noreturn]] void timedOut(const QByteArray &commandLine, const QString &what);
     void writeOrLose(const QByteArray &bytes, const QByteArray &traceText);
     bool transportGone() const;
     QString transportFailure(const QString &fallback) const;
@@ -118,18 +154,24 @@ private:
     ByteTransport &m_transport;
     AtLineSplitter m_splitter;
     QList<Unsolicited> m_queue;
-    std::optional<Unsolicited> m_pendingUnsolicited; // +CMT/+CDS waiting for its PDU line
+    std::optional<PendingCode> m_pendingUnsolicited;
+    QTimer m_pendingTimer;
+    quint64 m_headerOrder = 0;
     std::function<void(TraceDirection, const QByteArray &)> m_trace;
     Statistics m_stats;
     QString m_failure;
     int m_staleGraceMs = DefaultStaleGraceMs;
     int m_maxConsecutiveTimeouts = DefaultMaxConsecutiveTimeouts;
     qsizetype m_maxQueued = DefaultMaxQueuedUnsolicited;
+    int m_resyncTimeoutMs = DefaultResyncTimeoutMs;
+    int m_pduWaitMs = DefaultPduWaitMs;
     int m_consecutiveTimeouts = 0;
     bool m_running = false;
     bool m_linkLost = false;
     bool m_transportFailed = false;
     bool m_staleExpected = false;     // a command timed out; its reply may still come
+    bool m_resyncNeeded = false;      // a command timed out; no AT has drained its reply yet
+    bool m_echoOn = false;            // the last command that ended was echoed
     bool m_notificationPosted = false;
     bool m_queuedSinceNotify = false;
 };

@@ -40,6 +40,9 @@ struct FieldBehaviour
     // --lose-routed: with +CNMI mt=2 a new message goes to the line and is acknowledged to the
     // network even when nobody listens (line closed): gone, as on a real modem with +CSMS 0.
     bool loseRoutedMessages = false;
+    // --late-count N: only the first N answers to lateCommands come late, then the modem has
+    // recovered (0: every one comes late).
+    int lateReplyCount = 0;
 };
 
 } // namespace pellix::sim

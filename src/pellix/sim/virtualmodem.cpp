@@ -37,6 +37,7 @@ VirtualModem::VirtualModem(const VirtualModemOptions &options, std::shared_ptr<V
     , m_clock(clock ? std::move(clock) : std::make_shared<RealClock>())
     , m_sim(options.pin)
     , m_network(options.seed)
+    , m_vendorRandom(options.seed ^ 0x5E4D0E15E0000000ull)
     , m_serviceCentre(QLatin1String(VirtualNetwork::ServiceCentre))
 {
     m_sim.loadStartingContents(options.seed, m_clock->now(), m_serviceCentre, QLatin1String(VirtualNetwork::OwnNumber));
@@ -62,8 +63,7 @@ void VirtualModem::reset()
 void VirtualModem::feed(const QByteArray &bytes)
 {
     poll();
-    for (char c : bytes)
-        takeByte(c);
+    takeInput(bytes);
 }
 
 void VirtualModem::lineOpened()
@@ -73,6 +73,7 @@ void VirtualModem::lineOpened()
     m_input = Input::Idle;
     m_line.clear();
     m_prompt = Prompt{};
+    dropLateAnswer();
     flushHeld();
 }
 
@@ -174,7 +175,7 @@ void VirtualModem::takePromptByte(char c)
 bool VirtualModem::linkBusy() const
 {
     // Codes that arise while a command runs come after its final result, as on real modems.
-    if (m_input == Input::Prompt || m_executing)
+    if (m_input == Input::Prompt || m_executing || m_lateAnswer)
         return true;
     return m_input != Input::Idle && m_clock->elapsedMs() - m_lastInputMs < TypingPauseMs;
 }
@@ -183,6 +184,8 @@ void VirtualModem::executeLine(const QByteArray &body)
 {
     trace(TraceKind::Command, "AT" + body);
     const auto commands = AtCommandLine::parse(body);
+    const qsizetype answerStart = m_output.size();
+    const bool late = commands && answersLate(*commands);
     Outcome outcome{Outcome::Ok};
     m_executing = true;
     if (!commands) {
@@ -201,9 +204,13 @@ void VirtualModem::executeLine(const QByteArray &body)
     if (outcome.kind == Outcome::Prompt) {
         m_input = Input::Prompt;
         write("\r\n> ");
+        if (late)
+            holdLateAnswer(answerStart);
         return;
     }
     writeFinal(outcome);
+    if (late)
+        holdLateAnswer(answerStart);
     flushHeld();
 }
 
@@ -356,7 +363,7 @@ void VirtualModem::writeInfo()
         return;
     const QByteArray eol = this->eol();
     // V.250 5.7.1: <CR><LF> text <CR><LF> with V1; without the leading pair with V0.
-    write((m_settings.verbose ? eol : QByteArray()) + m_info.join(eol) + eol);
+    write((m_settings.verbose ? eol : QByteArray()) + infoWithVendorLines(m_info, eol));
     m_info.clear();
 }
 
@@ -400,7 +407,7 @@ void VirtualModem::writeFinal(const Outcome &outcome)
         return;
     }
     if (m_settings.verbose)
-        write(eol + text + eol);
+        write(vendorLines(33) + eol + text + eol);
     else if (numeric >= 0)
         write(num(numeric) + char(reg(3)));
     else
@@ -412,7 +419,7 @@ void VirtualModem::unsolicited(const QByteArray &line, const QByteArray &pduLine
     const QByteArray eol = this->eol();
     QByteArray text = (m_settings.verbose ? eol : QByteArray()) + line + eol;
     if (!pduLine.isEmpty())
-        text += pduLine + eol;
+        text += vendorLines(100) + pduLine + eol;
     // Codes wait while the client is typing a line or a PDU, so that they never split its echo
     // (27.005 3.4.1 <mode> 2: buffered while the link is reserved, flushed afterwards).
     if (!linkBusy()) {

@@ -3,6 +3,7 @@
 
 #include "atcommandline.h"
 #include "fieldbehaviour.h"
+#include "seededrandom.h"
 #include "virtualclock.h"
 #include "virtualnetwork.h"
 #include "virtualsim.h"
@@ -174,6 +175,15 @@ private:
     void unsolicited(const QByteArray &line, const QByteArray &pduLine = QByteArray());
     void smsIndication(const QByteArray &line, const QByteArray &pduLine = QByteArray());
     void flushHeld();
+    // Field behaviours of the output side (virtualmodemfieldoutput.cpp): vendor lines and late
+    // answers.
+    QByteArray vendorLines(int percent);
+    QByteArray infoWithVendorLines(const QList<QByteArray> &info, const QByteArray &eol);
+    bool answersLate(const QList<AtCommand> &commands) const;
+    void holdLateAnswer(qsizetype answerStart);
+    void releaseLateAnswer(quint64 generation);
+    void takeInput(const QByteArray &bytes);
+    void dropLateAnswer();
     void trace(TraceKind kind, const QByteArray &text) const;
     void note(const QString &text) const;
     int reg(int number) const;
@@ -279,6 +289,11 @@ private:
     QList<QByteArray> m_info;          // information lines of the command being run
     QList<QByteArray> m_held;          // unsolicited codes held while the client is typing
     QList<QByteArray> m_cnmiBuffer;    // SMS indications buffered under +CNMI mode 0
+    SeededRandom m_vendorRandom;       // which vendor lines, and when (vendorNoise)
+    std::optional<QByteArray> m_lateAnswer;  // an answer held back (lateReplyMs)
+    QByteArray m_lateInput;            // what the client sent meanwhile, taken once it has gone out
+    int m_lateAnswers = 0;
+    quint64 m_lateGeneration = 0;
 
     std::map<std::pair<qint64, quint64>, std::function<void()>> m_events;
     quint64 m_eventSequence = 0;
