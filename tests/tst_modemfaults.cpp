@@ -496,17 +496,23 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("noise");
         QTest::addColumn<int>("messages");
         QTest::addColumn<int>("reports");
-        QTest::newRow("+CMT without its PDU") << QByteArray("\r\n+CMT: garbage\r\n\r\n+CREG: 1\r\n") << 0 << 0;
-        QTest::newRow("+CDS without its PDU") << QByteArray("\r\n+CDS: 25\r\n\r\n+CREG: 1\r\n") << 0 << 0;
-        QTest::newRow("+CMTI without an index") << QByteArray("\r\n+CMTI: \"SM\"\r\n") << 0 << 0;
+        // The modem routes with +CSMS=1: what reached nobody is refused (+CNMA=2, delivered again).
+        QTest::addColumn<QByteArray>("acknowledgement");
+        QTest::newRow("+CMT without its PDU") << QByteArray("\r\n+CMT: garbage\r\n\r\n+CREG: 1\r\n") << 0 << 0
+                                              << QByteArray("AT+CNMA=2");
+        QTest::newRow("+CDS without its PDU") << QByteArray("\r\n+CDS: 25\r\n\r\n+CREG: 1\r\n") << 0 << 0
+                                              << QByteArray("AT+CNMA=2");
+        QTest::newRow("+CMTI without an index") << QByteArray("\r\n+CMTI: \"SM\"\r\n") << 0 << 0 << QByteArray();
         // A PDU line that does not decode is still the modem's message: shown as its octets.
-        QTest::newRow("+CMT whose PDU does not decode") << QByteArray("\r\n+CMT: ,3\r\n00FF0102\r\n") << 1 << 0;
+        QTest::newRow("+CMT whose PDU does not decode") << QByteArray("\r\n+CMT: ,3\r\n00FF0102\r\n") << 1 << 0
+                                                        << QByteArray("AT+CNMA\r");
     }
     void noiseIsNotAMessage()
     {
         QFETCH(QByteArray, noise);
         QFETCH(int, messages);
         QFETCH(int, reports);
+        QFETCH(QByteArray, acknowledgement);
         auto modem = connectedModem();
         QSignalSpy received(modem.get(), &GsmModem::MessageReceived);
         QSignalSpy reported(modem.get(), &GsmModem::StatusReport);
@@ -515,6 +521,9 @@ private Q_SLOTS:
         QCOMPARE(received.count(), messages);
         QCOMPARE(reported.count(), reports);
         QCOMPARE(m_hand->sent("AT+CMGR"), 0);
+        QCOMPARE(m_hand->sent("AT+CNMA"), acknowledgement.isEmpty() ? 0 : 1);
+        if (!acknowledgement.isEmpty())
+            QCOMPARE(m_hand->sent(acknowledgement), 1);
         QCOMPARE(modem->Status(), 2);
         if (messages)
             QCOMPARE(received.first().first().value<ReceivedMessage>().UserData, QByteArray::fromHex("00FF0102"));
