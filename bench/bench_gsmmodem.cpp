@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The library's modem on the in-process virtual modem: Connect to Status 2, SendMessage, and
-// reading 30 stored messages. Prints the median and the slowest of many runs.
+// reading 30 stored messages. Prints the median and the slowest of many runs. The modem runs on a
+// manual clock, so the pauses of Connect (the drain after ESC) cost no real time, as on a modem
+// that answers at once.
 #include "modem/pellixgsmmodem.h"
 #include "pdu/smspdu.h"
 #include "sim/virtualclock.h"
@@ -59,10 +61,17 @@ int main(int argc, char **argv)
     modem.setConnectOptionA(true);
     modem.setConnectOptionB(true);
 
+    // Connect recovers a modem left in a bad state and asks what it offers, in at most ten command
+    // lines; on a healthy virtual modem all of it stays under a millisecond.
     print("Connect to Status 2", measure(200, [&] {
               modem.Connect(-1, 0, QString(), 0, 60, 0);
               modem.Disconnect();
-          }), 50);
+          }), 1);
+    // Receive mode 2 routes messages: Disconnect leaves the modem storing them again.
+    print("Connect (receive mode 2), Disconnect", measure(200, [&] {
+              modem.Connect(-1, 0, QString(), 2, 60, 0);
+              modem.Disconnect();
+          }), 1);
 
     modem.Connect(-1, 0, QString(), 0, 60, 0);
     SmsMessage message;
@@ -96,7 +105,7 @@ int main(int argc, char **argv)
     print("Connect to Status 2, with trace", measure(100, [&] {
               modem.Connect(-1, 0, QString(), 0, 60, 0);
               modem.Disconnect();
-          }), 50);
+          }), 1);
     modem.Connect(-1, 0, QString(), 0, 60, 0);
     print("ReadMessages (30 stored), with trace", measure(100, [&] { modem.ReadMessages(0, false); }), 20);
     QFile::remove(QDir::tempPath() + QStringLiteral("/Pellix-bench.log"));

@@ -401,6 +401,9 @@ private Q_SLOTS:
         QTest::newRow("missing Bluetooth link") << "rfcomm" << "rfcomm bind";
         QTest::newRow("plain file") << "file" << "not a serial device";
         QTest::newRow("held by another opener") << "busy" << "busy; another program holds it";
+        // Here the holder is this very process: it is named, with the remedy.
+        QTest::newRow("held by another opener, named")
+            << "busy" << QStringLiteral("(pid %1). Close it").arg(QCoreApplication::applicationPid());
         QTest::newRow("no permission") << "permission" << "permission denied";
     }
     void openErrors()

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -206,8 +207,34 @@ int main(int argc, char *argv[])
             writer.send(modem.takeOutput());
     };
 
+    // With --lose-routed the modem must know when nobody reads. The tool keeps the terminal open
+    // itself, so no hang-up says a client has gone: what it wrote and nobody took for a second
+    // does. The next client's first bytes open the line again.
+    bool lineOpen = true;
+    int unreadTicks = 0;
+    QTimer readerCheck;
+    readerCheck.setInterval(500);
+    QObject::connect(&readerCheck, &QTimer::timeout, [&] {
+        int unread = 0;
+        if (::ioctl(slave, FIONREAD, &unread) != 0 || unread == 0) {
+            unreadTicks = 0;
+            return;
+        }
+        if (++unreadTicks >= 2 && lineOpen) {
+            lineOpen = false;
+            modem.lineClosed();
+        }
+    });
+    if (options.field.loseRoutedMessages)
+        readerCheck.start();
+
     QSocketNotifier reader(master, QSocketNotifier::Read);
     QObject::connect(&reader, &QSocketNotifier::activated, [&] {
+        if (!lineOpen) {
+            lineOpen = true;
+            unreadTicks = 0;
+            modem.lineOpened();
+        }
         char buffer[4096];
         while (true) {
             const ssize_t n = ::read(master, buffer, sizeof buffer);

@@ -62,6 +62,10 @@ PellixGsmModem::PellixGsmModem(TransportFactory factory, QObject *parent)
 
 PellixGsmModem::~PellixGsmModem()
 {
+    // A program that ends, or drops its modem, with the connection open: the modem must not go
+    // on routing messages to a port that nobody will read.
+    if (m_status == Connected)
+        leaveStoring(false);
     if (m_channel)
         m_channel->disconnect(this);
     if (m_transport) {
@@ -116,7 +120,10 @@ void PellixGsmModem::teardown()
         queueEvent(PhoneNumber{QString(), 1});
     m_ringTimer.stop();
     m_indicated.clear();
-    m_acksOwed = 0;
+    m_acks.clear();
+    m_acknowledge = false;
+    m_cnmiSetting.clear();
+    m_patience = Patience{};
     m_selectedStorage.clear();
     ++m_connection;
     if (m_channel)
@@ -158,14 +165,25 @@ AtResponse PellixGsmModem::exec(const AtCommand &cmd, bool raiseOnFinal)
 {
     if (!m_channel)
         raise(ErrorCode::NotConnected);
+    // The PIN goes to the modem and to nobody else: errors name the command with it masked.
+    const QByteArray shown = TraceLog::masked(cmd.line);
     try {
-        AtResponse answer = raiseOnFinal ? m_channel->execute(cmd) : m_channel->run(cmd);
+        AtResponse answer = m_channel->run(cmd);
         // The answer came, but the device may have gone right after it.
         noticeLostLink();
+        while (m_channel && waitIfBusy(cmd, answer)) {
+            answer = m_channel->run(cmd);
+            noticeLostLink();
+        }
+        if (raiseOnFinal && answer.final != FinalCode::Ok)
+            AtChannel::raiseFor(answer, shown);
         return answer;
-    } catch (const RaisedError &) {
+    } catch (const RaisedError &error) {
         noticeLostLink();
-        throw;
+        if (shown == cmd.line)
+            throw;
+        throw RaisedError(error.number(), error.source(),
+                          QString(error.description()).replace(QString::fromLatin1(cmd.line), QString::fromLatin1(shown)));
     }
 }
 
@@ -210,6 +228,11 @@ void PellixGsmModem::Connect(qint32 modemType, qint16 port, const QString &pin, 
     clearIdentity();
     m_networkTimeoutMs = (timeout > 0 ? qMin(timeout, 600) : 60) * 1000;
     m_receiveMode = receiveMode;
+    m_port = port;
+    m_cnmiSupport = TestRanges();
+    m_csmsOffered = false;
+    m_modemAnswered = false;
+    m_wakeUpUnanswered = false;
     if (!m_trace && !m_tracePath.isEmpty())
         m_trace = std::make_unique<TraceLog>(m_tracePath);
 
@@ -236,13 +259,12 @@ void PellixGsmModem::Connect(qint32 modemType, qint16 port, const QString &pin, 
         connect(m_transport.get(), &ByteTransport::failed, this, &PellixGsmModem::onLinkLost);
         connect(m_channel.get(), &AtChannel::unsolicitedArrived, this, &PellixGsmModem::scheduleDelivery);
 
-        // Echo and result codes first: everything after depends on how the modem answers.
-        const QByteArray echo = m_profile->echo ? "ATE1V1" : "ATE0V1";
-        const QByteArray cmee = "+CMEE=" + num(m_profile->cmeeMode);
-        if (tryCommand(echo + cmee, QByteArray(), localTimeout()).final != FinalCode::Ok) {
-            command(echo, localTimeout());
-            tryCommand("AT" + cmee, QByteArray(), localTimeout());
-        }
+        m_patience = Patience{};
+        m_patience.inConnect = true;
+        // Whatever state the last program left the modem in, then echo, result codes and what
+        // the modem offers: everything after depends on how the modem answers.
+        wakeUp();
+        initialise();
         for (const QByteArray &init : m_profile->initCommands)
             command(init, localTimeout());
         for (const QByteArray &init : m_profile->optionalInitCommands)
@@ -258,76 +280,27 @@ void PellixGsmModem::Connect(qint32 modemType, qint16 port, const QString &pin, 
         note(QStringLiteral("connect failed"));
         // The identity belongs to a modem that is ready; a failed attempt leaves none behind.
         clearIdentity();
+        m_patience.inConnect = false;
+        // The modem may still route messages, as this attempt or an earlier program set it.
+        if (m_modemAnswered)
+            leaveStoring(true);
         teardown();
         setStatus(Disconnected, QStringLiteral("Disconnected"));
         throw;
     }
+    m_patience.inConnect = false;
+    m_patience.afterConnect = m_patience.settling;
     note(QStringLiteral("ready: %1 %2 %3").arg(m_manufacturer, m_model, m_revision));
     setStatus(Connected, QStringLiteral("Ready"));
-}
-
-void PellixGsmModem::checkSim(const QString &pin)
-{
-    AtCommand cpin = AtCommand::prefixed("AT+CPIN?", "+CPIN:", localTimeout());
-    cpin.finalMayBeMissing = m_profile->cpinWithoutOk;
-    const AtResponse state = exec(cpin, true);
-    const QByteArray answer = state.lines.isEmpty() ? QByteArray("READY")
-                                                    : replies::fields(state.lines.first(), "+CPIN").value(0);
-    if (answer == "READY")
-        return;
-    if (answer == "SIM PIN" && !pin.isEmpty()) {
-        for (QChar c : pin)
-            if (!c.isDigit())
-                raise(ErrorCode::InvalidArgument, QStringLiteral("the PIN may hold digits only"));
-        command("AT+CPIN=\"" + pin.toLatin1() + '"', localTimeout());
-        return;
-    }
-    raise(ErrorCode::PinRequired, QStringLiteral("the SIM asks for %1%2").arg(QString::fromLatin1(answer),
-          answer == "SIM PIN" ? QStringLiteral("; give it as Connect's PIN") : QStringLiteral("; unlock it in a phone first")));
-}
-
-void PellixGsmModem::configureMessaging(qint32 receiveMode)
-{
-    const QByteArray cpms = "+CPMS=" + m_profile->cpmsArguments();
-    const QByteArray cnmi = "+CNMI=" + (receiveMode == 2 ? m_profile->cnmiLive : m_profile->cnmiStored);
-    const QByteArray cpbs = "+CPBS=\"" + m_profile->phonebookStorage + '"';
-    QList<QByteArray> steps{"+CMGF=0"};
-    // A modem that leaves OK out after +CPMS cannot share a command line with it.
-    if (!m_profile->cpmsWithoutOk)
-        steps << cpms;
-    steps << cnmi << cpbs;
-    // The modem keeps +CLIP until it is reset, so the setting is made either way.
-    steps << (m_callerId ? "+CLIP=1" : "+CLIP=0");
-    if (m_profile->cpmsWithoutOk) {
-        AtCommand select = AtCommand::prefixed("AT" + cpms, "+CPMS:", localTimeout());
-        select.finalMayBeMissing = true;
-        exec(select, true);
-    }
-    // One command line for all of them (V.250 5.2.1); when the modem refuses the line, the
-    // settings are made one by one, so that the error names the one it refused.
-    if (tryCommand("AT" + steps.join(';'), "+CPMS:", localTimeout()).final == FinalCode::Ok) {
-        m_selectedStorage = m_profile->messageStorage;
-        return;
-    }
-    for (const QByteArray &step : steps) {
-        const bool optional = step.startsWith("+CLIP") || step.startsWith("+CPBS");
-        const AtResponse answer = tryCommand("AT" + step, step.startsWith("+CPMS") ? "+CPMS:" : QByteArray(),
-                                             localTimeout());
-        if (answer.final == FinalCode::Ok || optional)
-            continue;
-        if (step == "+CMGF=0")
-            raise(ErrorCode::ModemAnsweredError, QStringLiteral("the modem has no SMS PDU mode (AT+CMGF=0: %1)")
-                  .arg(QString::fromLatin1(answer.finalLine)));
-        AtChannel::raiseFor(answer, "AT" + step);
-    }
-    m_selectedStorage = m_profile->messageStorage;
 }
 
 void PellixGsmModem::Disconnect()
 {
     Operation op(*this);
-    if (m_transport)
+    if (m_transport) {
         note(QStringLiteral("disconnect"));
+        leaveStoring(false);
+    }
     teardown();
     setStatus(Disconnected, QStringLiteral("Disconnected"));
 }

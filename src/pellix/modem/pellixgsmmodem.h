@@ -2,7 +2,8 @@
 #pragma once
 
 #include "gsmmodem.h"
-#include "phonebooktext.h"
+#include "modem/cnmichoice.h"
+#include "modem/phonebooktext.h"
 
 #include <QByteArray>
 #include <QList>
@@ -99,8 +100,24 @@ private:
     int listTimeout() const;
     QString identity(const QByteArray &command, bool optional);
     void clearIdentity();
+
+    // The steps of Connect (pellixgsmmodemconnect.cpp).
+    void wakeUp();
+    void drainLine();
+    void initialise();
+    void readCapabilities(const QList<QByteArray> &lines);
+    QString silentPortText() const;
     void checkSim(const QString &pin);
+    QByteArray simState();
     void configureMessaging(qint32 receiveMode);
+    bool setCnmi(const QList<CnmiValues> &candidates, bool required);
+    // Leaves the modem storing what arrives (+CNMI <mt> 1, <ds> 2) when the connection ends while
+    // it routes items to the port, or may (settingUnknown: a Connect that failed half-way).
+    void leaveStoring(bool settingUnknown);
+    // A SIM or message stack that is not ready yet answers "busy" for a while after power-up or
+    // the PIN: true when the command should be tried again (after a pause on the modem's time).
+    bool waitIfBusy(const AtCommand &command, const AtResponse &answer);
+    bool backOff(const QString &why);
     qint32 sendPdu(const QByteArray &hex, int tpduLength);
     void requireConnected() const;
 
@@ -156,6 +173,7 @@ private:
     bool m_autoDelete = false;
     bool m_checkSim = false;
     bool m_callerId = false;
+    qint16 m_port = 0;
     qint32 m_receiveMode = 0;
     int m_networkTimeoutMs = 60000;
     quint8 m_concatReference = 0;
@@ -165,12 +183,32 @@ private:
     int m_depth = 0;                 // public operations under way (nesting from event handlers)
     bool m_deliveryScheduled = false;
     bool m_delivering = false;
-    int m_acksOwed = 0;
+    // Per routed +CMT/+CDS still to acknowledge, in order: handed over (+CNMA) or not (+CNMA=2).
+    QList<bool> m_acks;
     QList<Event> m_events;
     QList<StoredRef> m_indicated;    // +CMTI/+CDSI storage and index still to fetch
     bool m_ringPending = false;      // a RING whose +CLIP may still come
     QTimer m_ringTimer;
     std::optional<phonebook::Session> m_text; // of the connection it names
+
+    // What Connect learnt and chose for new messages.
+    TestRanges m_cnmiSupport;        // AT+CNMI=?
+    bool m_csmsOffered = false;      // AT+CSMS=? offers service 1 (+CNMA)
+    CnmiValues m_cnmiSetting;        // the +CNMI the modem took for this connection
+    bool m_acknowledge = false;      // routed items are acknowledged with +CNMA
+    bool m_modemAnswered = false;    // this Connect has heard the modem answer
+    bool m_wakeUpUnanswered = false; // not a byte came back to the wake-up
+
+    // Patience with a SIM that is not ready yet.
+    struct Patience
+    {
+        bool inConnect = false;      // the connect sequence runs: its commands are retried
+        bool settling = false;       // the SIM showed it was starting (busy answer, PIN entered)
+        bool afterConnect = false;   // first SIM commands after a Connect that saw it settling
+        int waitedMs = 0;
+        int nextMs = 0;
+    };
+    Patience m_patience;
 };
 
 // The modem object the console creates.

@@ -110,25 +110,28 @@ QString PellixGsmModem::callerNumber(const QByteArray &clip) const
 void PellixGsmModem::handleRouted(const Unsolicited &code)
 {
     const bool report = code.kind == UnsolicitedKind::Cds;
-    // Acknowledged whatever follows: a modem that routed something waits for it.
-    if (m_profile && m_profile->cnmaRequired)
-        ++m_acksOwed;
+    // A modem that waits for acknowledgements waits for one per routed code, whatever follows:
+    // positive for what is handed over, negative (RP-ERROR, the network delivers it again) for
+    // what is not. A positive one for an item nobody got would lose it.
+    bool handedOver = false;
     // A code without a PDU line behind it is noise, or its PDU was cut: there is nothing to hand over.
     if (!isPduLine(code.pdu)) {
         note(QStringLiteral("%1 without a PDU ignored").arg(QString::fromLatin1(code.line)));
-        return;
-    }
-    const DecodedItem d = decodeItem(code.pdu, -1, true);
-    if (report && d.report) {
+    } else if (const DecodedItem d = decodeItem(code.pdu, -1, true); report && d.report) {
         queueEvent(*d.report);
+        handedOver = true;
     } else if (report) {
         note(QStringLiteral("routed status report does not decode: %1").arg(d.error));
     } else if (d.message) {
         queueEvent(*d.message);
+        handedOver = true;
     } else {
         note(QStringLiteral("routed message does not decode: %1").arg(d.error));
         queueEvent(undecodable(code.pdu, -1, true));
+        handedOver = true;
     }
+    if (m_acknowledge)
+        m_acks.append(handedOver);
 }
 
 void PellixGsmModem::ringTimedOut()
@@ -190,17 +193,18 @@ void PellixGsmModem::fetchIndicated()
 void PellixGsmModem::acknowledgeRouted()
 {
     // 27.005 3.4.4: with +CSMS=1 the network waits for the TE's acknowledgement of each routed
-    // message; without it the modem stops routing and the network retries.
-    while (m_acksOwed > 0 && m_status == Connected) {
-        --m_acksOwed;
+    // message; without it the modem stops routing and the network retries. The events queued
+    // with these codes are handed over in this same delivery, before anything else can run.
+    while (!m_acks.isEmpty() && m_status == Connected) {
+        const bool handedOver = m_acks.takeFirst();
         Operation op(*this);
         try {
-            command("AT+CNMA", localTimeout());
+            command(handedOver ? QByteArray("AT+CNMA") : QByteArray("AT+CNMA=2"), localTimeout());
         } catch (const RaisedError &error) {
             note(QStringLiteral("acknowledgement refused: %1").arg(error.description()));
         }
     }
-    m_acksOwed = 0;
+    m_acks.clear();
 }
 
 void PellixGsmModem::deliverEvents()

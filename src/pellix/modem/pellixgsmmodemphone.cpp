@@ -16,12 +16,22 @@ using detail::numberType;
 
 namespace {
 
+// What modules announce as they start (protocol notes 7), also between the first answers.
+bool isStartAnnouncement(const QByteArray &line)
+{
+    static const char *const Lines[] = {"RDY", "CALL READY", "SMS READY", "PB DONE", "SMS DONE"};
+    const QByteArray upper = line.toUpper();
+    return std::any_of(std::begin(Lines), std::end(Lines), [&upper](const char *known) { return upper == known; });
+}
+
 QString plainIdentity(const QList<QByteArray> &lines, const QByteArray &prefix)
 {
     // 27.007 5.x answers are the bare value; a few modems put the command's name in front.
     QStringList parts;
     for (QByteArray line : lines) {
         line = line.trimmed();
+        if (isStartAnnouncement(line))
+            continue;
         if (line.startsWith(prefix)) {
             line = line.mid(prefix.size()).trimmed();
         } else if (line.startsWith('+') || line.startsWith('^')) {

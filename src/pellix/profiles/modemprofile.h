@@ -40,15 +40,20 @@ struct ModemProfile
     // Where stored status reports are read from ("SR" where the modem keeps them apart).
     QByteArray reportStorage = "SM";
 
-    // +CNMI parameters (TS 27.005 3.4.1) without "AT+CNMI=".
+    // +CNMI parameters (TS 27.005 3.4.1) without "AT+CNMI=". They are what is wished for: Connect
+    // takes the closest setting the modem's AT+CNMI=? offers.
     // Receive mode 2, messages signalled as they arrive: direct routing (+CMT, +CDS) where the
     // modem has it, else store and indicate (+CMTI, +CDSI) and the driver fetches the message.
+    // Direct routing is used only where routed items are acknowledged (AT+CSMS=? offers 1, or
+    // cnmaRequired): otherwise it gives way to store and indicate, since a modem with +CSMS 0
+    // acknowledges what it routes to a port nobody reads, and the message is gone.
     QByteArray cnmiLive = "2,2,0,1,0";
     // Receive mode 0, messages stay on the storage: store and indicate (mt=1, ds=2), or ds=1 where
     // the modem cannot store status reports.
     QByteArray cnmiStored = "2,1,0,2,0";
-    // A routed +CMT/+CDS must be acknowledged with AT+CNMA (only with AT+CSMS=1 among the
-    // initCommands; without it the modem acknowledges to the network itself).
+    // A routed +CMT/+CDS must be acknowledged with AT+CNMA even where AT+CSMS=? does not offer
+    // service 1 (with AT+CSMS=1 among the initCommands; without it the modem acknowledges to
+    // the network itself). Where AT+CSMS=? offers it, Connect sets AT+CSMS=1 by itself.
     bool cnmaRequired = false;
 
     // +CPBS storage of the phonebook operations (TS 27.007 8.11).

@@ -13,7 +13,8 @@ namespace pellix::sim {
 struct FieldBehaviour
 {
     // --sim-busy N: for N seconds after power-up and after the PIN is entered, SIM, message and
-    // phonebook commands answer +CME ERROR: 14 / +CMS ERROR: 314; then "SMS Ready" and "PB DONE".
+    // phonebook commands answer +CME ERROR: 14 / +CMS ERROR: 314 (+CNMI too, and right after
+    // power-up +CPIN? as well); then "SMS Ready" and "PB DONE".
     int simBusySeconds = 0;
     // --vendor-noise: vendor lines (^RSSI:, ^MODE:, ^BOOT:, +QIND:) at any moment, also between a
     // +CMT/+CDS/+CMGL/+CMGR header and its PDU line.
@@ -39,6 +40,7 @@ struct FieldBehaviour
     bool bootNoise = false;
     // --lose-routed: with +CNMI mt=2 a new message goes to the line and is acknowledged to the
     // network even when nobody listens (line closed): gone, as on a real modem with +CSMS 0.
+    // Status reports routed with ds=1 go the same way.
     bool loseRoutedMessages = false;
     // --late-count N: only the first N answers to lateCommands come late, then the modem has
     // recovered (0: every one comes late).

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "virtualclock.h"
 
+#include <QThread>
 #include <QTimeZone>
 
 namespace pellix::sim {
@@ -34,6 +35,12 @@ RealClock::RealClock()
 qint64 RealClock::elapsedMs() const
 {
     return m_timer.elapsed();
+}
+
+void RealClock::wait(qint64 ms)
+{
+    if (ms > 0)
+        QThread::msleep(quint64(ms));
 }
 
 QDateTime ManualClock::defaultStart()

@@ -19,6 +19,9 @@ public:
 
     // Milliseconds since the clock started; never decreases.
     virtual qint64 elapsedMs() const = 0;
+    // Lets ms go by for someone who waits on this clock (a driver's back-off): a real clock
+    // sleeps, a manual one moves on at once, so that tests never really wait.
+    virtual void wait(qint64 ms) = 0;
 
     // The wall time at a point of the clock, with the clock's UTC offset (service-centre time
     // stamps carry their zone, TS 23.040 9.2.3.11).
@@ -34,6 +37,7 @@ class RealClock final : public VirtualClock
 public:
     RealClock();
     qint64 elapsedMs() const override;
+    void wait(qint64 ms) override;
 
 private:
     QElapsedTimer m_timer;
@@ -48,6 +52,7 @@ public:
 
     explicit ManualClock(QDateTime start = defaultStart());
     qint64 elapsedMs() const override { return m_now; }
+    void wait(qint64 ms) override { advance(ms); }
     void advance(qint64 ms);
 
 private:

@@ -43,6 +43,7 @@ VirtualModem::VirtualModem(const VirtualModemOptions &options, std::shared_ptr<V
     m_sim.loadStartingContents(options.seed, m_clock->now(), m_serviceCentre, QLatin1String(VirtualNetwork::OwnNumber));
     reset();
     m_registered = reachable();
+    powerUp();
 }
 
 VirtualModem::~VirtualModem() = default;
@@ -68,6 +69,12 @@ void VirtualModem::feed(const QByteArray &bytes)
 
 void VirtualModem::lineOpened()
 {
+    m_lineOpen = true;
+    // A modem left inside a prompt that ignores DTR (&D0) keeps waiting for the PDU.
+    if (m_input == Input::Prompt && m_options.field.stuckPrompt) {
+        flushHeld();
+        return;
+    }
     if (m_input == Input::Prompt)
         trace(TraceKind::Data, "(abandoned)");
     m_input = Input::Idle;
@@ -75,6 +82,11 @@ void VirtualModem::lineOpened()
     m_prompt = Prompt{};
     dropLateAnswer();
     flushHeld();
+}
+
+void VirtualModem::lineClosed()
+{
+    m_lineOpen = false;
 }
 
 void VirtualModem::takeByte(char c)
@@ -183,6 +195,7 @@ bool VirtualModem::linkBusy() const
 void VirtualModem::executeLine(const QByteArray &body)
 {
     trace(TraceKind::Command, "AT" + body);
+    emitBootLine();
     const auto commands = AtCommandLine::parse(body);
     const qsizetype answerStart = m_output.size();
     const bool late = commands && answersLate(*commands);
@@ -263,7 +276,7 @@ const std::map<QByteArray, VirtualModem::CommandEntry> &VirtualModem::commandTab
         {"+CSMS", {&VirtualModem::csms, N::Nothing, R | S, "+CSMS: (0,1)"}},
         // Without the outer parentheses some modems add (protocol notes 1.4).
         {"+CPMS", {&VirtualModem::cpms, N::SimForCms, R | S, "+CPMS: (\"SM\",\"ME\",\"SR\"),(\"SM\",\"ME\"),(\"SM\",\"ME\")"}},
-        {"+CNMI", {&VirtualModem::cnmi, N::Nothing, R | S, "+CNMI: (0-3),(0-3),(0,2),(0-2),(0,1)"}},
+        {"+CNMI", {&VirtualModem::cnmi, N::Nothing, R | S}},
         {"+CNMA", {&VirtualModem::cnma, N::Nothing, A | S, "+CNMA: (0-2)"}},
         {"+CMGS", {&VirtualModem::cmgs, N::SimForCms, S, ok}},
         {"+CMGW", {&VirtualModem::cmgw, N::SimForCms, S, ok}},
@@ -311,6 +324,8 @@ VirtualModem::Outcome VirtualModem::execute(const AtCommand &command)
             m_info << *entry.test;
         return Outcome{};
     }
+    if (const auto busy = simBusyAnswer(command, entry.needs))
+        return *busy;
     if (m_sim.lock() != VirtualSim::Lock::Ready) {
         const bool puk = m_sim.lock() == VirtualSim::Lock::Puk;
         if (entry.needs == Needs::SimForCme)

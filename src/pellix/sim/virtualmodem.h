@@ -73,6 +73,8 @@ public:
     // A client opened the line (DTR raised, V.250 &D): whatever the previous one left half-typed,
     // a command line or a PDU after the prompt, is abandoned.
     void lineOpened();
+    // The client closed the line: nobody reads what the modem says until the next lineOpened().
+    void lineClosed();
 
     // The network calls the modem from callerNumber now (forwarding and reachability applied).
     void incomingCall(const QString &callerNumber);
@@ -167,6 +169,13 @@ private:
     bool linkBusy() const;
     void reset();
 
+    // The field behaviours of power-up (FieldBehaviour): quiet, stuck prompt, boot lines, SIM busy.
+    void powerUp();
+    void startSimBusy(bool atPowerUp);
+    // The answer of a SIM that is still busy to a command that needs it; nullopt when it may run.
+    std::optional<Outcome> simBusyAnswer(const AtCommand &command, Needs needs) const;
+    void emitBootLine();
+
     // Output side.
     void write(const QByteArray &bytes);
     QByteArray eol() const;
@@ -199,6 +208,7 @@ private:
     void offer(Incoming item);
     void deliverWaiting();
     bool tryDeliver(Incoming &item);
+    bool routesIntoTheVoid() const;
     void expectAck(const Incoming &item);
     void ackTimedOut(quint64 token);
     void sendSubmit(const QByteArray &hex, int length, quint8 &reference, Outcome &outcome);
@@ -313,6 +323,12 @@ private:
     quint64 m_ackToken = 0;
     std::optional<Call> m_call;
     quint64 m_callIds = 0;
+
+    bool m_lineOpen = true;            // a client has the line open (lineOpened/lineClosed)
+    qint64 m_simBusyUntil = -1;        // clock time until which the SIM answers "busy"
+    bool m_simBusyAtPowerUp = false;   // then +CPIN? itself is busy too
+    quint64 m_simBusyToken = 0;
+    QList<QByteArray> m_bootLines;     // boot noise still to come, one before each answer
 };
 
 } // namespace pellix::sim

@@ -64,6 +64,9 @@ VirtualModem::Outcome VirtualModem::cpin(const AtCommand &c)
         return Outcome{Outcome::Cme, 16};
     }
     note(QStringLiteral("SIM unlocked"));
+    // Modules start their message and phonebook stacks only once the SIM is open.
+    if (m_options.field.simBusySeconds > 0)
+        startSimBusy(false);
     updateRegistration();
     return Outcome{};
 }

@@ -105,6 +105,14 @@ VirtualModem::Outcome VirtualModem::cpms(const AtCommand &c)
 VirtualModem::Outcome VirtualModem::cnmi(const AtCommand &c)
 {
     Settings &s = m_settings;
+    const bool strict = m_options.field.strictCnmi;
+    if (c.form == AtCommand::Form::Test) {
+        // A modem that only stores and indicates says so here (protocol notes 7: drivers pick
+        // their values from this answer).
+        m_info << (strict ? QByteArray("+CNMI: (0-3),(0,1),(0,2),(0,2),(0,1)")
+                          : QByteArray("+CNMI: (0-3),(0-3),(0,2),(0-2),(0,1)"));
+        return Outcome{};
+    }
     if (c.form == AtCommand::Form::Read) {
         m_info << "+CNMI: " + num(s.cnmiMode) + ',' + num(s.cnmiMt) + ',' + num(s.cnmiBm) + ',' + num(s.cnmiDs) + ','
                 + num(s.cnmiBfr);
@@ -121,6 +129,9 @@ VirtualModem::Outcome VirtualModem::cnmi(const AtCommand &c)
     const auto bfr = args->integerOr(4, 0, 1, s.cnmiBfr);
     if (!mode || !mt || !bm || !ds || !bfr || *bm == 1)
         return Outcome{Outcome::Error};
+    // 303 "operation not supported", as such modems answer direct routing.
+    if (strict && (*mt > 1 || *ds == 1))
+        return Outcome{Outcome::Cms, 303};
     s.cnmiMode = *mode;
     s.cnmiMt = *mt;
     s.cnmiBm = *bm;

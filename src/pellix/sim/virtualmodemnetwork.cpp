@@ -116,7 +116,9 @@ bool VirtualModem::tryDeliver(Incoming &item)
     if (!item.report) {
         const bool route = s.cnmiMode != 0
             && ((s.cnmiMt == 2 && item.messageClass != 2) || (s.cnmiMt == 3 && item.messageClass == 3));
-        if (route) {
+        if (route && routesIntoTheVoid()) {
+            note(QStringLiteral("message routed to a closed line (+CMT): acknowledged to the network and lost"));
+        } else if (route) {
             if (m_ackPending)
                 return false;
             unsolicited("+CMT: ," + num(length), item.pdu);
@@ -136,7 +138,9 @@ bool VirtualModem::tryDeliver(Incoming &item)
         }
     } else {
         const bool route = s.cnmiMode != 0 && s.cnmiDs == 1;
-        if (route) {
+        if (route && routesIntoTheVoid()) {
+            note(QStringLiteral("status report routed to a closed line (+CDS): acknowledged to the network and lost"));
+        } else if (route) {
             if (m_ackPending)
                 return false;
             unsolicited("+CDS: " + num(length), item.pdu);
@@ -158,6 +162,13 @@ bool VirtualModem::tryDeliver(Incoming &item)
     if (item.onDelivered)
         std::exchange(item.onDelivered, nullptr)();
     return true;
+}
+
+bool VirtualModem::routesIntoTheVoid() const
+{
+    // FieldBehaviour::loseRoutedMessages: the modem hands the item to a line nobody reads and
+    // tells the network it was delivered, whatever +CSMS says.
+    return m_options.field.loseRoutedMessages && !m_lineOpen;
 }
 
 void VirtualModem::expectAck(const Incoming &item)

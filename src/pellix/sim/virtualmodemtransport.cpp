@@ -29,7 +29,11 @@ VirtualModemTransport::VirtualModemTransport(std::shared_ptr<VirtualModem> modem
     m_modem->takeOutput();
 }
 
-VirtualModemTransport::~VirtualModemTransport() = default;
+VirtualModemTransport::~VirtualModemTransport()
+{
+    if (m_open)
+        m_modem->lineClosed();
+}
 
 void VirtualModemTransport::pump()
 {
@@ -82,9 +86,16 @@ bool VirtualModemTransport::waitForBytes(QDeadlineTimer deadline)
 
 void VirtualModemTransport::close()
 {
+    if (m_open)
+        m_modem->lineClosed();
     m_open = false;
     m_idleTimer.stop();
     m_pending.clear();
+}
+
+void VirtualModemTransport::pause(int ms)
+{
+    m_modem->clock().wait(ms);
 }
 
 void VirtualModemTransport::setFault(Fault fault)
@@ -93,6 +104,7 @@ void VirtualModemTransport::setFault(Fault fault)
     if (fault != Fault::Unplugged || !m_open)
         return;
     m_open = false;
+    m_modem->lineClosed();
     m_idleTimer.stop();
     m_pending.clear();
     m_error = QStringLiteral("the virtual modem was unplugged");

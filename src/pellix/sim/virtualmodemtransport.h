@@ -37,6 +37,7 @@ public:
     QByteArray takeAvailable() override;
     bool waitForBytes(QDeadlineTimer deadline) override;
     void close() override;
+    void pause(int ms) override;
     QString errorText() const override { return m_error; }
 
     void setFault(Fault fault);

@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
+#include <QThread>
 
 namespace pellix {
 
@@ -27,6 +28,14 @@ public:
     // bytes are available. Returns at once when some already are.
     virtual bool waitForBytes(QDeadlineTimer deadline) = 0;
     virtual void close() = 0;
+    // Lets ms pass on the modem's time without reading (a back-off between retries, the quiet
+    // of a drain); what arrives meanwhile stays available. A device waits in real time; the
+    // in-process virtual modem lets its own clock run, so that a manual clock skips the wait.
+    virtual void pause(int ms)
+    {
+        if (ms > 0)
+            QThread::msleep(quint64(ms));
+    }
     // Why the transport failed or could not open; empty while it is fine.
     virtual QString errorText() const = 0;
 

@@ -2,6 +2,7 @@
 #include "serialtransport.h"
 
 #include "comports.h"
+#include "portholders.h"
 #include "pellixerror.h"
 #include "profiles/modemprofile.h"
 #include "profiles/pellixini.h"
@@ -186,7 +187,7 @@ QString SerialTransport::openProblem(const QString &devicePath)
         if (!tty)
             return QStringLiteral("not a serial device");
         if (qtError == QSerialPort::PermissionError)
-            return QStringLiteral("busy; another program holds it");
+            return busyPortText(devicePath);
         return qtText;
     }
     switch (err) {
@@ -194,7 +195,7 @@ QString SerialTransport::openProblem(const QString &devicePath)
     case EPERM:
         return permissionText(devicePath);
     case EBUSY:
-        return QStringLiteral("busy; another program holds it");
+        return busyPortText(devicePath);
     case ENOENT:
     case ENODEV:
     case ENXIO:

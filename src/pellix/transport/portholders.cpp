@@ -1,0 +1,80 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "portholders.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <algorithm>
+
+namespace pellix {
+namespace {
+
+QString processName(const QString &pid)
+{
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    if (!comm.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromLocal8Bit(comm.readAll()).trimmed();
+}
+
+bool isNumber(const QString &name)
+{
+    return !name.isEmpty() && std::all_of(name.begin(), name.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+// "minicom (pid 4242)" for each process whose descriptors we may read (our own user's) and that
+// has the device open. Other users' processes (ModemManager runs as root) keep theirs hidden.
+QStringList holders(const QString &devicePath)
+{
+    const QString target = QFileInfo(devicePath).canonicalFilePath();
+    QStringList found;
+    if (target.isEmpty())
+        return found;
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &pid : pids) {
+        if (!isNumber(pid))
+            continue;
+        const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+        const QStringList entries = fds.entryList(QDir::System | QDir::NoDotAndDotDot);
+        for (const QString &fd : entries) {
+            if (QFile::symLinkTarget(fds.filePath(fd)) == target) {
+                found << QStringLiteral("%1 (pid %2)").arg(processName(pid), pid);
+                break;
+            }
+        }
+        if (found.size() >= 3)
+            break;
+    }
+    return found;
+}
+
+bool modemManagerRuns()
+{
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    return std::any_of(pids.begin(), pids.end(), [](const QString &pid) {
+        return isNumber(pid) && processName(pid) == QLatin1String("ModemManager");
+    });
+}
+
+} // namespace
+
+QString busyPortText(const QString &devicePath)
+{
+    const QString text = QStringLiteral("busy; another program holds it");
+    const QString help = QStringLiteral("(see the help page ports.htm)");
+    const QStringList who = holders(devicePath);
+    if (!who.isEmpty())
+        return QStringLiteral("%1: %2. Close it, then connect again %3").arg(text, who.join(QStringLiteral(", ")), help);
+    if (modemManagerRuns())
+        return QStringLiteral("%1, probably ModemManager, which opens USB modems as they are plugged in (mmcli -L lists "
+                              "the ones it holds): stop it (sudo systemctl stop ModemManager) or make it leave this "
+                              "modem alone with a udev rule setting ID_MM_DEVICE_IGNORE %2")
+            .arg(text, help);
+    return QStringLiteral("%1 (a terminal program, a second copy of this program, or ModemManager, which opens USB "
+                          "modems as they are plugged in): close it, then connect again %2")
+        .arg(text, help);
+}
+
+} // namespace pellix
