@@ -324,6 +324,11 @@ private Q_SLOTS:
         QTest::newRow("vendor codes in a bare answer")
             << AtCommand::bare("AT+CGMI") << QByteArray("\r\n^RSSI:17\r\nPellix\r\n+QIND: \"csq\",20,99\r\n\r\nOK\r\n")
             << QList<QByteArray>{"Pellix"} << QList<QByteArray>{} << QStringList{"Unknown:^RSSI:17", "Unknown:+QIND: \"csq\",20,99"};
+        QTest::newRow("answers of every command on a joined line are the answer")
+            << AtCommand::bare("ATE0Q0V1+CMEE=1;+CNMI=?;+CSMS=?")
+            << QByteArray("\r\n+CNMI: (0-2),(0-3),(0,2),(0-2),(0,1)\r\n^RSSI:17\r\n+CSMS: 0,(0,1)\r\n+CSMSX: 1\r\n\r\nOK\r\n")
+            << QList<QByteArray>{"+CNMI: (0-2),(0-3),(0,2),(0-2),(0,1)", "+CSMS: 0,(0,1)"} << QList<QByteArray>{}
+            << QStringList{"Unknown:^RSSI:17", "Unknown:+CSMSX: 1"};
     }
     void pduAfterVendorLines()
     {

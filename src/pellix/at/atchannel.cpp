@@ -43,8 +43,8 @@ QByteArrayView withoutControlTail(QByteArrayView line)
 }
 
 // Field modems send vendor codes at any moment ("^RSSI:17", "^MODE:5,4", "+QIND: ..."): such a
-// line is never part of a bare answer (identity texts), unless it carries the command's own name
-// ("+CGMI: Quectel" to AT+CGMI).
+// line is never part of a bare answer (identity texts), unless it carries the name of a command on
+// the line ("+CGMI: Quectel" to AT+CGMI, "+CSMS: (0,1)" to AT...;+CNMI=?;+CSMS=?).
 bool isForeignCode(QByteArrayView line, QByteArrayView commandLine)
 {
     if (line.size() < 3 || (line.front() != '+' && line.front() != '^'))
@@ -54,7 +54,14 @@ bool isForeignCode(QByteArrayView line, QByteArrayView commandLine)
         ++end;
     if (end == 1 || end >= line.size() || line.at(end) != ':')
         return false;
-    return !commandLine.sliced(std::min<qsizetype>(2, commandLine.size())).startsWith(line.first(end));
+    const QByteArrayView name = line.first(end);
+    for (qsizetype at = commandLine.indexOf(name); at >= 0; at = commandLine.indexOf(name, at + 1)) {
+        const qsizetype after = at + name.size();
+        const char next = after < commandLine.size() ? commandLine.at(after) : '\0';
+        if (!((next >= 'A' && next <= 'Z') || (next >= '0' && next <= '9')))
+            return false;
+    }
+    return true;
 }
 
 } // namespace

@@ -73,6 +73,11 @@ public:
     [[noreturn]] static void raiseFor(const AtResponse &response, const QByteArray &commandLine);
 
     bool linkLost() const { return m_linkLost; }
+    // After a timeout the next command is preceded by a plain AT that drains the late reply. A
+    // caller that knows why the answer is missing (a modem in quiet mode echoes but sends no
+    // result code, and would not answer that AT either) and whose next command both restores the
+    // result codes and is recognised by its echo, lets the channel go without it.
+    void skipResync() { m_resyncNeeded = false; }
     // Forgets buffered input, queued codes and the link state, for a new connection.
     void reset();
 

@@ -94,6 +94,10 @@ void PellixGsmModem::wakeUp()
         if (error.number() != libraryErrorNumber(quint16(ErrorCode::Timeout)))
             throw;
         m_wakeUpUnanswered = heard() == before;
+        // Heard but not answered: quiet mode. The settings line sets Q0 and, echoed, is told from
+        // anything late; a draining AT would go unanswered like the wake-up.
+        if (!m_wakeUpUnanswered)
+            m_channel->skipResync();
         note(m_wakeUpUnanswered ? QStringLiteral("no answer to the wake-up AT")
                                 : QStringLiteral("the wake-up AT was heard but not answered (quiet mode?)"));
     }
