@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 namespace {
 
 const QString App = QStringLiteral("Pellix");
@@ -131,8 +133,33 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(m_file));
         QtSettingsStore store;
         QVERIFY(!store.write(App, Section, QStringLiteral("ModemType"), QStringLiteral("-1")));
-        QCOMPARE(store.read(App, Section, QStringLiteral("ModemType")), std::nullopt);
+        QVERIFY_THROWS_EXCEPTION(SettingsStore::Unreadable, store.read(App, Section, QStringLiteral("ModemType")));
         QVERIFY(QDir(m_file).removeRecursively());
+    }
+
+    void unreadableStoreIsNotAbsent_data()
+    {
+        QTest::addColumn<bool>("folderInstead");
+        QTest::newRow("file without read permission") << false;
+        // Root reads a file whatever its permissions; a folder it cannot read as a file.
+        QTest::newRow("folder in place of the file") << true;
+    }
+    void unreadableStoreIsNotAbsent()
+    {
+        QFETCH(bool, folderInstead);
+        if (folderInstead) {
+            QVERIFY(QDir().mkpath(m_file));
+        } else {
+            if (::geteuid() == 0)
+                QSKIP("running as root, which reads a file whatever its permissions; the folder row covers root");
+            writeFile("[Vendrel]\nModemType=40\n");
+            QVERIFY(QFile::setPermissions(m_file, QFileDevice::Permissions()));
+        }
+        QtSettingsStore store;
+        QVERIFY_THROWS_EXCEPTION(SettingsStore::Unreadable, store.read(App, Section, QStringLiteral("ModemType")));
+        QVERIFY_THROWS_EXCEPTION(SettingsStore::Unreadable, store.read(App, Section, QStringLiteral("CommPort")));
+        if (!folderInstead)
+            QVERIFY(QFile::setPermissions(m_file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
     }
 
     void writesKeepOtherKeysAndSections()

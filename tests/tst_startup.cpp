@@ -6,6 +6,7 @@
 #include "multilinetextbox.h"
 #include "qtsettingsstore.h"
 #include "settingconversion.h"
+#include "settingspersistence.h"
 #include "startupcontroller.h"
 #include "vendrelconsole.h"
 
@@ -87,7 +88,9 @@ private Q_SLOTS:
     void damagedNumberLeavesZero_data();
     void damagedNumberLeavesZero();
     void keysReadInOrderFromTheExecutableSection();
-    void failingReadGivesThatKeyItsDefaultOnly();
+    void failingReadLeavesThatVariableAsItWas();
+    void eachKeyUnreadableOrAbsent_data();
+    void eachKeyUnreadableOrAbsent();
     void failingWriteSkipsThatKeyOnly();
     void settingsRoundTrip();
     void controlValuesFireOnlyOnRealChange();
@@ -277,7 +280,7 @@ void TestStartup::keysReadInOrderFromTheExecutableSection()
     }
 }
 
-void TestStartup::failingReadGivesThatKeyItsDefaultOnly()
+void TestStartup::failingReadLeavesThatVariableAsItWas()
 {
     Rig rig([](FakeSettingsStore &store) {
         storeAll(store, {QStringLiteral("5"), QStringLiteral("9"), QStringLiteral("-1"), QStringLiteral("0"),
@@ -287,11 +290,59 @@ void TestStartup::failingReadGivesThatKeyItsDefaultOnly()
     const VendrelSettings &s = rig.settings();
     QCOMPARE(rig.store->readKeys(), KeyOrder);
     QCOMPARE(s.ModemType, 5);
-    QCOMPARE(s.CommPort, qint16(1));
+    // Neither the stored value nor the default: what the variable held before the settings were read.
+    QCOMPARE(s.CommPort, qint16(0));
     QCOMPARE(s.CheckGSMSignal, qint16(-1));
     QCOMPARE(s.RecentPhones, QStringLiteral("+1"));
-    QCOMPARE(s.MessageText, QStringLiteral("Hi, this is a test message"));
+    QCOMPARE(s.MessageText, QString());
     QCOMPARE(s.StatusReport, qint16(-1));
+    QCOMPARE(rig.dialogs->asked().size(), 0);
+}
+
+void TestStartup::eachKeyUnreadableOrAbsent_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<bool>("unreadable");
+    QTest::addColumn<QString>("expected");
+
+    const QStringList earlier{QStringLiteral("77"), QStringLiteral("6"), QStringLiteral("-1"), QStringLiteral("-1"),
+                              QStringLiteral("-1"), QStringLiteral("+39"), QStringLiteral("earlier"), QStringLiteral("-1")};
+    const QStringList defaults{QStringLiteral("-1"), QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1"),
+                               QStringLiteral("0"), QStringLiteral("+"), QStringLiteral("Hi, this is a test message"),
+                               QStringLiteral("0")};
+    for (qsizetype i = 0; i < KeyOrder.size(); ++i) {
+        const QByteArray key = KeyOrder.at(i).toLatin1();
+        QTest::newRow((key + " unreadable").constData()) << KeyOrder.at(i) << true << earlier.at(i);
+        QTest::newRow((key + " absent").constData()) << KeyOrder.at(i) << false << defaults.at(i);
+    }
+}
+
+void TestStartup::eachKeyUnreadableOrAbsent()
+{
+    QFETCH(QString, key);
+    QFETCH(bool, unreadable);
+    QFETCH(QString, expected);
+
+    VendrelSettings settings{77, 6, -1, -1, -1, QStringLiteral("+39"), QStringLiteral("earlier"), -1};
+    FakeSettingsStore store;
+    storeAll(store, {QStringLiteral("5"), QStringLiteral("9"), QStringLiteral("0"), QStringLiteral("0"),
+                     QStringLiteral("0"), QStringLiteral("+1"), QStringLiteral("stored text"), QStringLiteral("0")});
+    store.remove(App, Section, key);
+    if (unreadable)
+        store.failingReads = {key};
+    SettingsPersistence(settings, store, Section).load();
+    QCOMPARE(store.readKeys(), KeyOrder);
+
+    // The other keys are read as stored; the one under test is compared as the store writes it.
+    FakeSettingsStore saved;
+    SettingsPersistence(settings, saved, Section).save();
+    for (const QString &other : KeyOrder) {
+        const QString value = saved.value(App, Section, other).value_or(QStringLiteral("<absent>"));
+        if (other == key)
+            QCOMPARE(value, expected);
+        else
+            QCOMPARE(value, store.value(App, Section, other).value_or(QStringLiteral("<missing>")));
+    }
 }
 
 void TestStartup::failingWriteSkipsThatKeyOnly()

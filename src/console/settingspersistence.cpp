@@ -42,6 +42,8 @@ void SettingsPersistence::read(const Entry &entry)
     std::optional<QString> stored;
     try {
         stored = m_store.read(QString::fromLatin1(Application), m_section, QString::fromLatin1(entry.key));
+    } catch (const SettingsStore::Unreadable &) {
+        return; // only an absent key takes the default
     } catch (...) {
         return;
     }

@@ -2,6 +2,7 @@
 #include "qtsettingsstore.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
 #include <QVariant>
@@ -112,8 +113,16 @@ std::optional<QString> QtSettingsStore::rawValue(const QString &file, const QStr
 std::optional<QString> QtSettingsStore::read(const QString &application, const QString &section, const QString &key)
 {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, organisation(), application);
-    if (settings.status() == QSettings::AccessError)
-        return std::nullopt;
+    // QSettings finds an unreadable file empty and says nothing of it: a file that is there must
+    // open, or every key would look absent.
+    const QFileInfo file(settings.fileName());
+    if (file.exists()) {
+        QFile probe(file.filePath());
+        if (!file.isFile() || !probe.open(QIODevice::ReadOnly))
+            throw Unreadable();
+    }
+    if (settings.status() != QSettings::NoError)
+        throw Unreadable();
     settings.beginGroup(section);
     if (!settings.contains(key))
         return std::nullopt;
@@ -127,7 +136,9 @@ std::optional<QString> QtSettingsStore::read(const QString &application, const Q
         return raw;
     if (value.typeId() == QMetaType::QStringList)
         return value.toStringList().join(QLatin1Char(','));
-    return value.toString();
+    if (value.canConvert<QString>())
+        return value.toString();
+    throw Unreadable();
 }
 
 bool QtSettingsStore::write(const QString &application, const QString &section, const QString &key, const QString &value)

@@ -53,6 +53,8 @@ std::optional<QString> FakeSettingsStore::read(const QString &application, const
     const bool fails = failingReads.contains(key);
     const std::optional<QString> result = fails ? std::nullopt : value(application, section, key);
     m_log.append({false, application, section, key, result.value_or(QString()), !fails});
+    if (fails)
+        throw Unreadable();
     return result;
 }
 

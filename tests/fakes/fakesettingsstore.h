@@ -10,8 +10,8 @@
 
 // An in-memory settings store. Values are addressed as the real store addresses them
 // (application, section, key); every read and write is logged in order. Keys named in
-// failingReads read as absent even when a value is stored (the store could not be read);
-// keys in failingWrites refuse the write and keep the old value.
+// failingReads throw Unreadable, stored or not; keys in failingWrites refuse the write and keep
+// the old value.
 class FakeSettingsStore : public SettingsStore
 {
 public:
