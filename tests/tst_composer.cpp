@@ -59,6 +59,8 @@ private Q_SLOTS:
     void largePasteKeepsTheWindowUsable();
     void loadingCopiesTheTextButWaitsWithTheCounter();
     void startupCountsTheLoadedText();
+    void storedTextComesBackUnchanged_data();
+    void storedTextComesBackUnchanged();
     void advice_data();
     void advice();
     void adviceSeesThePreviousChoice();
@@ -92,7 +94,7 @@ void TestComposer::counter_data()
     QTest::newRow("8-bit 7 digits count 4") << 8 << hex(7) << "4/140 (1 sms)";
     QTest::newRow("8-bit non-hex counted all the same") << 8 << QStringLiteral("zz") << "1/140 (1 sms)";
     QTest::newRow("line break counts two") << 7 << QStringLiteral("ab\r\ncd") << "6/160 (1 sms)";
-    QTest::newRow("lone LF is stored as CR LF") << 7 << QStringLiteral("ab\ncd") << "6/160 (1 sms)";
+    QTest::newRow("lone LF is kept, counts one") << 7 << QStringLiteral("ab\ncd") << "5/160 (1 sms)";
     QTest::newRow("158 and a break: 160") << 7 << chars(158) + QStringLiteral("\r\n") << "160/160 (1 sms)";
     QTest::newRow("159 and a break: 161") << 7 << chars(159) + QStringLiteral("\r\n") << "161/304 (2 sms)";
 }
@@ -215,6 +217,32 @@ void TestComposer::startupCountsTheLoadedText()
     Rig firstRun;
     QCOMPARE(firstRun.caption(), QStringLiteral("26/160 (1 sms)"));
     QCOMPARE(firstRun.console->settings().MessageText, QStringLiteral("Hi, this is a test message"));
+}
+
+void TestComposer::storedTextComesBackUnchanged_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("caption");
+    const QChar nbsp(0x00A0);
+    QTest::newRow("no-break space") << QStringLiteral("100") + nbsp + QStringLiteral("km") << "6/160 (1 sms)";
+    QTest::newRow("CR LF") << QStringLiteral("one\r\ntwo") << "8/160 (1 sms)";
+    QTest::newRow("lone LF") << QStringLiteral("one\ntwo") << "7/160 (1 sms)";
+    QTest::newRow("lone CR") << QStringLiteral("one\rtwo") << "7/160 (1 sms)";
+    QTest::newRow("mixed, trailing breaks")
+        << QStringLiteral("a\nb\r\n") + nbsp + QStringLiteral("\r\r\nc\n\n") << "12/160 (1 sms)";
+}
+
+void TestComposer::storedTextComesBackUnchanged()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, caption);
+    Rig rig({{QStringLiteral("MessageText"), text}});
+    rig.loaded();
+    QCOMPARE(rig.view().txtMessageText->text(), text);
+    QCOMPARE(rig.caption(), caption);
+    rig.view().close();
+    QCOMPARE(rig.store->value(QStringLiteral("Pellix"), QStringLiteral("Vendrel"), QStringLiteral("MessageText")),
+             std::optional<QString>(text));
 }
 
 void TestComposer::advice_data()

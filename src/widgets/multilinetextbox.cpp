@@ -4,6 +4,8 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QSignalBlocker>
+#include <QTextBlock>
 #include <QTextCursor>
 
 namespace {
@@ -11,6 +13,39 @@ namespace {
 QString withCrLf(QString text)
 {
     return text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+}
+
+// The line break before a block, kept in the block's user state. A block the editor makes (Enter,
+// a pasted line) starts with state -1, and so with CR LF, the break the box has always produced.
+enum BreakKind { CrLf = -1, Lf = 1, Cr = 2, Paragraph = 3 };
+
+QString breakText(int kind)
+{
+    switch (kind) {
+    case Lf: return QStringLiteral("\n");
+    case Cr: return QStringLiteral("\r");
+    case Paragraph: return QString(QChar::ParagraphSeparator);
+    default: return QStringLiteral("\r\n");
+    }
+}
+
+// The breaks of a text in order, split as QTextCursor::insertText splits it into blocks.
+QList<int> breaksOf(const QString &text)
+{
+    QList<int> kinds;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r')) {
+            const bool pair = i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n');
+            kinds.append(pair ? CrLf : Cr);
+            i += pair ? 1 : 0;
+        } else if (c == QLatin1Char('\n')) {
+            kinds.append(Lf);
+        } else if (c == QChar::ParagraphSeparator) {
+            kinds.append(Paragraph);
+        }
+    }
+    return kinds;
 }
 
 } // namespace
@@ -28,20 +63,53 @@ MultiLineTextBox::MultiLineTextBox(QWidget *parent)
 
 QString MultiLineTextBox::text() const
 {
-    return withCrLf(toPlainText());
+    return textBetween(0, document()->characterCount());
+}
+
+QString MultiLineTextBox::textBetween(int from, int to) const
+{
+    // Block by block rather than toPlainText(), which turns a no-break space into a blank and
+    // every break into LF.
+    QString out;
+    for (QTextBlock block = document()->findBlock(from); block.isValid() && block.position() < to; block = block.next()) {
+        const int start = block.position();
+        const QString line = block.text();
+        const int end = start + int(line.size()); // where the break after this block sits
+        const int first = qMax(from, start);
+        const int last = qMin(to, end);
+        if (last > first)
+            out += line.mid(first - start, last - first);
+        if (block.next().isValid() && end >= from && end < to)
+            out += breakText(block.next().userState());
+    }
+    return out;
 }
 
 void MultiLineTextBox::setText(const QString &text)
 {
-    if (this->text() != text)
+    if (this->text() == text)
+        return;
+    {
+        // Those told of the change must read the text with its breaks already marked.
+        const QSignalBlocker quiet(this);
         setPlainText(text);
+        QTextBlock block = document()->firstBlock().next();
+        for (const int kind : breaksOf(text)) {
+            if (!block.isValid())
+                break;
+            block.setUserState(kind);
+            block = block.next();
+        }
+    }
+    Q_EMIT textChanged();
 }
 
 int MultiLineTextBox::room(const QString &inserted) const
 {
     if (m_maxLength <= 0)
         return int(inserted.size());
-    const QString selected = withCrLf(textCursor().selectedText().replace(QChar::ParagraphSeparator, QLatin1Char('\n')));
+    const QTextCursor cursor = textCursor();
+    const QString selected = textBetween(cursor.selectionStart(), cursor.selectionEnd());
     const qsizetype left = m_maxLength - (text().size() - selected.size());
     return int(qBound<qsizetype>(0, left, inserted.size()));
 }
