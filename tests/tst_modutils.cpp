@@ -9,6 +9,7 @@
 #include "raisederror.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QInputDialog>
@@ -90,6 +91,18 @@ QPushButton *buttonOf(QWidget *box, QMessageBox::StandardButton which)
     auto *messageBox = qobject_cast<QMessageBox *>(box);
     return messageBox ? qobject_cast<QPushButton *>(messageBox->button(which)) : nullptr;
 }
+
+// Stands in for the program the desktop would start for an address.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public Q_SLOTS:
+    void open(const QUrl &url) { opened.append(url); }
+};
 
 } // namespace
 
@@ -408,6 +421,60 @@ private Q_SLOTS:
         QVERIFY(!desktop.openDocument(QString()));
         QVERIFY(!desktop.openDocument(QStringLiteral("file:///nonexistent-vendrel-test/x.txt")));
         QVERIFY(!desktop.openFolder(QStringLiteral("/nonexistent-vendrel-test")));
+    }
+
+    void openDocumentRealDesktopAsksForAHandler_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("schemeHandled");
+        QTest::addColumn<bool>("xdgMimeThere");
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("no program for the scheme") << "pellixnohandler:x" << false << true << false;
+        QTest::newRow("a program for the scheme") << "pellixtest:support@example.com" << true << true << true;
+        QTest::newRow("web address, left to the opener") << "http://example.invalid/x" << false << true << true;
+        QTest::newRow("xdg-mime missing, left to the opener") << "pellixnohandler:x" << false << false << true;
+    }
+    void openDocumentRealDesktopAsksForAHandler()
+    {
+        QFETCH(QString, target);
+        QFETCH(bool, schemeHandled);
+        QFETCH(bool, xdgMimeThere);
+        QFETCH(bool, opened);
+
+        QTemporaryDir xdg;
+        QVERIFY(xdg.isValid());
+        const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+        const QByteArray savedData = qgetenv("XDG_DATA_HOME");
+        const QByteArray savedPath = qgetenv("PATH");
+        const QString scheme = QUrl(target).scheme();
+        const auto restore = qScopeGuard([&] {
+            qputenv("XDG_CONFIG_HOME", savedConfig);
+            qputenv("XDG_DATA_HOME", savedData);
+            qputenv("PATH", savedPath);
+            QDesktopServices::unsetUrlHandler(scheme);
+        });
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(xdg.filePath(QStringLiteral("config"))));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(xdg.filePath(QStringLiteral("data"))));
+        if (!xdgMimeThere)
+            qputenv("PATH", QFile::encodeName(xdg.path()));
+        if (schemeHandled) {
+            QVERIFY(QDir().mkpath(xdg.filePath(QStringLiteral("config"))));
+            QVERIFY(QDir().mkpath(xdg.filePath(QStringLiteral("data/applications"))));
+            QFile list(xdg.filePath(QStringLiteral("config/mimeapps.list")));
+            QVERIFY(list.open(QIODevice::WriteOnly));
+            list.write("[Default Applications]\nx-scheme-handler/" + scheme.toLatin1() + "=pellixtest.desktop\n");
+            QFile entry(xdg.filePath(QStringLiteral("data/applications/pellixtest.desktop")));
+            QVERIFY(entry.open(QIODevice::WriteOnly));
+            entry.write("[Desktop Entry]\nType=Application\nName=Pellix test\nExec=true %u\nMimeType=x-scheme-handler/"
+                        + scheme.toLatin1() + ";\n");
+        }
+        // The program the desktop would start, so that nothing outside the test is.
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(scheme, &catcher, "open");
+
+        QtDesktop desktop;
+        QCOMPARE(desktop.openDocument(target), opened);
+        QCOMPARE(catcher.opened.size(), opened ? 1 : 0);
     }
 
     void addressesAndLocalPaths_data()

@@ -35,6 +35,10 @@ bool QtDesktop::openDocument(const QString &target)
         const QUrl url = addressUrl(target);
         if (!url.isValid())
             return false;
+        // The opener is started detached and reports success whether or not anything takes the
+        // address, so the click would do nothing without a word.
+        if (schemeHasHandler(url.scheme()) == false)
+            return false;
         return QDesktopServices::openUrl(url);
     }
 
@@ -47,6 +51,27 @@ bool QtDesktop::openDocument(const QString &target)
     if (path.isEmpty() || !info.exists())
         return false;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()));
+}
+
+std::optional<bool> QtDesktop::schemeHasHandler(const QString &scheme)
+{
+    // xdg-open hands web addresses to a browser of its own finding when no default is set.
+    if (scheme.compare(QLatin1String("http"), Qt::CaseInsensitive) == 0
+        || scheme.compare(QLatin1String("https"), Qt::CaseInsensitive) == 0)
+        return std::nullopt;
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
+                                             QStringLiteral("x-scheme-handler/") + scheme.toLower()});
+    if (!query.waitForStarted(QueryTimeoutMs))
+        return std::nullopt;
+    if (!query.waitForFinished(QueryTimeoutMs)) {
+        query.kill();
+        query.waitForFinished(QueryTimeoutMs);
+        return std::nullopt;
+    }
+    if (query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0)
+        return std::nullopt;
+    return !query.readAllStandardOutput().trimmed().isEmpty();
 }
 
 bool QtDesktop::openFolder(const QString &path)
