@@ -119,6 +119,16 @@ MailtoParts decodeMailto(const QString &address)
 
 const QString Subject = QStringLiteral("Pellix support request");
 
+// Keeps every activation from the support window, as a window manager that refuses it would.
+class RefusedActivation : public QObject
+{
+public:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        return event->type() == QEvent::WindowActivate && qobject_cast<frmSupport *>(watched);
+    }
+};
+
 } // namespace
 
 class TestSupportController : public QObject
@@ -140,6 +150,8 @@ private Q_SLOTS:
     void switchingBackRefreshesTheModemFields();
     void closeAndShowAgainRebuildsAndRefreshes();
     void returningFromAnErrorBoxKeepsTheEdits();
+    void showWithoutActivationFillsTheFields();
+    void focusLeavingTheProgramEndsTheReturnFromABox();
 
     void supportMailDescribedExample();
     void supportMailCarriesTheFieldsExactly_data();
@@ -377,6 +389,56 @@ void TestSupportController::returningFromAnErrorBoxKeepsTheEdits()
 
     // Coming back from the main window is the operator's switch: the library's value returns.
     QVERIFY(rig.activate(&rig.main()));
+    QVERIFY(rig.activate(v));
+    QTRY_COMPARE(v->txtModemIMEI->text(), QStringLiteral("351234567890123"));
+}
+
+void TestSupportController::showWithoutActivationFillsTheFields()
+{
+    Rig rig;
+    rig.modem->imei = QStringLiteral("351234567890123");
+    rig.console->show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.main()));
+    // A window manager that refuses to activate the window: it never hears of an activation.
+    RefusedActivation refuse;
+    qApp->installEventFilter(&refuse);
+    QTest::mouseClick(rig.main().cmdShowSupport, Qt::LeftButton);
+    QVERIFY(rig.window());
+    QTRY_COMPARE(rig.window()->txtModemIMEI->text(), QStringLiteral("351234567890123"));
+    qApp->removeEventFilter(&refuse);
+
+    // Where the activation does come, the fields are filled by it alone.
+    rig.window()->close();
+    QVERIFY(!rig.window());
+    QVERIFY(rig.activate(&rig.main()));
+    const int before = rig.modem->count(QStringLiteral("IMEI"));
+    QVERIFY(rig.showSupport());
+    QTest::qWait(SupportController::ActivationWaitMs * 2);
+    QCOMPARE(rig.modem->count(QStringLiteral("IMEI")), before + 1);
+}
+
+void TestSupportController::focusLeavingTheProgramEndsTheReturnFromABox()
+{
+    Rig rig;
+    rig.modem->imei = QStringLiteral("351234567890123");
+    rig.desktop->openSucceeds = false;
+    QVERIFY(rig.showSupport());
+    frmSupport *v = rig.window();
+    v->txtModemIMEI->setText(QStringLiteral("corrected IMEI"));
+
+    // The box has the activation when the operator goes to another program.
+    QWidget box;
+    rig.dialogs->whileOpen = [&box](const FakeDialogs::Asked &) {
+        box.show();
+        box.activateWindow();
+        QVERIFY(Rig::becameActive(&box));
+    };
+    QTest::mouseClick(v->cmdSupportRequest, Qt::LeftButton);
+    QCOMPARE(rig.dialogs->count(FakeDialogs::Kind::Message), 1);
+    // Offscreen there is no other program to take the focus: the application hears it as it would.
+    Q_EMIT qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
+    Q_EMIT qGuiApp->applicationStateChanged(Qt::ApplicationActive);
+    box.hide();
     QVERIFY(rig.activate(v));
     QTRY_COMPARE(v->txtModemIMEI->text(), QStringLiteral("351234567890123"));
 }

@@ -16,6 +16,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
 #include <QWindow>
 
@@ -57,6 +58,12 @@ SupportController::SupportController(QWidget &mainWindow, MainWindowButtons butt
     // other window taking the focus after that box ends the exception.
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow *window) {
         if (window && (!m_view || window != m_view->windowHandle()))
+            m_returningFromBox = false;
+    });
+    // Nor does it survive the focus going to another program: coming back from there is the
+    // operator's return, whichever window of ours they come back to.
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state != Qt::ApplicationActive)
             m_returningFromBox = false;
     });
 }
@@ -107,6 +114,15 @@ void SupportController::show()
     m_view->show();
     m_view->raise();
     m_view->activateWindow();
+    // A window manager may refuse the activation (focus stealing prevention); the fields are then
+    // filled all the same, once, when no activation has come in time.
+    m_awaitingActivation = true;
+    QTimer::singleShot(ActivationWaitMs, this, [this] {
+        if (!m_awaitingActivation)
+            return;
+        m_awaitingActivation = false;
+        edge(&SupportController::Form_Update);
+    });
 }
 
 void SupportController::wireView()
@@ -136,6 +152,7 @@ void SupportController::viewUnloaded()
         closing->deleteLater();
     }
     m_returningFromBox = false;
+    m_awaitingActivation = false;
 }
 
 void SupportController::unload()
@@ -156,6 +173,7 @@ QString SupportController::logFilePath()
 
 void SupportController::Form_Activate()
 {
+    m_awaitingActivation = false;
     if (m_returningFromBox) {
         m_returningFromBox = false;
         return;

@@ -47,8 +47,10 @@ public:
 
     // The view while the window is shown; null before the first showing and after a close.
     frmSupport *view() const { return m_view; }
-    // Shows the window modeless above the main window, building its view when it has none.
+    // Shows the window modeless above the main window, building its view when it has none. The
+    // activation that follows fills it; without one within ActivationWaitMs it is filled anyway.
     void show();
+    static constexpr int ActivationWaitMs = 250;
     // Closes the window (its view goes, the modem reference stays); nothing when not shown.
     void unload();
 
@@ -111,4 +113,6 @@ private:
     // An error box shown over this window took the activation away; giving it back is not the
     // operator coming back to the window, and must not wipe what they typed.
     bool m_returningFromBox = false;
+    // Shown, and no activation has reached the window since.
+    bool m_awaitingActivation = false;
 };
