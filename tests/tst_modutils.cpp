@@ -431,7 +431,9 @@ private Q_SLOTS:
         QTest::addColumn<bool>("opened");
         QTest::newRow("no program for the scheme") << "pellixnohandler:x" << false << true << false;
         QTest::newRow("a program for the scheme") << "pellixtest:support@example.com" << true << true << true;
-        QTest::newRow("web address, left to the opener") << "http://example.invalid/x" << false << true << true;
+        QTest::newRow("web address, a browser on $BROWSER") << "http://example.invalid/x" << false << true << true;
+        QTest::newRow("web address, no default and no browser") << "http://example.invalid/x" << false << false
+                                                                << false;
         QTest::newRow("xdg-mime missing, left to the opener") << "pellixnohandler:x" << false << false << true;
     }
     void openDocumentRealDesktopAsksForAHandler()
@@ -455,8 +457,22 @@ private Q_SLOTS:
         });
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(xdg.filePath(QStringLiteral("config"))));
         qputenv("XDG_DATA_HOME", QFile::encodeName(xdg.filePath(QStringLiteral("data"))));
-        if (!xdgMimeThere)
+        const QByteArray savedBrowser = qgetenv("BROWSER");
+        const auto restoreBrowser = qScopeGuard([&] { qputenv("BROWSER", savedBrowser); });
+        const bool web = scheme.startsWith(QLatin1String("http"));
+        if (web) {
+            // The only programs on the path: an xdg-mime that knows no default, and $BROWSER's.
+            QFile mime(xdg.filePath(QStringLiteral("xdg-mime")));
+            QVERIFY(mime.open(QIODevice::WriteOnly));
+            mime.write("#!/bin/sh\nexit 0\n");
+            mime.close();
+            QVERIFY(mime.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+            QVERIFY(QFile::link(QStringLiteral("/bin/true"), xdg.filePath(QStringLiteral("pellixbrowser"))));
             qputenv("PATH", QFile::encodeName(xdg.path()));
+            qputenv("BROWSER", xdgMimeThere ? "pellixbrowser" : "");
+        } else if (!xdgMimeThere) {
+            qputenv("PATH", QFile::encodeName(xdg.path()));
+        }
         if (schemeHandled) {
             QVERIFY(QDir().mkpath(xdg.filePath(QStringLiteral("config"))));
             QVERIFY(QDir().mkpath(xdg.filePath(QStringLiteral("data/applications"))));

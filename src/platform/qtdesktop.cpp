@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QThread>
 #include <QUrl>
 
@@ -53,12 +54,30 @@ bool QtDesktop::openDocument(const QString &target)
     return QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()));
 }
 
+namespace {
+
+// Without a default for web addresses, xdg-open tries $BROWSER, then the Debian alternatives and
+// the common browsers by name: any of them is a program that will open the page.
+bool browserOfItsOwnFinding()
+{
+    for (const QString &named : qEnvironmentVariable("BROWSER").split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+        if (!QStandardPaths::findExecutable(named.section(QLatin1Char(' '), 0, 0)).isEmpty())
+            return true;
+    }
+    static const char *const known[] = {"x-www-browser", "sensible-browser", "firefox", "firefox-esr", "chromium",
+                                        "chromium-browser", "google-chrome", "epiphany", "konqueror",
+                                        "falkon", "links2", "elinks", "links", "lynx", "w3m"};
+    for (const char *name : known) {
+        if (!QStandardPaths::findExecutable(QString::fromLatin1(name)).isEmpty())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 std::optional<bool> QtDesktop::schemeHasHandler(const QString &scheme)
 {
-    // xdg-open hands web addresses to a browser of its own finding when no default is set.
-    if (scheme.compare(QLatin1String("http"), Qt::CaseInsensitive) == 0
-        || scheme.compare(QLatin1String("https"), Qt::CaseInsensitive) == 0)
-        return std::nullopt;
     QProcess query;
     query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
                                              QStringLiteral("x-scheme-handler/") + scheme.toLower()});
@@ -71,7 +90,11 @@ std::optional<bool> QtDesktop::schemeHasHandler(const QString &scheme)
     }
     if (query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0)
         return std::nullopt;
-    return !query.readAllStandardOutput().trimmed().isEmpty();
+    if (!query.readAllStandardOutput().trimmed().isEmpty())
+        return true;
+    const bool web = scheme.compare(QLatin1String("http"), Qt::CaseInsensitive) == 0
+                     || scheme.compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+    return web && browserOfItsOwnFinding();
 }
 
 bool QtDesktop::openFolder(const QString &path)

@@ -29,7 +29,8 @@ public:
     static QUrl addressUrl(const QString &target);
     // Whether the desktop names a default program for addresses of a scheme, as
     // "xdg-mime query default x-scheme-handler/<scheme>" tells; nullopt when that cannot be told
-    // (xdg-mime missing, failing or too slow) or for web addresses, which xdg-open always tries.
+    // (xdg-mime missing, failing or too slow). A web address without a default has one when a
+    // browser xdg-open would find by itself is installed.
     static std::optional<bool> schemeHasHandler(const QString &scheme);
     static QString helpViewer() { return QStringLiteral("xchm"); }
     static QStringList helpArguments(const QString &helpFile, int contextId);
