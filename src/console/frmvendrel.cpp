@@ -435,9 +435,11 @@ void frmVendrel::setFocusOrder()
                                  cmdSend, lstReport, cmdShowSupport, cmdShowLogFile};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order.at(i - 1), order.at(i));
-    // The small "?" and tool buttons are reached by mouse (and Esc) only.
+    // The small "?" and tool buttons are reached by mouse (and Esc) only. A click still gives them
+    // the focus, as any control out of the Tab order takes it when clicked: the port box's check
+    // runs when the focus is about to leave it, and so before such a button acts.
     for (QPushButton *outside : {cmdHelpModemType, cmdHelpModemPort, cmdHelp, cmdClear, cmdClose})
-        outside->setFocusPolicy(Qt::NoFocus);
+        outside->setFocusPolicy(Qt::ClickFocus);
 }
 
 void frmVendrel::resizeRule()
