@@ -66,6 +66,8 @@ private Q_SLOTS:
     void focusLeavingThePortBox();
     void smallButtonsCheckThePortFirst_data();
     void smallButtonsCheckThePortFirst();
+    void portLabelAccessKey_data();
+    void portLabelAccessKey();
     void realBoxKeepsTheFocus_data();
     void realBoxKeepsTheFocus();
     void helpMessages_data();
@@ -359,6 +361,42 @@ void TestModemPort::smallButtonsCheckThePortFirst()
     if (button == QLatin1String("cmdClose"))
         QCOMPARE(rig.store->value(Rig::App, Rig::Section, QStringLiteral("CommPort")),
                  refused ? std::optional<QString>() : std::optional<QString>(QStringLiteral("7")));
+}
+
+void TestModemPort::portLabelAccessKey_data()
+{
+    QTest::addColumn<QString>("modemType");
+    QTest::addColumn<QString>("focusAfter");
+    QTest::newRow("a real modem: the port box") << QStringLiteral("15") << QStringLiteral("cmbModemPort");
+    // The simulator needs no port and the box is disabled: the next control that can take the
+    // focus gets it.
+    QTest::newRow("the simulator: the next control") << QStringLiteral("-1") << QStringLiteral("chkGSMSignal");
+}
+
+void TestModemPort::portLabelAccessKey()
+{
+    QFETCH(QString, modemType);
+    QFETCH(QString, focusAfter);
+
+    Rig rig({{QStringLiteral("ModemType"), modemType}});
+    frmVendrel &v = rig.view();
+    rig.console->show();
+    v.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&v));
+    QTRY_VERIFY(!rig.console->startup().IsLoading());
+    v.cmdConnect->setFocus(Qt::OtherFocusReason);
+    QTRY_COMPARE(QApplication::focusWidget(), v.cmdConnect);
+    QCOMPARE(v.cmbModemPort->isEnabled(), modemType != QLatin1String("-1"));
+
+    QTest::keyClick(v.cmdConnect, Qt::Key_P, Qt::AltModifier);
+    // "&Phone number" shares the key: repeated presses take turns between the two labels, and
+    // the turn carries over from earlier presses in this process.
+    if (QApplication::focusWidget() == v.cmbPhoneNumber) {
+        v.cmdConnect->setFocus(Qt::OtherFocusReason);
+        QTest::keyClick(v.cmdConnect, Qt::Key_P, Qt::AltModifier);
+    }
+    QVERIFY(QApplication::focusWidget());
+    QCOMPARE(QApplication::focusWidget()->objectName(), focusAfter);
 }
 
 void TestModemPort::realBoxKeepsTheFocus_data()

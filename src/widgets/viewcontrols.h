@@ -1,13 +1,55 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcutEvent>
 #include <QString>
 
 // How both windows make their named controls: every control carries its name as objectName, so
 // that tools and tests find it as window/control.
 namespace ViewControls {
+
+// A label's access key moves the focus to the next control in the focus order that can take it.
+// Qt hands it to the buddy alone and does nothing when the buddy cannot take it (a disabled port
+// box); then the focus goes on along the chain, past controls that are out of the Tab order.
+class BuddyAccessKey : public QObject
+{
+public:
+    explicit BuddyAccessKey(QLabel *label)
+        : QObject(label)
+        , m_label(label)
+    {
+        label->installEventFilter(this);
+    }
+
+    static bool canTakeFocus(const QWidget *widget)
+    {
+        return widget->isEnabled() && widget->isVisible() && (widget->focusPolicy() & Qt::TabFocus);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != m_label || event->type() != QEvent::Shortcut)
+            return false;
+        QWidget *buddy = m_label->buddy();
+        if (!buddy || canTakeFocus(buddy))
+            return false;
+        for (QWidget *next = buddy->nextInFocusChain(); next && next != buddy; next = next->nextInFocusChain()) {
+            if (next->window() != m_label->window() || buddy->isAncestorOf(next) || !canTakeFocus(next))
+                continue;
+            next->setFocus(Qt::ShortcutFocusReason);
+            m_label->window()->setAttribute(Qt::WA_KeyboardFocusChange);
+            return true;
+        }
+        return true;
+    }
+
+private:
+    QLabel *m_label;
+};
 
 template <typename T>
 T *make(QWidget *parent, const char *name)
@@ -34,8 +76,10 @@ inline QLabel *label(QWidget *parent, const char *name, const char *caption, QWi
     control->setTextFormat(Qt::PlainText);
     control->setText(QString::fromLatin1(caption));
     control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    if (buddy)
+    if (buddy) {
         control->setBuddy(buddy);
+        new BuddyAccessKey(control);
+    }
     return control;
 }
 
