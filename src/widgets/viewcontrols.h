@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QAbstractButton>
 #include <QEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QShortcutEvent>
 #include <QString>
+
+#include <algorithm>
 
 // How both windows make their named controls: every control carries its name as objectName, so
 // that tools and tests find it as window/control.
@@ -51,6 +54,29 @@ private:
     QLabel *m_label;
 };
 
+// A caption as read out: access-key markers taken out ("&&" is a literal "&"), blanks at the
+// end left off.
+inline QString plainCaption(QString caption)
+{
+    caption.replace(QLatin1String("&&"), QLatin1String("\x01"));
+    caption.remove(QLatin1Char('&'));
+    caption.replace(QLatin1Char('\x01'), QLatin1Char('&'));
+    while (caption.endsWith(QLatin1Char(' ')))
+        caption.chop(1);
+    return caption;
+}
+
+// An assistive tool reads a control by its name, which Qt takes from the control's own words. A
+// control that shows none (an icon, a "?", a picture) is named by its tooltip instead.
+inline void toolTip(QWidget *control, const QString &tip, const QString &caption = {})
+{
+    control->setToolTip(tip);
+    const QString shown = plainCaption(caption);
+    const bool wordless = std::none_of(shown.cbegin(), shown.cend(), [](QChar c) { return c.isLetterOrNumber(); });
+    if (wordless && !tip.isEmpty())
+        control->setAccessibleName(tip);
+}
+
 template <typename T>
 T *make(QWidget *parent, const char *name)
 {
@@ -64,7 +90,7 @@ inline QPushButton *button(QWidget *parent, const char *name, const char *captio
     auto *control = make<QPushButton>(parent, name);
     control->setText(QString::fromLatin1(caption));
     if (*tooltip)
-        control->setToolTip(QString::fromLatin1(tooltip));
+        toolTip(control, QString::fromLatin1(tooltip), control->text());
     // Enter must not press some button other than the one with the focus.
     control->setAutoDefault(false);
     return control;
@@ -79,6 +105,9 @@ inline QLabel *label(QWidget *parent, const char *name, const char *caption, QWi
     if (buddy) {
         control->setBuddy(buddy);
         new BuddyAccessKey(control);
+        // The input is read by its label's caption; a button keeps the name of its own caption.
+        if (!qobject_cast<QAbstractButton *>(buddy))
+            buddy->setAccessibleName(plainCaption(control->text()));
     }
     return control;
 }
