@@ -3,7 +3,9 @@
 #include "frmsupport.h"
 #include "frmvendrel.h"
 #include "twips.h"
+#include "vendor.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
@@ -38,6 +40,9 @@ private Q_SLOTS:
     void escapeClicksClose_data();
     void escapeClicksClose();
     void closingEmitsUnloadOnce();
+    void accessibleNames_data();
+    void accessibleNames();
+    void everyControlHasAnAccessibleName();
 };
 
 namespace {
@@ -392,6 +397,71 @@ void TestFrmSupport::closingEmitsUnloadOnce()
     QVERIFY(!view.isVisible());
     view.close();
     QCOMPARE(unloads.size(), 1);
+}
+
+
+namespace {
+
+// What an assistive tool reads a control by.
+QString accessibleName(QWidget *control)
+{
+    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(control);
+    return face ? face->text(QAccessible::Name) : QString();
+}
+
+// Every control a window names, but for the panels that only group others: a tool reads the
+// controls inside them.
+QList<QWidget *> namedControls(QWidget &window)
+{
+    QList<QWidget *> controls;
+    for (QWidget *child : window.findChildren<QWidget *>()) {
+        if (child->objectName().isEmpty() || child->objectName().startsWith(QLatin1String("qt_"))
+            || child->metaObject() == &QFrame::staticMetaObject)
+            continue;
+        controls << child;
+    }
+    return controls;
+}
+
+} // namespace
+
+void TestFrmSupport::accessibleNames_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("imgLogo") << QStringLiteral("imgLogo") << QStringLiteral("www.pellix.example");
+    QTest::newRow("txtModemData") << QStringLiteral("txtModemData") << QStringLiteral("Modem brand and model :");
+    QTest::newRow("txtModemIMEI") << QStringLiteral("txtModemIMEI") << QStringLiteral("Modem IMEI code :");
+    QTest::newRow("cmdClose") << QStringLiteral("cmdClose") << QStringLiteral("Close");
+    QTest::newRow("cmdHelp") << QStringLiteral("cmdHelp") << QStringLiteral("Show Help & Reference");
+    QTest::newRow("txtLogFilename") << QStringLiteral("txtLogFilename") << QStringLiteral("Log file");
+    QTest::newRow("txtLogPathname") << QStringLiteral("txtLogPathname") << QStringLiteral("Log folder");
+    QTest::newRow("txtDownloadModemProfiles") << QStringLiteral("txtDownloadModemProfiles") << QStringLiteral("Modem profiles");
+    QTest::newRow("txtSupportEmail") << QStringLiteral("txtSupportEmail") << QStringLiteral("Support e-mail");
+    QTest::newRow("lblSkypeAccount") << QStringLiteral("lblSkypeAccount") << QStringLiteral("pellix.support");
+}
+
+void TestFrmSupport::accessibleNames()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, name);
+    frmSupport view;
+    // The chat link is read by the account it shows, which the window's loading puts there.
+    view.lblSkypeAccount->setText(QString::fromLatin1(Vendor::ChatAccount));
+    QWidget *widget = view.findChild<QWidget *>(control);
+    QVERIFY(widget);
+    QCOMPARE(accessibleName(widget), name);
+}
+
+void TestFrmSupport::everyControlHasAnAccessibleName()
+{
+    frmSupport view;
+    // The chat link is read by the account it shows, which the window's loading puts there.
+    view.lblSkypeAccount->setText(QString::fromLatin1(Vendor::ChatAccount));
+    const QList<QWidget *> controls = namedControls(view);
+    QVERIFY(controls.size() > 10);
+    for (QWidget *control : controls)
+        QVERIFY2(!accessibleName(control).isEmpty(), qPrintable(control->objectName()));
 }
 
 QTEST_MAIN(TestFrmSupport)

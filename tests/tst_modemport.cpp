@@ -64,6 +64,10 @@ private Q_SLOTS:
     void portNameCheck();
     void focusLeavingThePortBox_data();
     void focusLeavingThePortBox();
+    void smallButtonsCheckThePortFirst_data();
+    void smallButtonsCheckThePortFirst();
+    void portLabelAccessKey_data();
+    void portLabelAccessKey();
     void realBoxKeepsTheFocus_data();
     void realBoxKeepsTheFocus();
     void helpMessages_data();
@@ -300,6 +304,99 @@ void TestModemPort::focusLeavingThePortBox()
     if (button == QLatin1String("cmdConnect"))
         QCOMPARE(rig.modem->count(QStringLiteral("Connect")), refused ? 0 : 1);
     QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestModemPort::smallButtonsCheckThePortFirst_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("refused");
+
+    for (const char *button : {"cmdHelpModemType", "cmdHelpModemPort", "cmdHelp", "cmdClear", "cmdClose"}) {
+        const QString name = QString::fromLatin1(button);
+        QTest::addRow("%s after COMX: refused, no click", button) << name << QStringLiteral("COMX") << true;
+        QTest::addRow("%s after COM7: taken, clicked", button) << name << QStringLiteral("COM7") << false;
+    }
+}
+
+void TestModemPort::smallButtonsCheckThePortFirst()
+{
+    // The small buttons are outside the Tab order, but a click still takes the focus from the
+    // port box, so the typed name is checked before the button acts.
+    QFETCH(QString, button);
+    QFETCH(QString, text);
+    QFETCH(bool, refused);
+
+    Rig rig({{QStringLiteral("ModemType"), QStringLiteral("15")}});
+    frmVendrel &v = rig.view();
+    rig.console->show();
+    v.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&v));
+    QTRY_VERIFY(!rig.console->startup().IsLoading());
+    v.cmbModemPort->setFocus(Qt::OtherFocusReason);
+    QTRY_COMPARE(QApplication::focusWidget(), v.cmbModemPort);
+    v.cmbModemPort->setEditText(text);
+    rig.dialogs->clear();
+    const int lines = rig.lineCount();
+
+    auto *target = v.findChild<QPushButton *>(button);
+    QVERIFY(target);
+    QSignalSpy clicks(target, &QPushButton::clicked);
+    QTest::mouseClick(target, Qt::LeftButton);
+    QTest::qWait(20);
+
+    int invalid = 0;
+    for (const FakeDialogs::Asked &box : rig.dialogs->asked())
+        invalid += box.text == InvalidPort ? 1 : 0;
+    QCOMPARE(invalid, refused ? 1 : 0);
+    QCOMPARE(clicks.size(), refused ? 0 : 1);
+    if (refused) {
+        QCOMPARE(QApplication::focusWidget(), v.cmbModemPort);
+        QCOMPARE(v.cmbModemPort->currentText(), text);
+        QCOMPARE(rig.lineCount(), lines);
+        QCOMPARE(int(rig.console->settings().CommPort), 1);
+    } else {
+        QCOMPARE(int(rig.console->settings().CommPort), 7);
+    }
+    if (button == QLatin1String("cmdClose"))
+        QCOMPARE(rig.store->value(Rig::App, Rig::Section, QStringLiteral("CommPort")),
+                 refused ? std::optional<QString>() : std::optional<QString>(QStringLiteral("7")));
+}
+
+void TestModemPort::portLabelAccessKey_data()
+{
+    QTest::addColumn<QString>("modemType");
+    QTest::addColumn<QString>("focusAfter");
+    QTest::newRow("a real modem: the port box") << QStringLiteral("15") << QStringLiteral("cmbModemPort");
+    // The simulator needs no port and the box is disabled: the next control that can take the
+    // focus gets it.
+    QTest::newRow("the simulator: the next control") << QStringLiteral("-1") << QStringLiteral("chkGSMSignal");
+}
+
+void TestModemPort::portLabelAccessKey()
+{
+    QFETCH(QString, modemType);
+    QFETCH(QString, focusAfter);
+
+    Rig rig({{QStringLiteral("ModemType"), modemType}});
+    frmVendrel &v = rig.view();
+    rig.console->show();
+    v.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&v));
+    QTRY_VERIFY(!rig.console->startup().IsLoading());
+    v.cmdConnect->setFocus(Qt::OtherFocusReason);
+    QTRY_COMPARE(QApplication::focusWidget(), v.cmdConnect);
+    QCOMPARE(v.cmbModemPort->isEnabled(), modemType != QLatin1String("-1"));
+
+    QTest::keyClick(v.cmdConnect, Qt::Key_P, Qt::AltModifier);
+    // "&Phone number" shares the key: repeated presses take turns between the two labels, and
+    // the turn carries over from earlier presses in this process.
+    if (QApplication::focusWidget() == v.cmbPhoneNumber) {
+        v.cmdConnect->setFocus(Qt::OtherFocusReason);
+        QTest::keyClick(v.cmdConnect, Qt::Key_P, Qt::AltModifier);
+    }
+    QVERIFY(QApplication::focusWidget());
+    QCOMPARE(QApplication::focusWidget()->objectName(), focusAfter);
 }
 
 void TestModemPort::realBoxKeepsTheFocus_data()

@@ -48,6 +48,8 @@ private Q_SLOTS:
     void reportErrorLineAndBox();
     void clearThenOneLine();
     void capKeepsTheNewestSelectedAndVisible();
+    void newestVisibleWithoutTheEventLoop_data();
+    void newestVisibleWithoutTheEventLoop();
 };
 
 void TestReportLog::timeStamp_data()
@@ -205,6 +207,32 @@ void TestReportLog::capKeepsTheNewestSelectedAndVisible()
     QCOMPARE(list.listIndex(), list.count() - 1);
     const QRect newest = list.visualRect(list.model()->index(list.count() - 1, 0));
     QVERIFY(list.viewport()->rect().contains(newest));
+}
+
+void TestReportLog::newestVisibleWithoutTheEventLoop_data()
+{
+    QTest::addColumn<int>("lines");
+    QTest::newRow("one line") << 1;
+    QTest::newRow("a few lines") << 5;
+    QTest::newRow("many lines") << 500;
+}
+
+void TestReportLog::newestVisibleWithoutTheEventLoop()
+{
+    // A blocking library call (Connect) adds lines and repaints with no pass of the event loop in
+    // between: each repaint must already show the newest line.
+    QFETCH(int, lines);
+    Rig rig;
+    rig.view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.view));
+    ReportListBox &list = rig.list();
+    for (int i = 0; i < lines; ++i) {
+        rig.log.AddReport(QStringLiteral("Modem status=CONNECTING... %1").arg(i));
+        const int newest = list.count() - 1;
+        QCOMPARE(list.listIndex(), newest);
+        const QRect rect = list.visualRect(list.model()->index(newest, 0));
+        QVERIFY2(list.viewport()->rect().contains(rect), qPrintable(QStringLiteral("line %1").arg(i)));
+    }
 }
 
 QTEST_MAIN(TestReportLog)

@@ -243,6 +243,8 @@ void frmVendrel::createControls()
 
     // --- Report list, with the welcome lines it carries at design.
     lstReport = make<ReportListBox>(this, "lstReport");
+    // Neither a caption nor a label of its own to be read by.
+    lstReport->setAccessibleName(QStringLiteral("Report"));
     for (const char *line : {"", "WELCOME!  TO SEND YOUR FIRST SMS:", "", "  1.  Select Modem type and Port",
                              "  2.  Click on [Connect]", "  3.  Wait until your modem is READY...",
                              "  4.  ... Now you can start sending and receiving SMS messages.", "",
@@ -253,7 +255,7 @@ void frmVendrel::createControls()
     picToolbar = make<QFrame>(this, "picToolbar");
     picToolbar->setFrameShape(QFrame::NoFrame);
     imgLogo = make<ClickableImage>(picToolbar, "imgLogo");
-    imgLogo->setToolTip(QString::fromLatin1(Vendor::WebSiteHost));
+    ViewControls::toolTip(imgLogo, QString::fromLatin1(Vendor::WebSiteHost));
     imgLogo->setCursor(Qt::PointingHandCursor);
     imgLogo->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     cmdShowSupport = button(picToolbar, "cmdShowSupport", "Show S&upport", "Show support form");
@@ -435,9 +437,11 @@ void frmVendrel::setFocusOrder()
                                  cmdSend, lstReport, cmdShowSupport, cmdShowLogFile};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order.at(i - 1), order.at(i));
-    // The small "?" and tool buttons are reached by mouse (and Esc) only.
+    // The small "?" and tool buttons are reached by mouse (and Esc) only. A click still gives them
+    // the focus, as any control out of the Tab order takes it when clicked: the port box's check
+    // runs when the focus is about to leave it, and so before such a button acts.
     for (QPushButton *outside : {cmdHelpModemType, cmdHelpModemPort, cmdHelp, cmdClear, cmdClose})
-        outside->setFocusPolicy(Qt::NoFocus);
+        outside->setFocusPolicy(Qt::ClickFocus);
 }
 
 void frmVendrel::resizeRule()

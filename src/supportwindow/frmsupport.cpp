@@ -27,9 +27,12 @@ using ViewControls::make;
 
 
 
-QLineEdit *field(QWidget *parent, const char *name, bool readOnly)
+// A field without a label is read by what it holds, as the button beside it says.
+QLineEdit *field(QWidget *parent, const char *name, bool readOnly, const char *readAs = "")
 {
     auto *control = make<QLineEdit>(parent, name);
+    if (*readAs)
+        control->setAccessibleName(QString::fromLatin1(readAs));
     // Read-only fields still take the focus, so that their text can be selected and copied.
     control->setReadOnly(readOnly);
     return control;
@@ -86,14 +89,14 @@ void frmSupport::createControls()
     Picture1 = panel(this, "Picture1");
     cmdHelp = button(Picture1, "cmdHelp", "Show &Help && Reference", "Show Help file");
     cmdOpenLogFile = button(Picture1, "cmdOpenLogFile", "Show &Log file", "Show modem communication log file");
-    txtLogFilename = field(Picture1, "txtLogFilename", true);
+    txtLogFilename = field(Picture1, "txtLogFilename", true, "Log file");
     cmdOpenLogFolder = button(Picture1, "cmdOpenLogFolder", "&Open Log folder", "Show modem communication log folder");
-    txtLogPathname = field(Picture1, "txtLogPathname", true);
+    txtLogPathname = field(Picture1, "txtLogPathname", true, "Log folder");
     cmdDownloadProfile = button(Picture1, "cmdDownloadProfile", "&Download modem profile...",
                                 "Download a modem profile (Pellix.ini) to extend software compatibility with your modem/phone");
-    txtDownloadModemProfiles = field(Picture1, "txtDownloadModemProfiles", true);
+    txtDownloadModemProfiles = field(Picture1, "txtDownloadModemProfiles", true, "Modem profiles");
     cmdSupportRequest = button(Picture1, "cmdSupportRequest", "&Contact Support", "Send support request by mail");
-    txtSupportEmail = field(Picture1, "txtSupportEmail", true);
+    txtSupportEmail = field(Picture1, "txtSupportEmail", true, "Support e-mail");
 
     Picture2 = panel(this, "Picture2");
     txtModemData = field(Picture2, "txtModemData", false);
@@ -110,7 +113,7 @@ void frmSupport::createControls()
     Label3 = label(this, "Label3", "Contact us on Skyp&e: ", cmdClose);
 
     imgLogo = make<ClickableImage>(this, "imgLogo");
-    imgLogo->setToolTip(QString::fromLatin1(Vendor::WebSiteHost));
+    ViewControls::toolTip(imgLogo, QString::fromLatin1(Vendor::WebSiteHost));
     imgLogo->setCursor(Qt::PointingHandCursor);
     imgLogo->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }

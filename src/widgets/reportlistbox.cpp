@@ -2,7 +2,9 @@
 #include "reportlistbox.h"
 
 #include <QAccessible>
+#include <QEvent>
 #include <QItemSelectionModel>
+#include <QScrollBar>
 #include <QTimer>
 
 ReportListBox::ReportListBox(QWidget *parent)
@@ -28,6 +30,41 @@ void ReportListBox::addItem(const QString &line)
     if (m_lines->count() >= MaxLines)
         m_lines->removeOldest(m_lines->count() - MaxLines + DropBlock);
     m_lines->append(QStringList{line});
+    if (isVisible())
+        scrollToNewest();
+}
+
+void ReportListBox::scrollToNewest()
+{
+    const int rows = m_lines->count();
+    const int height = rowHeight();
+    if (rows == 0 || height <= 0)
+        return;
+    const int room = viewport()->height();
+    // The first row shown (per item) or the first pixel shown (per pixel) that puts the last row
+    // at the bottom. The relayout that follows sets the bar's own range: when that range ends
+    // lower, the bar is clamped to the end, which also shows the last row.
+    const int value = verticalScrollMode() == QAbstractItemView::ScrollPerItem
+        ? qMax(0, rows - qMax(1, room / height))
+        : qMax(0, rows * height - room);
+    QScrollBar *bar = verticalScrollBar();
+    if (bar->maximum() < value)
+        bar->setMaximum(value);
+    bar->setValue(value);
+}
+
+int ReportListBox::rowHeight()
+{
+    if (m_rowHeight <= 0 && m_lines->count() > 0)
+        m_rowHeight = sizeHintForIndex(m_lines->index(m_lines->count() - 1)).height() + 2 * spacing();
+    return m_rowHeight;
+}
+
+void ReportListBox::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        m_rowHeight = 0;
+    QListView::changeEvent(event);
 }
 
 void ReportListBox::clear()

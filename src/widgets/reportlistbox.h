@@ -13,9 +13,11 @@
 // Appending must stay linear over tens of thousands of lines: a plain item view re-lays out every
 // row and computes the rectangles of the old and new current row on each change, which makes
 // each append cost as much as the list is long. Here a change of the current row only marks the
-// viewport dirty, and the scroll to the current row is made once per pass of the event loop, after
-// the single relayout the inserted rows need anyway. Past the cap, lines are dropped DropBlock at
-// a time, so that a full log does not pay for a removal on every line.
+// viewport dirty, and the exact scroll to the current row is made once per pass of the event loop,
+// after the single relayout the inserted rows need anyway. A blocking library call repaints the
+// window with no pass of the event loop, though, so each append also scrolls the newest line into
+// view at once, from the uniform row height rather than through a relayout. Past the cap, lines
+// are dropped DropBlock at a time, so that a full log does not pay for a removal on every line.
 class ReportListBox : public QListView
 {
     Q_OBJECT
@@ -38,13 +40,19 @@ public:
     ReportLines *lines() const { return m_lines; }
 
 protected:
+    void changeEvent(QEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void selectionChanged(const QItemSelection &selected, const QItemSelection &deselected) override;
 
 private:
     // Repaints the list and scrolls to the current row once, on the next pass of the event loop.
     void refreshLater();
+    // Sets the vertical scroll bar so that the last row shows at the bottom of the viewport.
+    void scrollToNewest();
+    int rowHeight();
 
     ReportLines *m_lines;
     bool m_refreshPending = false;
+    // Every row is one line of the same font; 0 until measured, and after a font or style change.
+    int m_rowHeight = 0;
 };
