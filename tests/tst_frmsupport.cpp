@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "accessiblenames.h"
 #include "clickableimage.h"
 #include "frmsupport.h"
 #include "frmvendrel.h"
@@ -400,30 +401,6 @@ void TestFrmSupport::closingEmitsUnloadOnce()
 }
 
 
-namespace {
-
-// What an assistive tool reads a control by.
-QString accessibleName(QWidget *control)
-{
-    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(control);
-    return face ? face->text(QAccessible::Name) : QString();
-}
-
-// Every control a window names, but for the panels that only group others: a tool reads the
-// controls inside them.
-QList<QWidget *> namedControls(QWidget &window)
-{
-    QList<QWidget *> controls;
-    for (QWidget *child : window.findChildren<QWidget *>()) {
-        if (child->objectName().isEmpty() || child->objectName().startsWith(QLatin1String("qt_"))
-            || child->metaObject() == &QFrame::staticMetaObject)
-            continue;
-        controls << child;
-    }
-    return controls;
-}
-
-} // namespace
 
 void TestFrmSupport::accessibleNames_data()
 {
