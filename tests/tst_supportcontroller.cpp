@@ -57,6 +57,18 @@ struct Rig : ConsoleRig<>
         return window() && becameActive(window());
     }
 
+    // The support window shown over a modem whose IMEI the operator has corrected, and a desktop
+    // that opens nothing, so that the next button gives an error box.
+    bool showSupportWithEditedImei()
+    {
+        modem->imei = QStringLiteral("351234567890123");
+        desktop->openSucceeds = false;
+        if (!showSupport())
+            return false;
+        window()->txtModemIMEI->setText(QStringLiteral("corrected IMEI"));
+        return true;
+    }
+
     bool activate(QWidget *window)
     {
         window->activateWindow();
@@ -367,11 +379,8 @@ void TestSupportController::closeAndShowAgainRebuildsAndRefreshes()
 void TestSupportController::returningFromAnErrorBoxKeepsTheEdits()
 {
     Rig rig;
-    rig.modem->imei = QStringLiteral("351234567890123");
-    rig.desktop->openSucceeds = false;
-    QVERIFY(rig.showSupport());
+    QVERIFY(rig.showSupportWithEditedImei());
     frmSupport *v = rig.window();
-    v->txtModemIMEI->setText(QStringLiteral("corrected IMEI"));
 
     // A real box takes the activation while it is open and gives it back when it closes.
     QWidget box;
@@ -420,11 +429,8 @@ void TestSupportController::showWithoutActivationFillsTheFields()
 void TestSupportController::focusLeavingTheProgramEndsTheReturnFromABox()
 {
     Rig rig;
-    rig.modem->imei = QStringLiteral("351234567890123");
-    rig.desktop->openSucceeds = false;
-    QVERIFY(rig.showSupport());
+    QVERIFY(rig.showSupportWithEditedImei());
     frmSupport *v = rig.window();
-    v->txtModemIMEI->setText(QStringLiteral("corrected IMEI"));
 
     // The box has the activation when the operator goes to another program.
     QWidget box;
