@@ -87,6 +87,13 @@ void PellixGsmModem::setTracePath(const QString &path)
     m_trace.reset();
 }
 
+void PellixGsmModem::setTraceSink(std::function<void(const QByteArray &)> sink)
+{
+    m_traceSink = std::move(sink);
+    if (m_trace)
+        m_trace->setSink(m_traceSink);
+}
+
 void PellixGsmModem::note(const QString &text)
 {
     if (m_trace)
@@ -233,8 +240,10 @@ void PellixGsmModem::Connect(qint32 modemType, qint16 port, const QString &pin, 
     m_csmsOffered = false;
     m_modemAnswered = false;
     m_wakeUpUnanswered = false;
-    if (!m_trace && !m_tracePath.isEmpty())
+    if (!m_trace && (!m_tracePath.isEmpty() || m_traceSink)) {
         m_trace = std::make_unique<TraceLog>(m_tracePath);
+        m_trace->setSink(m_traceSink);
+    }
 
     setStatus(Connecting, QStringLiteral("Connecting"));
     // A NewStatus handler may have closed the connection again before it was opened.

@@ -23,6 +23,7 @@ struct AtCommand;
 struct AtResponse;
 struct Unsolicited;
 struct ModemProfile;
+struct RawAtAnswer;
 namespace sim { class VirtualModem; }
 namespace replies { struct PhonebookRow; }
 
@@ -81,6 +82,18 @@ public:
     sim::VirtualModem &virtualModem();
     // Where the AT trace goes; empty path: no trace. Default: Pellix.log in the temporary folder.
     void setTracePath(const QString &path);
+    // Also hands every trace line (newline included, PINs masked) to sink as it is written; the
+    // trace file is written as before. Empty: none.
+    void setTraceSink(std::function<void(const QByteArray &record)> sink);
+
+    // One command line typed by a person (pellix at), through the connection's own AT channel:
+    // the same deadlines, the same unsolicited handling (codes that come meanwhile become
+    // events), the same end of a lost connection. Any final code is returned, not raised.
+    // timeoutMs <= 0: the profile's deadline for local commands. Raises NotConnected, Timeout,
+    // ConnectionLost, and InvalidArgument with rawCommandRefusal's reason (pellixgsmmodemraw.cpp).
+    RawAtAnswer rawCommand(const QByteArray &line, int timeoutMs = 0);
+    // Why a typed line may not go to the modem (it would break the session), empty when it may.
+    static QString rawCommandRefusal(const QByteArray &line);
 
 private:
     class Operation;
@@ -163,6 +176,7 @@ private:
     std::unique_ptr<TraceLog> m_trace;
     std::shared_ptr<sim::VirtualModem> m_virtualModem;
     QString m_tracePath;
+    std::function<void(const QByteArray &)> m_traceSink;
 
     qint32 m_status = Disconnected;
     QString m_statusText = QStringLiteral("Disconnected");

@@ -50,6 +50,10 @@ TraceLog::~TraceLog()
 
 bool TraceLog::openFile()
 {
+    if (m_path.isEmpty()) {
+        m_error = QStringLiteral("no trace file");
+        return false;
+    }
     const QByteArray path = QFile::encodeName(m_path);
     // O_NOFOLLOW: a symbolic link at the name is refused (ELOOP), never written through.
     // O_NONBLOCK: a FIFO planted there fails at once instead of blocking the console.
@@ -117,7 +121,7 @@ void TraceLog::rotate()
 
 void TraceLog::append(const char *direction, const QByteArray &text)
 {
-    if (m_fd < 0)
+    if (m_fd < 0 && !m_sink)
         return;
     QByteArray record = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")).toLatin1();
     record += ' ';
@@ -125,6 +129,10 @@ void TraceLog::append(const char *direction, const QByteArray &text)
     record += ' ';
     record += text;
     record += '\n';
+    if (m_sink)
+        m_sink(record);
+    if (m_fd < 0)
+        return;
 
     // Another program (a second console) may have rotated the file under us: follow the name.
     struct stat mine {};

@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 namespace pellix {
 
 // The AT trace, Pellix.log: every line sent to and received from the modem, and notes of what
@@ -32,6 +34,11 @@ public:
 
     static QString defaultPath(); // <temporary folder>/Pellix.log
 
+    // Each trace line, newline included, as the file gets it (PINs masked), also when the file
+    // could not be opened: a command-line user watches the trace as it happens.
+    using Sink = std::function<void(const QByteArray &record)>;
+
+    // An empty path writes no file (the sink alone).
     explicit TraceLog(const QString &path = defaultPath(), qint64 maxBytes = DefaultMaxBytes);
     ~TraceLog();
     TraceLog(const TraceLog &) = delete;
@@ -48,6 +55,7 @@ public:
     // A received line the driver did not use (echo, a reply after its deadline).
     void discarded(const QByteArray &line);
     void note(const QString &text);
+    void setSink(Sink sink) { m_sink = std::move(sink); }
 
     // The bytes as trace text: printable ASCII as is, anything else as <XX>, cut at maxBytes.
     static QByteArray printable(const QByteArray &bytes, int maxBytes = MaxLineBytes);
@@ -68,6 +76,7 @@ private:
     bool m_rotationFailed = false;  // said once, in the trace and on stderr
     qint64 m_rotateAgainAt = 0;     // after a failed rotation: the size of the next try
     QByteArray m_rotationNote;      // the note of a failed rotation, written with the next line
+    Sink m_sink;
 };
 
 } // namespace pellix

@@ -1,0 +1,135 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "pellixgsmmodem.h"
+#include "pellixgsmmodem_p.h"
+
+#include "at/atchannel.h"
+#include "modem/rawatanswer.h"
+#include "pellixerror.h"
+#include "profiles/modemprofile.h"
+#include "transport/tracelog.h"
+
+namespace pellix {
+namespace {
+
+// Extended commands after which the session cannot go on as the channel knows it: a prompt
+// waiting for a PDU the channel never sends (+CMGS, +CMGW, +CMGC), another line speed (+IPR),
+// a multiplexer taking the port over (+CMUX).
+constexpr const char *BreakingExtended[] = {"+CMGS", "+CMGW", "+CMGC", "+IPR", "+CMUX"};
+
+bool isLetter(char c)
+{
+    return c >= 'A' && c <= 'Z';
+}
+
+// The basic-command part of one command (V.250 5.3.1): letters, each with its digits. Q1 (no
+// result codes) and V0 (numeric ones) take away the final codes every later command ends on; O and
+// a D without the voice ';' put the port into online data mode.
+QString basicRefusal(const QByteArray &part, bool endsWithSemicolon)
+{
+    for (qsizetype i = 0; i < part.size();) {
+        char c = part.at(i);
+        const bool ampersand = c == '&' && i + 1 < part.size();
+        if (ampersand)
+            c = part.at(++i);
+        if (c == 'D' && !ampersand)
+            return endsWithSemicolon ? QString() : QStringLiteral("ATD without ';' starts a data call");
+        ++i;
+        QByteArray digits;
+        while (i < part.size() && part.at(i) >= '0' && part.at(i) <= '9')
+            digits += part.at(i++);
+        const int value = digits.isEmpty() ? 0 : digits.toInt();
+        if (ampersand)
+            continue;
+        if (c == 'Q' && value == 1)
+            return QStringLiteral("ATQ1 silences the result codes");
+        if (c == 'V' && value == 0)
+            return QStringLiteral("ATV0 makes the result codes numeric");
+        if (c == 'O')
+            return QStringLiteral("ATO goes back to a data call");
+        if (!isLetter(c) && c != '&')
+            break;  // the rest is arguments (S-register values, '?', '=')
+    }
+    return QString();
+}
+
+} // namespace
+
+QString PellixGsmModem::rawCommandRefusal(const QByteArray &line)
+{
+    if (line.isEmpty())
+        return QStringLiteral("the command line is empty");
+    if (line.size() < 2 || qstrnicmp(line.constData(), "AT", 2) != 0)
+        return QStringLiteral("\"%1\" does not start with AT").arg(QString::fromLatin1(TraceLog::printable(line)));
+    for (const char c : line) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return QStringLiteral("the command line holds a control character");
+    }
+    // Outside quoted strings, uppercase: names compare as the modem reads them.
+    QByteArray bare;
+    bool quoted = false;
+    for (const char c : line.mid(2)) {
+        if (c == '"')
+            quoted = !quoted;
+        else if (!quoted)
+            bare += char(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    }
+    const bool voiceDial = bare.endsWith(';');
+    const QList<QByteArray> commands = bare.split(';');
+    for (qsizetype n = 0; n < commands.size(); ++n) {
+        const QByteArray &command = commands.at(n);
+        if (command.isEmpty())
+            continue;
+        if (isLetter(command.at(0)) || command.at(0) == '&') {
+            // A dial command runs to the end of the line: its ';' ends the line, not a command.
+            const QString why = basicRefusal(command, voiceDial && n + 2 == commands.size());
+            if (!why.isEmpty())
+                return why;
+            continue;
+        }
+        for (const char *name : BreakingExtended) {
+            const QByteArray breaking(name);
+            if (command.startsWith(breaking)
+                && (command.size() == breaking.size() || !isLetter(command.at(breaking.size()))))
+                return QStringLiteral("AT%1 would break the session").arg(QString::fromLatin1(breaking));
+        }
+    }
+    return QString();
+}
+
+RawAtAnswer PellixGsmModem::rawCommand(const QByteArray &line, int timeoutMs)
+{
+    Operation op(*this);
+    const QString refusal = rawCommandRefusal(line);
+    if (!refusal.isEmpty())
+        raise(ErrorCode::InvalidArgument, refusal);
+    requireConnected();
+    // The name of the first extended command is the answer's prefix: its lines are the answer even
+    // when the same code also comes unsolicited (+CREG:, +CLIP:).
+    QByteArray prefix;
+    if (line.size() > 3 && (line.at(2) == '+' || line.at(2) == '^')) {
+        qsizetype end = 3;
+        while (end < line.size() && (isLetter(line.at(end)) || (line.at(end) >= 'a' && line.at(end) <= 'z')
+                                     || (line.at(end) >= '0' && line.at(end) <= '9')))
+            ++end;
+        prefix = line.mid(2, end - 2).toUpper() + ':';
+    }
+    AtCommand command = AtCommand::bare(line, timeoutMs > 0 ? timeoutMs : localTimeout());
+    command.prefix = prefix;
+    const AtResponse response = exec(command, false);
+
+    RawAtAnswer answer;
+    answer.lines = response.lines;
+    answer.finalLine = response.finalLine;
+    answer.ok = response.ok();
+    if (!answer.ok) {
+        try {
+            AtChannel::raiseFor(response, TraceLog::masked(line));
+        } catch (const RaisedError &error) {
+            answer.errorNumber = error.number();
+            answer.errorText = error.description();
+        }
+    }
+    return answer;
+}
+
+} // namespace pellix
