@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+namespace cli {
+
+// pellix's arguments: options (anywhere, "--name value", "--name=value"; "--" ends them) and the
+// words that are left (the command, its subcommand, its arguments). Every option is known by name
+// before reading, so that a value is never taken for a word; an unknown one is a usage error.
+class CommandLine
+{
+public:
+    // Raises UsageError for an unknown option or a missing value.
+    static CommandLine parse(const QStringList &arguments);
+
+    const QStringList &words() const { return m_words; }
+    QString word(qsizetype i) const { return m_words.value(i); }
+    bool has(const QString &name) const { return m_options.contains(name); }
+    QString value(const QString &name) const { return m_options.value(name); }
+    QStringList optionNames() const { return m_options.keys(); }
+
+    // The option's value as a whole number in min..max, fallback when the option is absent;
+    // anything else is a usage error naming the option.
+    int integer(const QString &name, int min, int max, int fallback) const;
+    // A word as a whole number in min..max; what names it in the usage error.
+    static int integerWord(const QString &word, int min, int max, const QString &what);
+
+    // Raise UsageError: an option that is neither global nor allowed; a count of words (the
+    // command's included) other than count, with usage as the text.
+    void allowOnly(const QStringList &allowed) const;
+    void requireWords(qsizetype count, const QString &usage) const;
+
+    // The options every command takes.
+    static const QStringList &globalOptions();
+
+private:
+    QMap<QString, QString> m_options;
+    QStringList m_words;
+};
+
+} // namespace cli

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+namespace cli {
+
+class CommandLine;
+class Output;
+class Session;
+
+// A command of pellix: its name (the first word), the line pellix --help shows, its own --help,
+// and what it does. run checks its words and options before it connects (a usage error sends
+// nothing), returns an exit status, and raises the library's errors.
+struct CommandInfo
+{
+    const char *name;
+    const char *summary;
+    const char *help;
+    int (*run)(Session &session, const CommandLine &line, Output &output);
+};
+
+extern const CommandInfo IdentifyCommand;
+extern const CommandInfo SignalCommand;
+extern const CommandInfo SendCommand;
+extern const CommandInfo SmsCommand;
+extern const CommandInfo ReportsCommand;
+extern const CommandInfo PhonebookCommand;
+extern const CommandInfo ForwardCommand;
+extern const CommandInfo MonitorCommand;
+extern const CommandInfo RawAtCommand;
+
+} // namespace cli

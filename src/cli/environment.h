@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QIODevice;
+
+namespace pellix {
+class PellixGsmModem;
+}
+
+namespace cli {
+
+// What a modem is asked for: the modem-type code, and --device / --baud as given (empty, 0 when
+// not). A --port goes to Connect, not here.
+struct ModemRequest
+{
+    qint32 modemType = -1;
+    QString devicePath;
+    qint32 baudRate = 0;
+};
+
+// Everything pellix takes from outside, so that tests run it in-process: the streams, the modem
+// (the real library on a real port, or a virtual modem of the test's), and how time passes while a
+// command waits for the modem's events.
+struct Environment
+{
+    QIODevice *out = nullptr;
+    QIODevice *err = nullptr;
+    // Lines of progress on stderr (only when it is a terminal).
+    bool progress = false;
+    std::function<std::unique_ptr<pellix::PellixGsmModem>(const ModemRequest &)> makeModem;
+    // Empty: waiting runs the event loop in real time. Set: each step of a wait calls it with the
+    // milliseconds that should pass (a test moves the virtual modem's manual clock), then delivers
+    // the events that became due.
+    std::function<void(int ms)> passTime;
+};
+
+// The real library: PellixGsmModem on a COM port or the in-process virtual modem, or, for a
+// --device, on that device opened directly at --baud or the profile's speed.
+std::unique_ptr<pellix::PellixGsmModem> makeLibraryModem(const ModemRequest &request);
+
+} // namespace cli

@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// The exit statuses of pellix. Scripts test them, so they never change meaning; a new failure
+// gets a new number.
+namespace cli {
+
+enum ExitStatus : int {
+    ExitSuccess = 0,
+    // Unknown command or option, bad number, missing or extra argument: nothing was sent.
+    ExitUsage = 2,
+    // The library or the modem refused (the library's error number is printed).
+    ExitModemError = 3,
+    // The link to the modem dropped during the command (unplugged, the other end closed).
+    ExitConnectionLost = 4,
+    // What was waited for did not come in time (send --wait-report).
+    ExitTimedOut = 5,
+};
+
+} // namespace cli

@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "environment.h"
+#include "modem/pellixgsmmodem.h"
+#include "pellixcli.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <unistd.h>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("pellix"));
+    // Unbuffered: a monitor's line is on the pipe when its event has happened.
+    QFile out;
+    QFile err;
+    out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    err.open(STDERR_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    cli::Environment environment;
+    environment.out = &out;
+    environment.err = &err;
+    environment.progress = ::isatty(STDERR_FILENO) == 1;
+    environment.makeModem = cli::makeLibraryModem;
+    return cli::runPellix(QCoreApplication::arguments().mid(1), environment);
+}

@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "commandline.h"
+#include "commands.h"
+#include "exitstatus.h"
+#include "items.h"
+#include "modem/pellixgsmmodem.h"
+#include "modem/pellixutilities.h"
+#include "output.h"
+#include "pellixerror.h"
+#include "session.h"
+#include "usageerror.h"
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+
+namespace cli {
+namespace {
+
+// The console's rule (SendController): a 7-bit text over one message's 160 characters goes as a
+// long message, in parts.
+constexpr int SingleMessageLimit = 160;
+
+// Hex octets as the console's text boxes take them: pairs of hex digits, nothing else.
+QByteArray octets(const QString &hex, const QString &what)
+{
+    const QByteArray latin = hex.toLatin1();
+    const bool digitsOnly = std::all_of(latin.cbegin(), latin.cend(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    });
+    if (latin.size() % 2 != 0 || !digitsOnly || QString::fromLatin1(latin) != hex)
+        throw UsageError(QStringLiteral("%1 must be pairs of hex digits, not \"%2\"").arg(what, hex));
+    return QByteArray::fromHex(latin);
+}
+
+int send(Session &session, const CommandLine &line, Output &output)
+{
+    line.allowOnly({QStringLiteral("alphabet"), QStringLiteral("udh"), QStringLiteral("class"), QStringLiteral("validity"),
+                    QStringLiteral("receipt"), QStringLiteral("wait-report")});
+    line.requireWords(3, QStringLiteral("send NUMBER TEXT"));
+    const QString text = line.word(2);
+    const int alphabet = line.integer(QStringLiteral("alphabet"), 7, 16, 7);
+    if (alphabet != 7 && alphabet != 8 && alphabet != 16)
+        throw UsageError(QStringLiteral("--alphabet is 7, 8 or 16, not %1").arg(alphabet));
+    const bool waitReport = line.has(QStringLiteral("wait-report"));
+    const int waitSeconds = line.integer(QStringLiteral("wait-report"), 1, 86400, session.networkTimeoutSeconds());
+    const bool receipt = line.has(QStringLiteral("receipt")) || waitReport;
+    const bool longText = alphabet == 7 && text.size() > SingleMessageLimit;
+    if (longText) {
+        for (const char *option : {"udh", "class", "validity", "wait-report"}) {
+            if (line.has(QLatin1String(option)))
+                throw UsageError(QStringLiteral("a text over %1 characters goes as a long message, which takes no --%2")
+                                     .arg(SingleMessageLimit).arg(QLatin1String(option)));
+        }
+    }
+
+    pellix::PellixUtilities utilities;
+    SmsMessage message;
+    message.Recipient = utilities.CreatePhoneNumber(line.word(1), true, 1);
+    message.Alphabet = alphabet;
+    message.Text = alphabet == 8 ? QString::fromLatin1(octets(text, QStringLiteral("TEXT with --alphabet 8"))) : text;
+    if (line.has(QStringLiteral("udh")))
+        message.Udh = octets(line.value(QStringLiteral("udh")), QStringLiteral("--udh"));
+    message.MessageClass = line.integer(QStringLiteral("class"), 0, 3, -1);
+    if (line.has(QStringLiteral("validity")))
+        message.Validity = line.integer(QStringLiteral("validity"), 0, std::numeric_limits<int>::max(), 0);
+    message.RequestStatusReport = receipt;
+
+    pellix::PellixGsmModem &modem = session.connect(waitReport ? 2 : 0);
+    if (longText) {
+        const qint32 parts = modem.SendLongMessage(message.Recipient.Number, text, receipt);
+        session.close();
+        output.result(QStringLiteral("Long message sent (%1 parts) to %2").arg(parts).arg(message.Recipient.Number),
+                      {{QLatin1String("to"), message.Recipient.Number},
+                       {QLatin1String("reference"), QJsonValue()},
+                       {QLatin1String("parts"), parts}});
+        return ExitSuccess;
+    }
+
+    // Reports are collected from before the send: one may be delivered as soon as the send has
+    // returned to the event loop.
+    std::optional<SmsStatusReport> report;
+    qint32 reference = -1;
+    QObject::connect(&modem, &GsmModem::StatusReport, &modem, [&](const SmsStatusReport &r) {
+        if (!report && reference >= 0 && r.Reference == reference)
+            report = r;
+    });
+    reference = modem.SendMessage(message);
+    QString textResult = QStringLiteral("Message sent (%1) to %2").arg(reference).arg(message.Recipient.Number);
+    QJsonObject object{{QLatin1String("to"), message.Recipient.Number},
+                       {QLatin1String("reference"), reference},
+                       {QLatin1String("parts"), 1}};
+    if (waitReport) {
+        const bool came = session.waitUntil([&] { return report.has_value() || !session.connected(); }, waitSeconds * 1000);
+        if (session.linkLost())
+            pellix::raise(pellix::ErrorCode::ConnectionLost, QStringLiteral("the link dropped while waiting for the status report"));
+        if (!came) {
+            session.close();
+            output.result(textResult, object);
+            output.error(pellix::libraryError(pellix::ErrorCode::Timeout,
+                                              QStringLiteral("no status report for message %1 within %2 s").arg(reference).arg(waitSeconds)),
+                         ExitTimedOut);
+            return ExitTimedOut;
+        }
+        textResult += QLatin1Char('\n') + items::reportLine(*report);
+        object[QLatin1String("report")] = items::report(*report);
+    }
+    session.close();
+    output.result(textResult, object);
+    return ExitSuccess;
+}
+
+} // namespace
+
+const CommandInfo SendCommand = {
+    "send", "send an SMS (any length in 7-bit), optionally waiting for its status report",
+    "pellix send NUMBER TEXT [--alphabet 7|8|16] [--udh HEX] [--class 0-3] [--validity MINUTES]\n"
+    "                        [--receipt] [--wait-report [SECONDS]]\n"
+    "  Sends TEXT to NUMBER (digits, a leading +, * and #). --alphabet 7 (default) the GSM alphabet,\n"
+    "  16 UCS-2, 8 binary: TEXT is then the octets in hex (\"48656C6C6F\"). --udh a user data header\n"
+    "  in hex, its length octet included. --class the message class, --validity a relative validity\n"
+    "  period, --receipt asks for a status report. A 7-bit TEXT over 160 characters is sent as a\n"
+    "  long message in parts of 153 (no --udh, --class, --validity or --wait-report then).\n"
+    "  --wait-report connects for automatic reception, asks for a report and waits for the one\n"
+    "  whose reference is the message's, up to SECONDS (default: --timeout, 60); none in time:\n"
+    "  exit status 5.\n"
+    "  JSON: {\"to\", \"reference\", \"parts\"} (reference null for a long message), with\n"
+    "  --wait-report also \"report\": {\"location\", \"reference\", \"recipient\", \"status\",\n"
+    "  \"statusText\", \"time\", \"discharged\"}.\n",
+    send,
+};
+
+} // namespace cli

@@ -1,0 +1,117 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "commandline.h"
+#include "commands.h"
+#include "exitstatus.h"
+#include "items.h"
+#include "modem/pellixgsmmodem.h"
+#include "output.h"
+#include "session.h"
+#include "usageerror.h"
+
+#include <QJsonArray>
+
+namespace cli {
+namespace {
+
+int listMessages(Session &session, const CommandLine &line, Output &output)
+{
+    line.allowOnly({QStringLiteral("all"), QStringLiteral("unread"), QStringLiteral("read"), QStringLiteral("delete")});
+    line.requireWords(2, QStringLiteral("sms list [--all|--unread|--read] [--delete]"));
+    const int filters = int(line.has(QStringLiteral("all"))) + int(line.has(QStringLiteral("unread")))
+        + int(line.has(QStringLiteral("read")));
+    if (filters > 1)
+        throw UsageError(QStringLiteral("give one of --all, --unread, --read"));
+    const qint32 filter = line.has(QStringLiteral("unread")) ? 1 : line.has(QStringLiteral("read")) ? 2 : 0;
+    const bool remove = line.has(QStringLiteral("delete"));
+
+    pellix::PellixGsmModem &modem = session.connect();
+    output.progress(QStringLiteral("reading messages..."));
+    const QList<ReceivedMessage> messages = modem.ReadMessages(filter, remove);
+    output.progress(QStringLiteral("%1 message(s)%2").arg(messages.size()).arg(remove ? QStringLiteral(", deleted") : QString()));
+    session.close();
+    QStringList lines;
+    QJsonArray array;
+    for (const ReceivedMessage &message : messages) {
+        lines << items::messageLine(message);
+        array.append(items::message(message));
+    }
+    output.result(lines.join(QLatin1Char('\n')), {{QLatin1String("messages"), array}, {QLatin1String("deleted"), remove}});
+    return ExitSuccess;
+}
+
+int deleteMessages(Session &session, const CommandLine &line, Output &output)
+{
+    line.allowOnly({});
+    line.requireWords(3, QStringLiteral("sms delete LOCATION|all"));
+    const bool all = line.word(2) == QLatin1String("all");
+    const int location = all ? 0 : CommandLine::integerWord(line.word(2), 0, 32767, QStringLiteral("LOCATION"));
+    pellix::PellixGsmModem &modem = session.connect();
+    if (all)
+        modem.DeleteAllMessages();
+    else
+        modem.DeleteMessage(qint16(location));
+    session.close();
+    output.result(all ? QStringLiteral("Deleted all messages and reports") : QStringLiteral("Deleted %1").arg(location),
+                  {{QLatin1String("deleted"), all ? QJsonValue(QStringLiteral("all")) : QJsonValue(location)}});
+    return ExitSuccess;
+}
+
+int sms(Session &session, const CommandLine &line, Output &output)
+{
+    if (line.word(1) == QLatin1String("list"))
+        return listMessages(session, line, output);
+    if (line.word(1) == QLatin1String("delete"))
+        return deleteMessages(session, line, output);
+    throw UsageError(QStringLiteral("sms list or sms delete (pellix sms --help)"));
+}
+
+int reports(Session &session, const CommandLine &line, Output &output)
+{
+    line.allowOnly({QStringLiteral("delete")});
+    if (line.word(1) != QLatin1String("list"))
+        throw UsageError(QStringLiteral("reports list [--delete]"));
+    line.requireWords(2, QStringLiteral("reports list [--delete]"));
+    const bool remove = line.has(QStringLiteral("delete"));
+    pellix::PellixGsmModem &modem = session.connect();
+    output.progress(QStringLiteral("reading status reports..."));
+    const QList<SmsStatusReport> reports = modem.ReadStatusReports(0, remove);
+    output.progress(QStringLiteral("%1 report(s)%2").arg(reports.size()).arg(remove ? QStringLiteral(", deleted") : QString()));
+    session.close();
+    QStringList lines;
+    QJsonArray array;
+    for (const SmsStatusReport &report : reports) {
+        lines << items::reportLine(report);
+        array.append(items::report(report));
+    }
+    output.result(lines.join(QLatin1Char('\n')), {{QLatin1String("reports"), array}, {QLatin1String("deleted"), remove}});
+    return ExitSuccess;
+}
+
+} // namespace
+
+const CommandInfo SmsCommand = {
+    "sms", "list or delete the messages stored on the SIM",
+    "pellix sms list [--all|--unread|--read] [--delete]\n"
+    "  Lists the stored messages (all by default), one a line: location, new or read, sender,\n"
+    "  time stamp, [user data header in hex] and text (the octets in hex for 8-bit messages).\n"
+    "  --delete deletes each message once it was read and decoded; one that does not decode stays.\n"
+    "  JSON: {\"messages\": [{\"location\", \"new\", \"from\", \"time\", \"alphabet\", \"class\", \"udh\",\n"
+    "  \"text\", \"serviceCenter\"}], \"deleted\"}\n"
+    "pellix sms delete LOCATION|all\n"
+    "  Deletes the message (or the report) at LOCATION, or every stored message and report.\n"
+    "  JSON: {\"deleted\": LOCATION or \"all\"}\n",
+    sms,
+};
+
+const CommandInfo ReportsCommand = {
+    "reports", "list the status reports stored on the SIM",
+    "pellix reports list [--delete]\n"
+    "  Lists the stored status reports, one a line: location, the reference of the message, its\n"
+    "  recipient, the status in words and its number, the discharge time. --delete deletes each once\n"
+    "  it was read.\n"
+    "  JSON: {\"reports\": [{\"location\", \"reference\", \"recipient\", \"status\", \"statusText\",\n"
+    "  \"time\", \"discharged\"}], \"deleted\"}\n",
+    reports,
+};
+
+} // namespace cli

@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "stopsignals.h"
+
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace cli {
+namespace {
+
+int g_pipe[2] = {-1, -1};
+struct sigaction g_previousInt {};
+struct sigaction g_previousTerm {};
+
+extern "C" void onStopSignal(int)
+{
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_pipe[1], &byte, 1);
+    errno = saved;
+}
+
+} // namespace
+
+StopSignals::StopSignals()
+{
+    if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    m_notifier = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &StopSignals::onReadable);
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, &g_previousInt);
+    ::sigaction(SIGTERM, &action, &g_previousTerm);
+}
+
+StopSignals::~StopSignals()
+{
+    if (g_pipe[0] < 0)
+        return;
+    ::sigaction(SIGINT, &g_previousInt, nullptr);
+    ::sigaction(SIGTERM, &g_previousTerm, nullptr);
+    m_notifier.reset();
+    ::close(g_pipe[0]);
+    ::close(g_pipe[1]);
+    g_pipe[0] = g_pipe[1] = -1;
+}
+
+void StopSignals::onReadable()
+{
+    char buffer[16];
+    while (::read(g_pipe[0], buffer, sizeof buffer) > 0) {
+    }
+    m_stop = true;
+}
+
+} // namespace cli
