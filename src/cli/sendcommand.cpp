@@ -10,6 +10,8 @@
 #include "session.h"
 #include "usageerror.h"
 
+#include <QJsonArray>
+
 #include <algorithm>
 #include <limits>
 #include <optional>
@@ -78,13 +80,32 @@ int send(Session &session, const CommandLine &line, Output &output)
     }
 
     // Reports are collected from before the send: one may be delivered as soon as the send has
-    // returned to the event loop.
+    // returned to the event loop. In automatic reception the modem hands over whatever arrives
+    // and keeps no copy: other messages and reports are printed too, never dropped.
     std::optional<SmsStatusReport> report;
     qint32 reference = -1;
+    QStringList otherLines;
+    QJsonArray otherMessages;
+    QJsonArray otherReports;
     QObject::connect(&modem, &GsmModem::StatusReport, &modem, [&](const SmsStatusReport &r) {
-        if (!report && reference >= 0 && r.Reference == reference)
+        if (!report && reference >= 0 && r.Reference == reference) {
             report = r;
+            return;
+        }
+        otherLines << QStringLiteral("report: ") + items::reportLine(r);
+        otherReports.append(items::report(r));
     });
+    QObject::connect(&modem, &GsmModem::MessageReceived, &modem, [&](const ReceivedMessage &m) {
+        otherLines << QStringLiteral("message: ") + items::messageLine(m);
+        otherMessages.append(items::message(m));
+    });
+    const auto withOthers = [&](QString text, QJsonObject object) {
+        for (const QString &l : std::as_const(otherLines))
+            text += QLatin1Char('\n') + l;
+        object[QLatin1String("messages")] = otherMessages;
+        object[QLatin1String("otherReports")] = otherReports;
+        output.result(text, object);
+    };
     reference = modem.SendMessage(message);
     QString textResult = QStringLiteral("Message sent (%1) to %2").arg(reference).arg(message.Recipient.Number);
     QJsonObject object{{QLatin1String("to"), message.Recipient.Number},
@@ -96,7 +117,7 @@ int send(Session &session, const CommandLine &line, Output &output)
             pellix::raise(pellix::ErrorCode::ConnectionLost, QStringLiteral("the link dropped while waiting for the status report"));
         if (!came) {
             session.close();
-            output.result(textResult, object);
+            withOthers(textResult, object);
             output.error(pellix::libraryError(pellix::ErrorCode::Timeout,
                                               QStringLiteral("no status report for message %1 within %2 s").arg(reference).arg(waitSeconds)),
                          ExitTimedOut);
@@ -104,6 +125,9 @@ int send(Session &session, const CommandLine &line, Output &output)
         }
         textResult += QLatin1Char('\n') + items::reportLine(*report);
         object[QLatin1String("report")] = items::report(*report);
+        session.close();
+        withOthers(textResult, object);
+        return ExitSuccess;
     }
     session.close();
     output.result(textResult, object);
@@ -126,7 +150,9 @@ const CommandInfo SendCommand = {
     "  exit status 5.\n"
     "  JSON: {\"to\", \"reference\", \"parts\"} (reference null for a long message), with\n"
     "  --wait-report also \"report\": {\"location\", \"reference\", \"recipient\", \"status\",\n"
-    "  \"statusText\", \"time\", \"discharged\"}.\n",
+    "  \"statusText\", \"time\", \"discharged\"}. Messages and other reports that arrive meanwhile are\n"
+    "  handed over by the modem and not kept: they are printed as well (\"message: ...\",\n"
+    "  \"report: ...\" lines; JSON \"messages\" and \"otherReports\", as in sms list and reports list).\n",
     send,
 };
 

@@ -101,6 +101,9 @@ void Session::close()
     m_open = false;
     if (m_modem->Status() != GsmModem::Disconnected)
         m_modem->Disconnect();
+    // What the modem had routed to the port before the end is handed over from the event loop:
+    // it reaches the command's handlers, never the floor.
+    QCoreApplication::processEvents();
 }
 
 bool Session::waitUntil(const std::function<bool()> &done, int timeoutMs)
@@ -124,6 +127,9 @@ bool Session::waitUntil(const std::function<bool()> &done, int timeoutMs)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }
     }
+    // A dropped link hands over what the modem had said before it: delivered before the caller
+    // reports the loss.
+    QCoreApplication::processEvents();
     return true;
 }
 

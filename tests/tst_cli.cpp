@@ -1,0 +1,241 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// pellix in-process, on the virtual modem with a fixed seed and a manual clock: what each command
+// prints and the exit status it gives, the JSON documents scripts read, usage errors that send
+// nothing, and the events of monitor until a signal or a dropped link ends it.
+#include "exitstatus.h"
+#include "modem/pellixgsmmodem.h"
+#include "pellixcli.h"
+#include "sim/virtualclock.h"
+#include "sim/virtualmodem.h"
+#include "sim/virtualmodemtransport.h"
+
+#include <QBuffer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+using namespace pellix;
+
+namespace {
+
+struct Run
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Runs pellix; step (when set) is called at each step of a wait with the step's number, after
+    // the clock has moved on by it.
+    Run run(const QStringList &arguments, std::function<void(int)> step = {})
+    {
+        QBuffer out;
+        QBuffer err;
+        out.open(QIODevice::WriteOnly);
+        err.open(QIODevice::WriteOnly);
+        cli::Environment environment;
+        environment.out = &out;
+        environment.err = &err;
+        environment.makeModem = [this](const cli::ModemRequest &) {
+            auto modem = std::make_unique<PellixGsmModem>(
+                [this](qint32, const ModemProfile &, qint16, qint32) -> std::unique_ptr<ByteTransport> {
+                    auto transport = std::make_unique<sim::VirtualModemTransport>(m_virtual);
+                    m_transport = transport.get();
+                    return transport;
+                });
+            modem->setTracePath(m_dir.filePath(QStringLiteral("Pellix.log")));
+            return modem;
+        };
+        int steps = 0;
+        environment.passTime = [&](int ms) {
+            m_clock->advance(ms);
+            if (m_transport)
+                m_transport->pollNow();
+            if (step)
+                step(++steps);
+        };
+        Run result;
+        result.status = cli::runPellix(arguments, environment);
+        m_transport = nullptr;
+        result.out = QString::fromUtf8(out.data());
+        result.err = QString::fromUtf8(err.data());
+        return result;
+    }
+
+    QTemporaryDir m_dir;
+    std::shared_ptr<sim::ManualClock> m_clock;
+    std::shared_ptr<sim::VirtualModem> m_virtual;
+    sim::VirtualModemTransport *m_transport = nullptr;
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        m_clock = std::make_shared<sim::ManualClock>();
+        sim::VirtualModemOptions options;
+        options.seed = 11;
+        m_virtual = std::make_shared<sim::VirtualModem>(options, m_clock);
+    }
+
+    void commands_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        const QString v = QStringLiteral("--type=-1");
+        const QString own = QStringLiteral("+3934811111111");
+        const QString longText = QString(200, QLatin1Char('x'));
+
+        QTest::newRow("identify") << QStringList{v, "identify"} << 0 << "IMEI: 357920061482624" << "";
+        QTest::newRow("signal in dBm") << QStringList{"signal", v} << 0 << " dBm), ber " << "";
+        QTest::newRow("send") << QStringList{v, "send", own, "hello"} << 0 << "Message sent (" << "";
+        QTest::newRow("send 8-bit hex") << QStringList{v, "send", own, "00FF", "--alphabet", "8"} << 0 << "Message sent (" << "";
+        QTest::newRow("long text in parts") << QStringList{v, "send", own, longText} << 0 << "Long message sent (2 parts)" << "";
+        QTest::newRow("report waited for")
+            << QStringList{v, "send", own, "hi", "--wait-report", "10"} << 0 << "report on 1 to " + own << "";
+        QTest::newRow("report not in time")
+            << QStringList{v, "send", own, "hi", "--wait-report=1"} << int(cli::ExitTimedOut) << "Message sent (1)"
+            << "pellix: error 3: Timeout waiting for the modem: no status report for message 1 within 1 s";
+        QTest::newRow("stored messages") << QStringList{v, "sms", "list"} << 0 << "Welcome to the virtual network" << "";
+        QTest::newRow("phonebook") << QStringList{v, "phonebook", "list"} << 0 << "Anna Rossi" << "";
+        QTest::newRow("forwarding set")
+            << QStringList{v, "forward", "set", "+15550999", "--reason", "1"} << 0 << "Forwarding (busy): to +15550999" << "";
+        QTest::newRow("raw command") << QStringList{v, "at", "AT+CSQ", "AT+CGMI"} << 0 << "+CSQ: " << "";
+        QTest::newRow("raw command refused by the modem")
+            << QStringList{v, "at", "AT+NOSUCH", "AT+CSQ"} << int(cli::ExitModemError) << "ERROR"
+            << "pellix: error 6: The modem answered ERROR";
+        QTest::newRow("bad number") << QStringList{v, "send", "12a", "x"} << int(cli::ExitModemError) << ""
+                                    << "pellix: error 22: Invalid phone number";
+        QTest::newRow("modem's own error") << QStringList{v, "phonebook", "delete", "999"} << int(cli::ExitModemError) << ""
+                                           << "pellix: error 1021: invalid index";
+
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "Exit statuses" << "";
+        QTest::newRow("command help") << QStringList{"send", "--help"} << 0 << "--wait-report" << "";
+        const int usage = cli::ExitUsage;
+        QTest::newRow("no command") << QStringList{v} << usage << "" << "pellix: usage: no command given";
+        QTest::newRow("unknown command") << QStringList{v, "reboot"} << usage << "" << "unknown command \"reboot\"";
+        QTest::newRow("unknown option") << QStringList{v, "identify", "--verbose"} << usage << "" << "unknown option --verbose";
+        QTest::newRow("option of another command") << QStringList{v, "identify", "--receipt"} << usage << ""
+                                                    << "identify does not take --receipt";
+        QTest::newRow("no modem named") << QStringList{"identify"} << usage << "" << "give the modem with --port";
+        QTest::newRow("virtual modem with a port") << QStringList{v, "--port", "COM3", "identify"} << usage << ""
+                                                   << "takes no --port";
+        QTest::newRow("missing text") << QStringList{v, "send", own} << usage << "" << "send NUMBER TEXT";
+        QTest::newRow("class out of range") << QStringList{v, "send", own, "x", "--class", "4"} << usage << ""
+                                            << "--class must be a whole number from 0 to 3";
+        QTest::newRow("odd hex") << QStringList{v, "send", own, "ABC", "--alphabet=8"} << usage << ""
+                                 << "pairs of hex digits";
+        QTest::newRow("long text with a header") << QStringList{v, "send", own, longText, "--udh", "00"} << usage << ""
+                                                 << "takes no --udh";
+        QTest::newRow("bad location") << QStringList{v, "sms", "delete", "first"} << usage << "" << "LOCATION must be";
+        QTest::newRow("two filters") << QStringList{v, "sms", "list", "--read", "--unread"} << usage << "" << "one of --all";
+        QTest::newRow("line that would break the session") << QStringList{v, "at", "AT+CSQ", "AT+CMGS=23"} << usage << ""
+                                                           << "AT+CMGS would break the session";
+        QTest::newRow("not an AT line") << QStringList{v, "at", "hello"} << usage << "" << "does not start with AT";
+    }
+
+    void commands()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        const Run result = run(arguments);
+        QVERIFY2(result.out.contains(out), qPrintable(result.out));
+        QVERIFY2(err.isEmpty() ? result.err.isEmpty() : result.err.startsWith(QStringLiteral("pellix: ")) && result.err.contains(err),
+                 qPrintable(result.err));
+        QCOMPARE(result.status, status);
+        // One line on stderr, whatever went wrong.
+        QVERIFY(result.err.count(QLatin1Char('\n')) <= 1);
+    }
+
+    void json_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("path");   // key, or key/index/key into the document
+        QTest::addColumn<QVariant>("value"); // invalid: the field must be there
+        const QString v = QStringLiteral("--type=-1");
+        QTest::newRow("identify") << QStringList{v, "--json", "identify"} << 0 << "manufacturer" << QVariant("Pellix");
+        QTest::newRow("identify dBm") << QStringList{v, "--json", "identify"} << 0 << "dbm" << QVariant();
+        QTest::newRow("message list")
+            << QStringList{v, "--json", "sms", "list"} << 0 << "messages/0/from" << QVariant("+393471234567");
+        QTest::newRow("8-bit text as hex")
+            << QStringList{v, "--json", "sms", "list"} << 0 << "messages/3/text" << QVariant();
+        QTest::newRow("send") << QStringList{v, "--json", "send", "+15550100", "x"} << 0 << "reference" << QVariant(1);
+        QTest::newRow("raw answer") << QStringList{v, "--json", "at", "AT+CGMI"} << 0 << "answers/0/final" << QVariant("OK");
+        QTest::newRow("library error") << QStringList{v, "--json", "send", "12a", "x"} << 3 << "error" << QVariant(22);
+        QTest::newRow("usage error") << QStringList{v, "--json", "send"} << 2 << "exit" << QVariant(2);
+    }
+
+    void json()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, path);
+        QFETCH(QVariant, value);
+        const Run result = run(arguments);
+        QCOMPARE(result.status, status);
+        QVERIFY2(result.out.endsWith(QLatin1Char('\n')) && result.out.count(QLatin1Char('\n')) == 1, qPrintable(result.out));
+        QJsonParseError error{};
+        const QJsonDocument document = QJsonDocument::fromJson(result.out.toUtf8(), &error);
+        QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
+        QJsonValue at = document.object();
+        for (const QString &step : path.split(QLatin1Char('/'))) {
+            bool isIndex = false;
+            const int index = step.toInt(&isIndex);
+            at = isIndex ? at.toArray().at(index) : at.toObject().value(step);
+        }
+        QVERIFY2(!at.isUndefined() && !at.isNull(), qPrintable(path));
+        if (value.isValid())
+            QCOMPARE(at.toVariant(), value);
+    }
+
+    void monitor_data()
+    {
+        QTest::addColumn<bool>("unplug");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("until interrupted") << false << 0 << "";
+        QTest::newRow("link dropped") << true << int(cli::ExitConnectionLost) << "pellix: error 5: Connection to the modem lost";
+    }
+
+    void monitor()
+    {
+        QFETCH(bool, unplug);
+        QFETCH(int, status);
+        QFETCH(QString, err);
+        const Run result = run({QStringLiteral("--type=-1"), QStringLiteral("--json"), QStringLiteral("monitor")}, [&](int step) {
+            if (step == 1)
+                m_virtual->incomingCall(QStringLiteral("+15550001"));
+            if (step == 30 && unplug)
+                m_transport->setFault(sim::VirtualModemTransport::Fault::Unplugged);
+            if (step == 30 && !unplug)
+                std::raise(SIGINT);
+        });
+        QCOMPARE(result.status, status);
+        QVERIFY2(err.isEmpty() ? result.err.isEmpty() : result.err.startsWith(err), qPrintable(result.err));
+        const QStringList lines = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QVERIFY2(!lines.isEmpty(), qPrintable(result.out));
+        const QJsonObject ring = QJsonDocument::fromJson(lines.first().toUtf8()).object();
+        QCOMPARE(ring.value(QLatin1String("event")).toString(), QStringLiteral("ring"));
+        QCOMPARE(ring.value(QLatin1String("from")).toString(), QStringLiteral("+15550001"));
+        // The dropped link is an event too; the end of an interrupted monitor is not.
+        QVERIFY2(result.out.contains(QLatin1String("{\"event\":\"status\",\"status\":0")) == unplug, qPrintable(result.out));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"

@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The built pellix program against pellix-modemsim on a pseudo-terminal: one session of the
+// commands a tester scripts, and the two ways a port fails (nobody answers, somebody else has it).
+#include <QProcess>
+#include <QSerialPort>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+namespace {
+
+struct Run
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+class TestCliPty : public QObject
+{
+    Q_OBJECT
+
+private:
+    Run pellix(const QStringList &arguments)
+    {
+        QProcess process;
+        process.setProgram(QStringLiteral(PELLIX_CLI));
+        process.setArguments(arguments);
+        process.start();
+        Run run;
+        if (!process.waitForFinished(60000)) {
+            process.kill();
+            process.waitForFinished();
+            run.err = QStringLiteral("pellix did not end");
+            return run;
+        }
+        run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        run.out = QString::fromUtf8(process.readAllStandardOutput());
+        run.err = QString::fromUtf8(process.readAllStandardError());
+        return run;
+    }
+
+    QProcess m_simulator;
+    QString m_device;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // Pellix.log goes to a temporary folder of the test's own.
+        qputenv("TMPDIR", QFile::encodeName(QDir::tempPath()));
+        m_simulator.setProgram(QStringLiteral(PELLIX_MODEMSIM));
+        m_simulator.setArguments({QStringLiteral("--seed"), QStringLiteral("5")});
+        m_simulator.start();
+        QVERIFY2(m_simulator.waitForStarted(5000), qPrintable(m_simulator.errorString()));
+        QVERIFY(m_simulator.waitForReadyRead(5000));
+        m_device = QString::fromLocal8Bit(m_simulator.readLine()).trimmed();
+        QVERIFY2(m_device.startsWith(QStringLiteral("/dev/")), qPrintable(m_device));
+    }
+
+    void cleanupTestCase()
+    {
+        m_simulator.terminate();
+        if (!m_simulator.waitForFinished(5000))
+            m_simulator.kill();
+    }
+
+    void session()
+    {
+        const QStringList port{QStringLiteral("--device"), m_device};
+        Run run = pellix(port + QStringList{"identify"});
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.out.contains(QStringLiteral("Manufacturer: Pellix")), qPrintable(run.out + run.err));
+
+        // To the modem's own number: the message comes back a second later, the report after two.
+        // The connection waiting for the report gets both, and the message is shown, not lost.
+        run = pellix(port + QStringList{"send", "+3934811111111", "over the terminal", "--wait-report", "20"});
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.out.contains(QStringLiteral("Short message received by the SME"))
+                     && run.out.contains(QStringLiteral("message: -1 new from +3934811111111 at ")),
+                 qPrintable(run.out + run.err));
+        run = pellix(port + QStringList{"sms", "list"});
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.out.contains(QStringLiteral("Welcome to the virtual network")), qPrintable(run.out + run.err));
+
+        run = pellix(port + QStringList{"phonebook", "write", "7", "Terminal", "+15550177"});
+        QCOMPARE(run.status, 0);
+        run = pellix(port + QStringList{"--json", "phonebook", "list"});
+        QVERIFY2(run.out.contains(QStringLiteral("{\"index\":7,\"name\":\"Terminal\",\"number\":\"+15550177\"}")),
+                 qPrintable(run.out + run.err));
+        run = pellix(port + QStringList{"phonebook", "delete", "7"});
+        QCOMPARE(run.status, 0);
+        run = pellix(port + QStringList{"phonebook", "list"});
+        QVERIFY2(!run.out.contains(QStringLiteral("Terminal")), qPrintable(run.out));
+    }
+
+    void failingPort_data()
+    {
+        QTest::addColumn<bool>("held");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("nobody answers") << false << "does not answer AT commands";
+        QTest::newRow("held by another program") << true << "busy";
+    }
+
+    void failingPort()
+    {
+        QFETCH(bool, held);
+        QFETCH(QString, err);
+        // A terminal of the test's own whose other end nobody reads, or the simulator's terminal
+        // opened here first (QSerialPort takes it exclusively, as pellix does).
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0);
+        QVERIFY(::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        QString device = QString::fromLocal8Bit(::ptsname(master));
+        QSerialPort holder;
+        if (held) {
+            device = m_device;
+            holder.setPortName(device);
+            QVERIFY2(holder.open(QIODevice::ReadWrite), qPrintable(holder.errorString()));
+        }
+        const Run run = pellix({QStringLiteral("--device"), device, QStringLiteral("identify")});
+        ::close(master);
+        QCOMPARE(run.status, 3);
+        QVERIFY2(run.err.startsWith(QStringLiteral("pellix: error ")) && run.err.contains(err), qPrintable(run.err));
+        QVERIFY(run.out.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliPty)
+#include "tst_clipty.moc"
