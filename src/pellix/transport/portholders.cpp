@@ -60,9 +60,14 @@ bool modemManagerRuns()
 
 } // namespace
 
+QStringList portHolders(const QString &devicePath)
+{
+    return holders(devicePath);
+}
+
 QString busyPortText(const QString &devicePath)
 {
-    const QString text = QStringLiteral("busy; another program holds it");
+    const QString text = QLatin1String(BusyPortLead);
     const QString help = QStringLiteral("(see the help page ports.htm)");
     const QStringList who = holders(devicePath);
     if (!who.isEmpty())
