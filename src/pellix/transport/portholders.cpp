@@ -24,6 +24,24 @@ bool isNumber(const QString &name)
     return !name.isEmpty() && std::all_of(name.begin(), name.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
+// True when the process holds the master side of pseudo-terminal `index`: it serves that terminal
+// (pellix-modemsim keeps the slave open as well, so that the terminal keeps its settings between
+// clients), and is no client competing for it.
+bool servesTerminal(const QDir &fds, const QString &pid, const QStringList &entries, const QString &index)
+{
+    for (const QString &fd : entries) {
+        if (!QFile::symLinkTarget(fds.filePath(fd)).endsWith(QLatin1String("/ptmx")))
+            continue;
+        QFile info(QStringLiteral("/proc/%1/fdinfo/%2").arg(pid, fd));
+        if (!info.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : info.readAll().split('\n'))
+            if (line.startsWith("tty-index:") && QString::fromLatin1(line.mid(10).trimmed()) == index)
+                return true;
+    }
+    return false;
+}
+
 // "minicom (pid 4242)" for each process whose descriptors we may read (our own user's) and that
 // has the device open. Other users' processes (ModemManager runs as root) keep theirs hidden.
 QStringList holders(const QString &devicePath)
@@ -32,6 +50,8 @@ QStringList holders(const QString &devicePath)
     QStringList found;
     if (target.isEmpty())
         return found;
+    const QLatin1String ptsFolder("/dev/pts/");
+    const QString ptyIndex = target.startsWith(ptsFolder) ? target.mid(ptsFolder.size()) : QString();
     const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &pid : pids) {
         if (!isNumber(pid))
@@ -40,7 +60,8 @@ QStringList holders(const QString &devicePath)
         const QStringList entries = fds.entryList(QDir::System | QDir::NoDotAndDotDot);
         for (const QString &fd : entries) {
             if (QFile::symLinkTarget(fds.filePath(fd)) == target) {
-                found << QStringLiteral("%1 (pid %2)").arg(processName(pid), pid);
+                if (ptyIndex.isEmpty() || !servesTerminal(fds, pid, entries, ptyIndex))
+                    found << QStringLiteral("%1 (pid %2)").arg(processName(pid), pid);
                 break;
             }
         }
