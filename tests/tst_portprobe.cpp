@@ -178,7 +178,7 @@ void tst_PortProbe::pseudoTerminals()
     QProcess holder;
     holder.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("exec sleep 30 <\"$0\""), silent.path()});
     QVERIFY(holder.waitForStarted(5000));
-    QTRY_VERIFY(!portHolders(silent.path()).isEmpty());
+    QTRY_VERIFY(!portClients(silent.path()).isEmpty());
     const PortProbeResult skipped = probePort(portAt(silent.path()));
     QCOMPARE(describe(skipped), QStringLiteral("skipped: in use by sleep (pid %1)").arg(holder.processId()));
     QCOMPARE(silent.received(), QByteArray());

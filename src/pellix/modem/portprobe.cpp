@@ -161,7 +161,7 @@ PortProbeResult probePort(const SerialPortDescription &port, int deadlineMs, qin
     result.outcome = PortProbeResult::Outcome::Skipped;
     // A program in the middle of its own conversation (ModemManager, a terminal, a second
     // console) would take our AT for its answer, or lose its own: such a port is never opened.
-    const QStringList holders = portHolders(port.devicePath);
+    const QStringList holders = portClients(port.devicePath);
     if (!holders.isEmpty()) {
         result.reason = QStringLiteral("in use by %1").arg(holders.join(QStringLiteral(", ")));
         return result;

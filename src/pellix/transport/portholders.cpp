@@ -24,9 +24,7 @@ bool isNumber(const QString &name)
     return !name.isEmpty() && std::all_of(name.begin(), name.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
-// True when the process holds the master side of pseudo-terminal `index`: it serves that terminal
-// (pellix-modemsim keeps the slave open as well, so that the terminal keeps its settings between
-// clients), and is no client competing for it.
+// True when the process holds the master side of pseudo-terminal `index`: it serves that terminal.
 bool servesTerminal(const QDir &fds, const QString &pid, const QStringList &entries, const QString &index)
 {
     for (const QString &fd : entries) {
@@ -44,14 +42,14 @@ bool servesTerminal(const QDir &fds, const QString &pid, const QStringList &entr
 
 // "minicom (pid 4242)" for each process whose descriptors we may read (our own user's) and that
 // has the device open. Other users' processes (ModemManager runs as root) keep theirs hidden.
-QStringList holders(const QString &devicePath)
+QStringList holders(const QString &devicePath, bool clientsOnly)
 {
     const QString target = QFileInfo(devicePath).canonicalFilePath();
     QStringList found;
     if (target.isEmpty())
         return found;
     const QLatin1String ptsFolder("/dev/pts/");
-    const QString ptyIndex = target.startsWith(ptsFolder) ? target.mid(ptsFolder.size()) : QString();
+    const QString ptyIndex = clientsOnly && target.startsWith(ptsFolder) ? target.mid(ptsFolder.size()) : QString();
     const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &pid : pids) {
         if (!isNumber(pid))
@@ -83,14 +81,19 @@ bool modemManagerRuns()
 
 QStringList portHolders(const QString &devicePath)
 {
-    return holders(devicePath);
+    return holders(devicePath, false);
+}
+
+QStringList portClients(const QString &devicePath)
+{
+    return holders(devicePath, true);
 }
 
 QString busyPortText(const QString &devicePath)
 {
     const QString text = QLatin1String(BusyPortLead);
     const QString help = QStringLiteral("(see the help page ports.htm)");
-    const QStringList who = holders(devicePath);
+    const QStringList who = holders(devicePath, false);
     if (!who.isEmpty())
         return QStringLiteral("%1: %2. Close it, then connect again %3").arg(text, who.join(QStringLiteral(", ")), help);
     if (modemManagerRuns())

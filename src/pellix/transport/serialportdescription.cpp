@@ -89,7 +89,7 @@ QString byIdLink(const QString &folder, const QString &devicePath)
 void complete(SerialPortDescription &port, const SerialMachine &machine)
 {
     port.byIdPath = byIdLink(machine.byIdFolder, port.devicePath);
-    port.holders = machine.holders ? machine.holders(port.devicePath) : portHolders(port.devicePath);
+    port.holders = machine.holders ? machine.holders(port.devicePath) : portClients(port.devicePath);
 }
 
 // "HUAWEI Mobile" rather than "HUAWEI HUAWEI Mobile": udev's model string often starts with

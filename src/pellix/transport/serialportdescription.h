@@ -36,7 +36,7 @@ struct SerialMachine
     // number and interface, which stay the same whichever ttyUSB number the kernel hands out. A
     // folder that does not exist (no USB serial device plugged in) gives no names.
     QString byIdFolder = QStringLiteral("/dev/serial/by-id");
-    // The programs holding a device open; portHolders() by default.
+    // The programs using a device; portClients() by default.
     std::function<QStringList(const QString &devicePath)> holders;
 
     // This machine: QSerialPortInfo::availablePorts(), the real by-id folder, /proc.
@@ -58,7 +58,7 @@ struct SerialPortDescription
     QString product;
     QString serialNumber;
     QString byIdPath;    // "/dev/serial/by-id/usb-..." linking to the device; empty when none
-    QStringList holders; // "minicom (pid 4242)": this user's programs that hold it open
+    QStringList holders; // "minicom (pid 4242)": this user's programs that use it (portClients())
 };
 
 // Every port present: the numbers comPorts() gives, in its order, then the listed devices
