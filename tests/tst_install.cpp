@@ -9,8 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// What `cmake --install` puts under a prefix: the program, its help beside it, and the desktop
-// integration, such that the installed program finds its help as the built one does.
+// What `cmake --install` puts under a prefix: the program, its help in share/vendrel, and the
+// desktop integration, such that the installed program finds its help as the built one does.
 class TestInstall : public QObject
 {
     Q_OBJECT
@@ -47,7 +47,7 @@ void TestInstall::installedFiles_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("executable");
     QTest::newRow("program") << QStringLiteral("bin/Vendrel") << true;
-    QTest::newRow("help beside bin") << QStringLiteral("Doc/Pellix.CHM") << false;
+    QTest::newRow("help in the program's data folder") << QStringLiteral("share/vendrel/Pellix.CHM") << false;
     QTest::newRow("menu entry") << QStringLiteral("share/applications/vendrel.desktop") << false;
     QTest::newRow("icon 256") << QStringLiteral("share/icons/hicolor/256x256/apps/vendrel.png") << false;
     QTest::newRow("icon scalable") << QStringLiteral("share/icons/hicolor/scalable/apps/vendrel.svg") << false;
@@ -66,7 +66,7 @@ void TestInstall::installedFiles()
 void TestInstall::installedHelpIsTheBuiltOne()
 {
     QFile built(QStringLiteral(PELLIX_BUILD_DIR "/Doc/Pellix.CHM"));
-    QFile copy(installed(QStringLiteral("Doc/Pellix.CHM")));
+    QFile copy(installed(QStringLiteral("share/vendrel/Pellix.CHM")));
     QVERIFY(built.open(QIODevice::ReadOnly));
     QVERIFY(copy.open(QIODevice::ReadOnly));
     QVERIFY(built.readAll() == copy.readAll());
@@ -76,7 +76,7 @@ void TestInstall::installedProgramFindsItsHelp()
 {
     const QString found = HelpService::locateHelpFile(installed(QStringLiteral("bin")));
     QVERIFY2(QFileInfo(found).isFile(), qPrintable(found));
-    QCOMPARE(QFileInfo(found).canonicalFilePath(), QFileInfo(installed(QStringLiteral("Doc/Pellix.CHM"))).canonicalFilePath());
+    QCOMPARE(QFileInfo(found).canonicalFilePath(), QFileInfo(installed(QStringLiteral("share/vendrel/Pellix.CHM"))).canonicalFilePath());
 }
 
 void TestInstall::desktopEntry()

@@ -21,16 +21,19 @@
 namespace {
 
 const QString InvalidPort = QStringLiteral("Please provide a valid serial port number.");
+using PortDescriptions = QHash<int, QString>; // by COM number
 
 struct Rig : ConsoleRig<>
 {
     // realDialogs: the console's own QMessageBox boxes instead of the scripted ones.
-    explicit Rig(const QHash<QString, QString> &stored = {}, const QList<int> &ports = {}, bool realDialogs = false)
+    explicit Rig(const QHash<QString, QString> &stored = {}, const QList<int> &ports = {}, bool realDialogs = false,
+                 const QHash<int, QString> &portDescriptions = {})
     {
         Setup setup;
         setup.stored = stored;
         auto fakeUtilities = std::make_unique<FakeGsmUtilities>();
         fakeUtilities->ports = ports;
+        fakeUtilities->portDescriptions = portDescriptions;
         setup.utilities = std::move(fakeUtilities);
         if (realDialogs)
             setup.dialogs = std::make_unique<QtDialogs>();
@@ -45,6 +48,13 @@ struct Rig : ConsoleRig<>
         for (int i = 0; i < view().cmbModemPort->count(); ++i)
             items << view().cmbModemPort->itemText(i);
         return items;
+    }
+    QStringList portTips() const
+    {
+        QStringList tips;
+        for (int i = 0; i < view().cmbModemPort->count(); ++i)
+            tips << view().cmbModemPort->itemData(i, Qt::ToolTipRole).toString();
+        return tips;
     }
 };
 
@@ -132,16 +142,25 @@ void TestModemPort::portListFromTheLibrary_data()
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QStringList>("list");
     QTest::addColumn<QString>("selected");
+    QTest::addColumn<PortDescriptions>("descriptions"); // what the library knows of each port
+    QTest::addColumn<QStringList>("tips");                 // the entries' tooltips
 
     QTest::newRow("ports 1 and 3, CommPort 5 added and selected")
         << QList<int>{1, 3} << QStringLiteral("5") << QStringList{QStringLiteral("COM1"), QStringLiteral("COM3"), QStringLiteral("COM5")}
-        << QStringLiteral("COM5");
-    QTest::newRow("no ports, default CommPort 1") << QList<int>{} << QString() << QStringList{QStringLiteral("COM1")} << QStringLiteral("COM1");
+        << QStringLiteral("COM5") << PortDescriptions{} << QStringList{QString(), QString(), QString()};
+    QTest::newRow("no ports, default CommPort 1") << QList<int>{} << QString() << QStringList{QStringLiteral("COM1")} << QStringLiteral("COM1")
+                                                  << PortDescriptions{} << QStringList{QString()};
     QTest::newRow("listed port selected, nothing added")
         << QList<int>{1, 3, 34} << QStringLiteral("3") << QStringList{QStringLiteral("COM1"), QStringLiteral("COM3"), QStringLiteral("COM34")}
-        << QStringLiteral("COM3");
+        << QStringLiteral("COM3") << PortDescriptions{} << QStringList{QString(), QString(), QString()};
     QTest::newRow("damaged setting offers COM0")
-        << QList<int>{2} << QStringLiteral("x") << QStringList{QStringLiteral("COM2"), QStringLiteral("COM0")} << QStringLiteral("COM0");
+        << QList<int>{2} << QStringLiteral("x") << QStringList{QStringLiteral("COM2"), QStringLiteral("COM0")} << QStringLiteral("COM0")
+        << PortDescriptions{} << QStringList{QString(), QString()};
+    const QString modem = QStringLiteral("/dev/ttyUSB1: USB 12d1:1506 HUAWEI Mobile, serial 0123456789");
+    QTest::newRow("descriptions are tooltips; the names stay COM and the number")
+        << QList<int>{1, 34} << QStringLiteral("34") << QStringList{QStringLiteral("COM1"), QStringLiteral("COM34")}
+        << QStringLiteral("COM34") << PortDescriptions{{1, QStringLiteral("/dev/ttyS0")}, {34, modem}, {35, QStringLiteral("absent")}}
+        << QStringList{QStringLiteral("/dev/ttyS0"), modem};
 }
 
 void TestModemPort::portListFromTheLibrary()
@@ -150,12 +169,15 @@ void TestModemPort::portListFromTheLibrary()
     QFETCH(QString, stored);
     QFETCH(QStringList, list);
     QFETCH(QString, selected);
+    QFETCH(PortDescriptions, descriptions);
+    QFETCH(QStringList, tips);
 
     QHash<QString, QString> values{{QStringLiteral("ModemType"), QStringLiteral("15")}};
     if (!stored.isNull())
         values.insert(QStringLiteral("CommPort"), stored);
-    Rig rig(values, ports);
+    Rig rig(values, ports, false, descriptions);
     QCOMPARE(rig.portList(), list);
+    QCOMPARE(rig.portTips(), tips);
     QCOMPARE(rig.view().cmbModemPort->currentText(), selected);
     QCOMPARE(rig.view().cmbModemPort->currentIndex(), int(list.indexOf(selected)));
 }

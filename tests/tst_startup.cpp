@@ -421,6 +421,8 @@ void TestStartup::helpFilePath_data()
     QTest::addColumn<QString>("expected"); // relative to the exe folder
     QTest::newRow("beside bin") << QStringLiteral("a/b/c/Doc/Pellix.CHM") << QStringLiteral("/../Doc/Pellix.CHM");
     QTest::newRow("only three levels up") << QStringLiteral("a/Doc/Pellix.CHM") << QStringLiteral("/../../../Doc/Pellix.CHM");
+    QTest::newRow("installed: the program's data folder")
+        << QStringLiteral("a/b/c/share/vendrel/Pellix.CHM") << QStringLiteral("/../share/vendrel/Pellix.CHM");
     QTest::newRow("nowhere: the second path, untested") << QString() << QStringLiteral("/../../../Doc/Pellix.CHM");
     QTest::newRow("a folder of that name is no help file")
         << QStringLiteral("a/b/c/Doc/Pellix.CHM/") << QStringLiteral("/../../../Doc/Pellix.CHM");

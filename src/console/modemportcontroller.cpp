@@ -91,6 +91,13 @@ void ModemPortController::FillPortList()
     bool listed = false;
     for (const int n : present) {
         ports.addItem(QStringLiteral("COM") + QString::number(n));
+        // A USB modem brings several ports and only one takes AT commands: its maker, product and
+        // stable name, under the pointer, tell them apart where "COM34" cannot.
+        try {
+            ports.setItemData(ports.count() - 1, m_gsmUtilities.PortDescription(n), Qt::ToolTipRole);
+        } catch (const RaisedError &) {
+            // A description only helps the choice; the port stays offered without one.
+        }
         listed = listed || n == m_settings.CommPort;
     }
     const QString configured = QStringLiteral("COM") + QString::number(m_settings.CommPort);

@@ -19,4 +19,9 @@ public:
 
     // Numbers n of the serial ports "COM"n present on this machine, in ascending order.
     virtual QList<int> ComPorts() = 0;
+
+    // What the system knows of serial port "COM"n, on one line (its device, USB ids, maker and
+    // product, serial number, stable name, the program holding it), for an operator who must
+    // tell a USB modem's several ports apart; empty when nothing (no such port).
+    virtual QString PortDescription(int n) = 0;
 };

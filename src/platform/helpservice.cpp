@@ -26,5 +26,8 @@ QString HelpService::locateHelpFile(const QString &exeFolder)
     const QString nearby = exeFolder + QLatin1String("/../Doc/Pellix.CHM");
     if (QFileInfo(nearby).isFile())
         return nearby;
+    const QString installed = exeFolder + QLatin1String("/../share/vendrel/Pellix.CHM");
+    if (QFileInfo(installed).isFile())
+        return installed;
     return exeFolder + QLatin1String("/../../../Doc/Pellix.CHM");
 }

@@ -19,8 +19,9 @@ public:
     // buttons have nothing better to offer.
     void showTopic(int contextId) const;
 
-    // exe folder + "/../Doc/Pellix.CHM" when a file is there, else exe folder +
-    // "/../../../Doc/Pellix.CHM" untested; joined as text.
+    // exe folder + "/../Doc/Pellix.CHM" when a file is there (the build tree), else exe folder +
+    // "/../share/vendrel/Pellix.CHM" when a file is there (installed, as from the Debian
+    // package), else exe folder + "/../../../Doc/Pellix.CHM" untested; joined as text.
     static QString locateHelpFile(const QString &exeFolder);
 
 private:

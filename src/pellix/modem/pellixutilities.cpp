@@ -4,6 +4,7 @@
 #include "pellixerror.h"
 #include "profiles/pellixini.h"
 #include "transport/comports.h"
+#include "transport/serialportdescription.h"
 
 namespace pellix {
 namespace {
@@ -54,6 +55,13 @@ PhoneNumber PellixUtilities::CreatePhoneNumber(const QString &number, bool valid
 QList<int> PellixUtilities::ComPorts()
 {
     return comPorts(m_iniPath.isEmpty() ? PellixIni::loadDefault() : PellixIni::load(m_iniPath));
+}
+
+QString PellixUtilities::PortDescription(int n)
+{
+    const auto port = describeSerialPort(n, m_iniPath.isEmpty() ? PellixIni::loadDefault() : PellixIni::load(m_iniPath),
+                                         SerialMachine::current());
+    return port ? describe(*port) : QString();
 }
 
 } // namespace pellix

@@ -24,6 +24,8 @@ public:
     // (0..15), else InvalidArgument.
     PhoneNumber CreatePhoneNumber(const QString &number, bool validate, int numberingPlan) override;
     QList<int> ComPorts() override;
+    // describe() of transport/serialportdescription.h for COM n on this machine.
+    QString PortDescription(int n) override;
 
 private:
     QString m_iniPath;

@@ -24,14 +24,32 @@ bool isNumber(const QString &name)
     return !name.isEmpty() && std::all_of(name.begin(), name.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
+// True when the process holds the master side of pseudo-terminal `index`: it serves that terminal.
+bool servesTerminal(const QDir &fds, const QString &pid, const QStringList &entries, const QString &index)
+{
+    for (const QString &fd : entries) {
+        if (!QFile::symLinkTarget(fds.filePath(fd)).endsWith(QLatin1String("/ptmx")))
+            continue;
+        QFile info(QStringLiteral("/proc/%1/fdinfo/%2").arg(pid, fd));
+        if (!info.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : info.readAll().split('\n'))
+            if (line.startsWith("tty-index:") && QString::fromLatin1(line.mid(10).trimmed()) == index)
+                return true;
+    }
+    return false;
+}
+
 // "minicom (pid 4242)" for each process whose descriptors we may read (our own user's) and that
 // has the device open. Other users' processes (ModemManager runs as root) keep theirs hidden.
-QStringList holders(const QString &devicePath)
+QStringList holders(const QString &devicePath, bool clientsOnly)
 {
     const QString target = QFileInfo(devicePath).canonicalFilePath();
     QStringList found;
     if (target.isEmpty())
         return found;
+    const QLatin1String ptsFolder("/dev/pts/");
+    const QString ptyIndex = clientsOnly && target.startsWith(ptsFolder) ? target.mid(ptsFolder.size()) : QString();
     const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &pid : pids) {
         if (!isNumber(pid))
@@ -40,7 +58,8 @@ QStringList holders(const QString &devicePath)
         const QStringList entries = fds.entryList(QDir::System | QDir::NoDotAndDotDot);
         for (const QString &fd : entries) {
             if (QFile::symLinkTarget(fds.filePath(fd)) == target) {
-                found << QStringLiteral("%1 (pid %2)").arg(processName(pid), pid);
+                if (ptyIndex.isEmpty() || !servesTerminal(fds, pid, entries, ptyIndex))
+                    found << QStringLiteral("%1 (pid %2)").arg(processName(pid), pid);
                 break;
             }
         }
@@ -60,11 +79,21 @@ bool modemManagerRuns()
 
 } // namespace
 
+QStringList portHolders(const QString &devicePath)
+{
+    return holders(devicePath, false);
+}
+
+QStringList portClients(const QString &devicePath)
+{
+    return holders(devicePath, true);
+}
+
 QString busyPortText(const QString &devicePath)
 {
-    const QString text = QStringLiteral("busy; another program holds it");
+    const QString text = QLatin1String(BusyPortLead);
     const QString help = QStringLiteral("(see the help page ports.htm)");
-    const QStringList who = holders(devicePath);
+    const QStringList who = holders(devicePath, false);
     if (!who.isEmpty())
         return QStringLiteral("%1: %2. Close it, then connect again %3").arg(text, who.join(QStringLiteral(", ")), help);
     if (modemManagerRuns())
