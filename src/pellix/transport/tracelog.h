@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 namespace pellix {
@@ -11,6 +12,10 @@ namespace pellix {
 //   2024-01-02 03:04:05.678 -> AT+CSQ
 //   2024-01-02 03:04:05.712 <- +CSQ: 21,99
 //   2024-01-02 03:04:05.713 == connect COM3 (/dev/ttyS2) profile Wavecom
+//
+// With the version line on, a file begins with "== Pellix trace 2" (also the fresh file after a
+// rotation), so that a reader knows how to take the lines back to bytes: since format 2 a '<'
+// that would read as the start of an escape is written as <3C>.
 //
 // The file lies in the shared temporary folder, so it is opened with O_NOFOLLOW and checked to
 // be a regular file of our own with one link: a symbolic or hard link planted at its name, or a
@@ -29,6 +34,9 @@ public:
     static constexpr qint64 DefaultMaxBytes = 10 * 1024 * 1024;
     // Longer lines (a runaway modem) are cut, saying how much was left out.
     static constexpr int MaxLineBytes = 1024;
+    static constexpr int FormatVersion = 2;
+    // The note that opens a file of this format: "Pellix trace 2".
+    static QByteArray versionNote();
 
     static QString defaultPath(); // <temporary folder>/Pellix.log
 
@@ -41,6 +49,8 @@ public:
     bool isOpen() const { return m_fd >= 0; }
     const QString &path() const { return m_path; }
     const QString &errorText() const { return m_error; }
+    // Every file this log begins (also after a rotation) starts with the version note.
+    void setVersionLine(bool on) { m_versionLine = on; }
 
     void sent(const QByteArray &line) { this->line(true, line); }
     void received(const QByteArray &line) { this->line(false, line); }
@@ -49,8 +59,11 @@ public:
     void discarded(const QByteArray &line);
     void note(const QString &text);
 
-    // The bytes as trace text: printable ASCII as is, anything else as <XX>, cut at maxBytes.
+    // The bytes as trace text: printable ASCII as is, anything else as <XX>, cut at maxBytes. A
+    // '<' followed by two hex digits and '>' is written <3C>, so that text never reads as a byte.
     static QByteArray printable(const QByteArray &bytes, int maxBytes = MaxLineBytes);
+    // The bytes printable() was given (older traces, which left '<' alone, read the same way).
+    static QByteArray bytesOf(QByteArrayView text);
     // The line with the secrets of +CPIN=, +CPWD= and +CLCK= replaced by "****".
     static QByteArray masked(const QByteArray &line);
 
@@ -68,6 +81,7 @@ private:
     bool m_rotationFailed = false;  // said once, in the trace and on stderr
     qint64 m_rotateAgainAt = 0;     // after a failed rotation: the size of the next try
     QByteArray m_rotationNote;      // the note of a failed rotation, written with the next line
+    bool m_versionLine = false;
 };
 
 } // namespace pellix
