@@ -4,6 +4,7 @@
 // a departure is named at its trace line, and files that are no trace are refused clearly.
 #include "modem/replaymodem.h"
 #include "pdu/smspdu.h"
+#include "profiles/modemprofile.h"
 #include "raisederrorcode.h"
 #include "sim/replaytransport.h"
 #include "sim/tracerecording.h"
@@ -11,6 +12,7 @@
 #include "sim/virtualmodem.h"
 #include "sim/virtualmodemtransport.h"
 #include "sim/virtualnetwork.h"
+#include "transport/serialtransport.h"
 #include "transport/tracelog.h"
 
 #include <QProcess>
@@ -235,6 +237,41 @@ private Q_SLOTS:
         qint16 rssi = -1;
         qint16 ber = -1;
         QCOMPARE(errorOf([&] { modem->GetSignalQuality(rssi, ber); }), 0);
+    }
+
+    // pellix-modemsim --replay on a pseudo-terminal: a driver on the serial port gets what the
+    // recorded one got; a session the file does not have is an error before any terminal exists.
+    void replayOnAPseudoTerminal()
+    {
+        QStringList recorded;
+        const QString path = record(sim::FieldBehaviour(), recorded, QStringLiteral("pty.log"));
+        QProcess refused;
+        refused.start(QStringLiteral(PELLIX_MODEMSIM), {QStringLiteral("--replay"), path, QStringLiteral("--session"),
+                                                         QStringLiteral("2")});
+        QVERIFY(refused.waitForFinished(5000));
+        QCOMPARE(refused.exitCode(), 1);
+        QVERIFY2(refused.readAllStandardError().contains("holds sessions 1 to 1"), "no clear error");
+
+        QProcess tool;
+        tool.start(QStringLiteral(PELLIX_MODEMSIM), {QStringLiteral("--replay"), path, QStringLiteral("--as-fast-as-possible")});
+        QVERIFY(tool.waitForStarted(5000));
+        QVERIFY(tool.waitForReadyRead(5000));
+        const QString device = QString::fromLocal8Bit(tool.readLine().trimmed());
+        PellixGsmModem modem([&](qint32, const ModemProfile &profile, qint16, qint32) -> std::unique_ptr<ByteTransport> {
+            auto serial = std::make_unique<SerialTransport>();
+            serial->openDevice(device, device, 115200, profile.slowWrite);
+            return serial;
+        });
+        modem.setTracePath(QString());
+        Side side;
+        side.passTime = [](qint64) { QCoreApplication::processEvents(); };
+        side.callIn = [] {};
+        const QStringList replayed = runSession(modem, side);
+        tool.terminate();
+        QVERIFY(tool.waitForFinished(5000));
+        const QByteArray diagnostics = tool.readAllStandardError();
+        QVERIFY2(!diagnostics.contains("mismatch"), diagnostics.constData());
+        QCOMPARE(replayed, recorded);
     }
 
     void unreadableFilesAreRefusedClearly_data()
