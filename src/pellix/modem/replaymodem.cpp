@@ -34,7 +34,13 @@ ReplayModem::ReplayModem(sim::RecordedSession session, double speed, std::shared
     setTracePath(QString());
 }
 
-ReplayModem::~ReplayModem() = default;
+ReplayModem::~ReplayModem()
+{
+    // The transport outlives this part of the object (the base closes it): its end must not
+    // reach members that are gone.
+    if (m_transport)
+        disconnect(m_transport, nullptr, this, nullptr);
+}
 
 QList<sim::ReplayMismatch> ReplayModem::mismatches() const
 {
