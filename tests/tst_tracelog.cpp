@@ -57,7 +57,9 @@ private Q_SLOTS:
             << 1 << QByteArray("OK\r\n\x1A\x1B", 6) << QByteArray("<- OK<0D><0A><1A><1B>");
         QTest::newRow("NUL and high bytes escaped")
             << 1 << QByteArray("A\0\x7F\xFF", 4) << QByteArray("<- A<00><7F><FF>");
-        QTest::newRow("literal angle brackets stay") << 1 << QByteArray("<0D>") << QByteArray("<- <0D>");
+        // The trace is read back to bytes (replay): text that reads as an escape is escaped itself.
+        QTest::newRow("literal escape-like text escaped") << 1 << QByteArray("<0D>") << QByteArray("<- <3C>0D>");
+        QTest::newRow("other angle brackets stay") << 1 << QByteArray("<x> < 1 <0d>") << QByteArray("<- <x> < 1 <0d>");
         QTest::newRow("non-ASCII note escaped by byte")
             << 2 << QByteArray("port /dev/\xC3\xA9") << QByteArray("== port /dev/<C3><A9>");
         QTest::newRow("PIN masked") << 0 << QByteArray("AT+CPIN=\"1234\"") << QByteArray("-> AT+CPIN=****");
@@ -99,6 +101,37 @@ private Q_SLOTS:
         QVERIFY(when.isValid());
         QVERIFY(qAbs(when.secsTo(QDateTime::currentDateTime())) < 60);
         QCOMPARE(match.captured(2).toLatin1(), expected);
+    }
+
+    void bytesComeBackFromTheirText_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("controls and high bytes") << QByteArray("OK\r\n\x1A\x1B\0\xFF", 8);
+        QTest::newRow("text that looks like an escape") << QByteArray("<0D><1B>>");
+        QTest::newRow("a '<' before an escape") << QByteArray("<\r<<3C>");
+    }
+    void bytesComeBackFromTheirText()
+    {
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(TraceLog::bytesOf(TraceLog::printable(bytes)), bytes);
+    }
+
+    // Each file the log begins, the fresh one after a rotation too, says its format first.
+    void versionLineOpensEveryFile()
+    {
+        const QString path = pathOf("versioned.log");
+        QFile::remove(path);
+        QFile::remove(path + QStringLiteral(".1"));
+        TraceLog log(path, 300);
+        log.setVersionLine(true);
+        for (int i = 0; i < 20; ++i)
+            log.sent(QByteArray("AT") + QByteArray::number(1000 + i));
+        for (const QString &file : {path, path + QStringLiteral(".1")}) {
+            const QList<QByteArray> lines = linesOf(file);
+            QVERIFY2(!lines.isEmpty() && lines.first().endsWith("== " + TraceLog::versionNote()), qPrintable(file));
+            QCOMPARE(std::count_if(lines.begin(), lines.end(), [](const QByteArray &l) { return l.contains("== Pellix trace"); }), 1);
+        }
+        QCOMPARE(TraceLog::versionNote(), QByteArray("Pellix trace 2"));
     }
 
     void longLinesAreCut()

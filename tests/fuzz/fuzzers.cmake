@@ -1,5 +1,6 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The fuzz targets and the library each one exercises.
-set(PELLIX_FUZZERS pdu atline)
+set(PELLIX_FUZZERS pdu atline tracerecording)
 set(PELLIX_FUZZ_pdu_LIBS pellix_pdu)
 set(PELLIX_FUZZ_atline_LIBS pellix)
+set(PELLIX_FUZZ_tracerecording_LIBS pellix)

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fieldoptions.h"
+#include "ptywriter.h"
+#include "replayserver.h"
 #include "pdu/gsmalphabet.h"
 #include "pdu/smspdu.h"
 #include "sim/virtualmodem.h"
@@ -40,45 +42,26 @@ void fail(const QString &text)
     std::exit(1);
 }
 
-// Writes what the modem said to the master side, keeping what the terminal cannot take yet.
-class PtyWriter
+// SIGINT and SIGTERM end the event loop, so that the link is removed on the way out.
+QSocketNotifier *quitOnSignals()
 {
-public:
-    explicit PtyWriter(int fd) : m_fd(fd), m_notifier(fd, QSocketNotifier::Write)
-    {
-        m_notifier.setEnabled(false);
-        QObject::connect(&m_notifier, &QSocketNotifier::activated, [this] { flush(); });
-    }
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+        fail(QStringLiteral("socketpair failed"));
+    auto *signalReader = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(signalReader, &QSocketNotifier::activated, [] {
+        char c;
+        [[maybe_unused]] const auto n = ::read(g_signalPipe[0], &c, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction action{};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
 
-    void send(const QByteArray &bytes)
-    {
-        // A client that never reads must not make the tool grow without bound.
-        if (m_pending.size() + bytes.size() > 1 << 20)
-            m_pending.clear();
-        m_pending += bytes;
-        flush();
-    }
-
-private:
-    void flush()
-    {
-        while (!m_pending.isEmpty()) {
-            const ssize_t n = ::write(m_fd, m_pending.constData(), size_t(m_pending.size()));
-            if (n > 0) {
-                m_pending.remove(0, n);
-                continue;
-            }
-            if (n < 0 && errno == EINTR)
-                continue;
-            break;  // EAGAIN (buffer full) or no reader: try again when writable
-        }
-        m_notifier.setEnabled(!m_pending.isEmpty());
-    }
-
-    int m_fd;
-    QSocketNotifier m_notifier;
-    QByteArray m_pending;
-};
+    return signalReader;
+}
 
 // A line on stdin acts for the network: "ring <number>" calls the modem, "sms <number> <text>"
 // delivers a message.
@@ -140,7 +123,15 @@ int main(int argc, char *argv[])
     parser.addOptions({seedOption, pinOption, noEchoOption, verboseOption, linkOption, eofOption});
     const FieldOptions fieldOptions;
     fieldOptions.addTo(parser);
+    const ReplayOptions replayOptions;
+    replayOptions.addTo(parser);
     parser.process(app);
+
+    // A recorded session instead of the simulation: read (and refused) before any terminal exists.
+    QString replayError;
+    const std::optional<ReplaySetup> replay = replayOptions.read(parser, replayError);
+    if (!replayError.isEmpty())
+        fail(replayError);
 
     pellix::sim::VirtualModemOptions options;
     bool ok = false;
@@ -189,6 +180,17 @@ int main(int argc, char *argv[])
 
     std::printf("%s\n", slavePath.constData());
     std::fflush(stdout);
+
+    if (replay) {
+        QSocketNotifier *signalReader = quitOnSignals();
+        const int result = serveReplay(master, *replay, parser.isSet(verboseOption));
+        delete signalReader;
+        if (!link.isEmpty() && QFileInfo(link).isSymLink())
+            QFile::remove(link);
+        ::close(slave);
+        ::close(master);
+        return result;
+    }
 
     VirtualModem modem(options);
     if (parser.isSet(verboseOption)) {
@@ -281,22 +283,10 @@ int main(int argc, char *argv[])
         deliverOutput();
     });
 
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
-        fail(QStringLiteral("socketpair failed"));
-    QSocketNotifier signalReader(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalReader, &QSocketNotifier::activated, [&] {
-        char c;
-        [[maybe_unused]] const auto n = ::read(g_signalPipe[0], &c, 1);
-        QCoreApplication::quit();
-    });
-    struct sigaction action{};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::signal(SIGPIPE, SIG_IGN);
+    QSocketNotifier *signalReader = quitOnSignals();
 
     const int result = QCoreApplication::exec();
+    delete signalReader;
     if (!link.isEmpty() && QFileInfo(link).isSymLink())
         QFile::remove(link);
     ::close(slave);

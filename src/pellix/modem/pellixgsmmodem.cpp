@@ -7,7 +7,9 @@
 #include "modemtransports.h"
 #include "pellixerror.h"
 #include "profiles/modemprofile.h"
+#include "profiles/profiledescription.h"
 #include "transport/bytetransport.h"
+#include "transport/serialtransport.h"
 #include "transport/tracelog.h"
 
 #include <QDir>
@@ -174,6 +176,7 @@ AtResponse PellixGsmModem::exec(const AtCommand &cmd, bool raiseOnFinal)
         raise(ErrorCode::NotConnected);
     // The PIN goes to the modem and to nobody else: errors name the command with it masked.
     const QByteArray shown = TraceLog::masked(cmd.line);
+    const qint64 timeoutsBefore = m_channel->statistics().timeouts;
     try {
         AtResponse answer = m_channel->run(cmd);
         // The answer came, but the device may have gone right after it.
@@ -186,6 +189,10 @@ AtResponse PellixGsmModem::exec(const AtCommand &cmd, bool raiseOnFinal)
             AtChannel::raiseFor(answer, shown);
         return answer;
     } catch (const RaisedError &error) {
+        // Where the driver gave up is what tells a late answer from a timely one when the trace
+        // is replayed.
+        if (m_channel && m_channel->statistics().timeouts > timeoutsBefore)
+            note(QStringLiteral("timeout: %1").arg(QString::fromLatin1(shown)));
         noticeLostLink();
         if (shown == cmd.line)
             throw;
@@ -243,6 +250,7 @@ void PellixGsmModem::Connect(qint32 modemType, qint16 port, const QString &pin, 
     if (!m_trace && (!m_tracePath.isEmpty() || m_traceSink)) {
         m_trace = std::make_unique<TraceLog>(m_tracePath);
         m_trace->setSink(m_traceSink);
+        m_trace->setVersionLine(true);
     }
 
     setStatus(Connecting, QStringLiteral("Connecting"));
@@ -250,10 +258,18 @@ void PellixGsmModem::Connect(qint32 modemType, qint16 port, const QString &pin, 
     if (m_status != Connecting)
         raise(ErrorCode::NotConnected, QStringLiteral("the connection was closed while it was being opened"));
     try {
-        note(QStringLiteral("connect: modem type %1 (%2), port COM%3").arg(modemType).arg(profile->name).arg(port));
+        // Everything a replay of this trace needs to drive the modem as this connection did.
+        const auto onOff = [](bool on) { return on ? QStringLiteral("on") : QStringLiteral("off"); };
+        note(QStringLiteral("connect: modem type %1 (%2), port COM%3, baud %4, receive mode %5, timeout %6 s, "
+                            "check SIM %7, caller id %8, PIN %9")
+                 .arg(modemType).arg(profile->name).arg(port).arg(baudRate).arg(receiveMode).arg(timeout)
+                 .arg(onOff(m_checkSim), onOff(m_callerId), pin.isEmpty() ? QStringLiteral("none") : QStringLiteral("****")));
+        note(QStringLiteral("profile: %1").arg(profileDescription(*profile)));
         m_transport = m_factory(modemType, *profile, port, baudRate);
         if (!m_transport)
             raise(ErrorCode::PortCannotOpen, QStringLiteral("no transport for modem type %1").arg(modemType));
+        if (const auto *serial = dynamic_cast<const SerialTransport *>(m_transport.get()))
+            note(QStringLiteral("device: %1 at %2 baud").arg(serial->displayName()).arg(serial->baudRate()));
         m_profile = std::move(profile);
         m_channel = std::make_unique<AtChannel>(*m_transport);
         m_channel->setTrace([this](TraceDirection direction, const QByteArray &line) {

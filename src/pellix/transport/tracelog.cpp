@@ -23,12 +23,38 @@ bool startsWithCi(const QByteArray &bytes, qsizetype at, const char *word)
     return at + n <= bytes.size() && qstrnicmp(bytes.constData() + at, word, n) == 0;
 }
 
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// "<XX>" at `at`: the escape of one byte.
+bool isEscapeAt(QByteArrayView text, qsizetype at)
+{
+    return at + 3 < text.size() && text.at(at) == '<' && hexValue(text.at(at + 1)) >= 0
+        && hexValue(text.at(at + 2)) >= 0 && text.at(at + 3) == '>';
+}
+
+QByteArray stampNow()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")).toLatin1();
+}
+
 bool sameFile(const struct stat &a, const struct stat &b)
 {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 } // namespace
+
+QByteArray TraceLog::versionNote()
+{
+    return "Pellix trace " + QByteArray::number(FormatVersion);
+}
 
 QString TraceLog::defaultPath()
 {
@@ -153,9 +179,11 @@ void TraceLog::append(const char *direction, const QByteArray &text)
         if (m_fd < 0)
             return;
         if (!m_rotationNote.isEmpty())
-            record.prepend(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")).toLatin1()
-                           + ' ' + std::exchange(m_rotationNote, {}) + '\n');
+            record.prepend(stampNow() + ' ' + std::exchange(m_rotationNote, {}) + '\n');
     }
+    // A reader of a rotated Pellix.log learns the format from its own first line.
+    if (m_size == 0 && m_versionLine)
+        record.prepend(stampNow() + " == " + versionNote() + '\n');
 
     const char *data = record.constData();
     qsizetype left = record.size();
@@ -193,7 +221,7 @@ QByteArray TraceLog::printable(const QByteArray &bytes, int maxBytes)
     qsizetype i = 0;
     for (; i < bytes.size(); ++i) {
         const auto c = static_cast<unsigned char>(bytes.at(i));
-        const bool plain = c >= 0x20 && c < 0x7F;
+        const bool plain = c >= 0x20 && c < 0x7F && !(c == '<' && isEscapeAt(bytes, i));
         if (out.size() + (plain ? 1 : 4) > maxBytes)
             break;
         if (plain) {
@@ -207,6 +235,21 @@ QByteArray TraceLog::printable(const QByteArray &bytes, int maxBytes)
     }
     if (i < bytes.size())
         out += " ...(" + QByteArray::number(bytes.size() - i) + " more bytes)";
+    return out;
+}
+
+QByteArray TraceLog::bytesOf(QByteArrayView text)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (isEscapeAt(text, i)) {
+            out += char(hexValue(text.at(i + 1)) << 4 | hexValue(text.at(i + 2)));
+            i += 3;
+        } else {
+            out += text.at(i);
+        }
+    }
     return out;
 }
 

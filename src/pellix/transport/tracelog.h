@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <functional>
@@ -13,6 +14,10 @@ namespace pellix {
 //   2024-01-02 03:04:05.678 -> AT+CSQ
 //   2024-01-02 03:04:05.712 <- +CSQ: 21,99
 //   2024-01-02 03:04:05.713 == connect COM3 (/dev/ttyS2) profile Wavecom
+//
+// With the version line on, a file begins with "== Pellix trace 2" (also the fresh file after a
+// rotation), so that a reader knows how to take the lines back to bytes: since format 2 a '<'
+// that would read as the start of an escape is written as <3C>.
 //
 // The file lies in the shared temporary folder, so it is opened with O_NOFOLLOW and checked to
 // be a regular file of our own with one link: a symbolic or hard link planted at its name, or a
@@ -31,6 +36,9 @@ public:
     static constexpr qint64 DefaultMaxBytes = 10 * 1024 * 1024;
     // Longer lines (a runaway modem) are cut, saying how much was left out.
     static constexpr int MaxLineBytes = 1024;
+    static constexpr int FormatVersion = 2;
+    // The note that opens a file of this format: "Pellix trace 2".
+    static QByteArray versionNote();
 
     static QString defaultPath(); // <temporary folder>/Pellix.log
 
@@ -48,6 +56,8 @@ public:
     bool isOpen() const { return m_fd >= 0; }
     const QString &path() const { return m_path; }
     const QString &errorText() const { return m_error; }
+    // Every file this log begins (also after a rotation) starts with the version note.
+    void setVersionLine(bool on) { m_versionLine = on; }
 
     void sent(const QByteArray &line) { this->line(true, line); }
     void received(const QByteArray &line) { this->line(false, line); }
@@ -57,8 +67,11 @@ public:
     void note(const QString &text);
     void setSink(Sink sink) { m_sink = std::move(sink); }
 
-    // The bytes as trace text: printable ASCII as is, anything else as <XX>, cut at maxBytes.
+    // The bytes as trace text: printable ASCII as is, anything else as <XX>, cut at maxBytes. A
+    // '<' followed by two hex digits and '>' is written <3C>, so that text never reads as a byte.
     static QByteArray printable(const QByteArray &bytes, int maxBytes = MaxLineBytes);
+    // The bytes printable() was given (older traces, which left '<' alone, read the same way).
+    static QByteArray bytesOf(QByteArrayView text);
     // The line with the secrets of +CPIN=, +CPWD= and +CLCK= replaced by "****".
     static QByteArray masked(const QByteArray &line);
 
@@ -77,6 +90,7 @@ private:
     qint64 m_rotateAgainAt = 0;     // after a failed rotation: the size of the next try
     QByteArray m_rotationNote;      // the note of a failed rotation, written with the next line
     Sink m_sink;
+    bool m_versionLine = false;
 };
 
 } // namespace pellix
