@@ -2,6 +2,7 @@
 // pellix in-process, on the virtual modem with a fixed seed and a manual clock: what each command
 // prints and the exit status it gives, the JSON documents scripts read, usage errors that send
 // nothing, and the events of monitor until a signal or a dropped link ends it.
+#include "environment.h"
 #include "exitstatus.h"
 #include "modem/pellixgsmmodem.h"
 #include "pellixcli.h"
@@ -57,6 +58,11 @@ private:
             modem->setTracePath(m_dir.filePath(QStringLiteral("Pellix.log")));
             return modem;
         };
+        environment.listPorts = [this] { return m_ports; };
+        environment.probePort = [this](const SerialPortDescription &port, qint32) {
+            ++m_probed;
+            return m_probes.value(port.devicePath);
+        };
         int steps = 0;
         environment.passTime = [&](int ms) {
             m_clock->advance(ms);
@@ -77,6 +83,10 @@ private:
     std::shared_ptr<sim::ManualClock> m_clock;
     std::shared_ptr<sim::VirtualModem> m_virtual;
     sim::VirtualModemTransport *m_transport = nullptr;
+    // The machine of the ports command.
+    QList<SerialPortDescription> m_ports;
+    QHash<QString, PortProbeResult> m_probes;
+    int m_probed = 0;
 
 private Q_SLOTS:
     void init()
@@ -143,6 +153,8 @@ private Q_SLOTS:
         QTest::newRow("two filters") << QStringList{v, "sms", "list", "--read", "--unread"} << usage << "" << "one of --all";
         QTest::newRow("line that would break the session") << QStringList{v, "at", "AT+CSQ", "AT+CMGS=23"} << usage << ""
                                                            << "AT+CMGS would break the session";
+        QTest::newRow("ports with a modem option") << QStringList{"ports", "--port", "COM3"} << usage << ""
+                                                   << "ports looks at every port and takes no --port";
         QTest::newRow("not an AT line") << QStringList{v, "at", "hello"} << usage << "" << "does not start with AT";
     }
 
@@ -201,6 +213,76 @@ private Q_SLOTS:
         QVERIFY2(!at.isUndefined() && !at.isNull(), qPrintable(path));
         if (value.isValid())
             QCOMPARE(at.toVariant(), value);
+    }
+
+    void ports_data()
+    {
+        QTest::addColumn<bool>("usbStick");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("probed");
+        QTest::addColumn<QStringList>("out");
+        QTest::newRow("no serial devices") << false << QStringList{"ports"} << 0 << QStringList{"No serial ports found"};
+        QTest::newRow("no serial devices, JSON") << false << QStringList{"--json", "ports", "--probe"} << 0
+                                                 << QStringList{"{\"ports\":[]}"};
+        QTest::newRow("a USB stick's three ports")
+            << true << QStringList{"ports"} << 0
+            << QStringList{"COM33   /dev/ttyUSB0: USB 12d1:1506 HUAWEI Mobile", "COM35   /dev/ttyUSB2", "-       /dev/ttyAMA0",
+                           "give it one in [Ports]"};
+        QTest::newRow("probed: which one answers AT")
+            << true << QStringList{"ports", "--probe"} << 4
+            << QStringList{"COM34   /dev/ttyUSB1", "answers AT: HUAWEI E3372, revision 21.180, IMEI 867000000000001",
+                           "no AT answer (silent)", "skipped: in use by minicom (pid 42)"};
+        QTest::newRow("probed, JSON") << true << QStringList{"--json", "ports", "--probe"} << 4
+                                      << QStringList{"\"com\":34", "\"outcome\":\"answered\"", "\"imei\":\"867000000000001\"",
+                                                     "\"vendorId\":\"12d1\""};
+    }
+
+    void ports()
+    {
+        QFETCH(bool, usbStick);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, probed);
+        QFETCH(QStringList, out);
+        m_ports.clear();
+        m_probes.clear();
+        m_probed = 0;
+        if (usbStick) {
+            for (int i = 0; i < 3; ++i) {
+                SerialPortDescription port;
+                port.comNumber = 33 + i;
+                port.devicePath = QStringLiteral("/dev/ttyUSB%1").arg(i);
+                port.vendorId = 0x12d1;
+                port.productId = 0x1506;
+                port.manufacturer = QStringLiteral("HUAWEI");
+                port.product = QStringLiteral("HUAWEI Mobile");
+                m_ports.append(port);
+            }
+            m_ports[2].holders = QStringList{QStringLiteral("minicom (pid 42)")};
+            SerialPortDescription uart;
+            uart.devicePath = QStringLiteral("/dev/ttyAMA0");
+            m_ports.append(uart);
+            PortProbeResult answer;
+            answer.outcome = PortProbeResult::Outcome::Answered;
+            answer.manufacturer = QStringLiteral("HUAWEI");
+            answer.model = QStringLiteral("E3372");
+            answer.revision = QStringLiteral("21.180");
+            answer.imei = QStringLiteral("867000000000001");
+            m_probes.insert(QStringLiteral("/dev/ttyUSB1"), answer);
+            PortProbeResult silent;
+            silent.reason = QStringLiteral("silent");
+            m_probes.insert(QStringLiteral("/dev/ttyUSB0"), silent);
+            m_probes.insert(QStringLiteral("/dev/ttyAMA0"), silent);
+            PortProbeResult held;
+            held.outcome = PortProbeResult::Outcome::Skipped;
+            held.reason = QStringLiteral("in use by minicom (pid 42)");
+            m_probes.insert(QStringLiteral("/dev/ttyUSB2"), held);
+        }
+        const Run result = run(arguments);
+        QCOMPARE(result.status, 0);
+        QVERIFY2(result.err.isEmpty(), qPrintable(result.err));
+        for (const QString &piece : out)
+            QVERIFY2(result.out.contains(piece), qPrintable(piece + QLatin1String(" in:\n") + result.out));
+        QCOMPARE(m_probed, probed);
     }
 
     void monitor_data()

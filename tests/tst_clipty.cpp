@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The built pellix program against pellix-modemsim on a pseudo-terminal: one session of the
 // commands a tester scripts, and the two ways a port fails (nobody answers, somebody else has it).
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QSerialPort>
 #include <QtTest>
 
@@ -95,6 +99,35 @@ private Q_SLOTS:
         QCOMPARE(run.status, 0);
         run = pellix(port + QStringList{"phonebook", "list"});
         QVERIFY2(!run.out.contains(QStringLiteral("Terminal")), qPrintable(run.out));
+    }
+
+    // The simulator's terminal under a COM number of Pellix.ini: ports --probe finds that it is
+    // the one that answers AT, with its identity, without disturbing it.
+    void portsProbe()
+    {
+        QTemporaryDir config;
+        QVERIFY(config.isValid() && QDir(config.path()).mkpath(QStringLiteral("Pellix")));
+        QFile ini(config.filePath(QStringLiteral("Pellix/Pellix.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Ports]\nCOM200=" + QFile::encodeName(m_device) + "\n");
+        ini.close();
+        const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        const Run run = pellix({QStringLiteral("--json"), QStringLiteral("ports"), QStringLiteral("--probe")});
+        qputenv("XDG_CONFIG_HOME", previous);
+        QCOMPARE(run.status, 0);
+        const QJsonArray ports = QJsonDocument::fromJson(run.out.toUtf8()).object().value(QLatin1String("ports")).toArray();
+        QJsonObject simulator;
+        for (const QJsonValue &port : ports) {
+            if (port.toObject().value(QLatin1String("com")).toInt() == 200)
+                simulator = port.toObject();
+        }
+        QCOMPARE(simulator.value(QLatin1String("device")).toString(), m_device);
+        const QJsonObject probe = simulator.value(QLatin1String("probe")).toObject();
+        QCOMPARE(probe.value(QLatin1String("outcome")).toString(), QStringLiteral("answered"));
+        QCOMPARE(probe.value(QLatin1String("model")).toString(), QStringLiteral("PVM-1"));
+        // Still the simulator's: the next program connects as before.
+        QCOMPARE(pellix({QStringLiteral("--device"), m_device, QStringLiteral("identify")}).status, 0);
     }
 
     void failingPort_data()

@@ -26,6 +26,7 @@ constexpr OptionKind Options[] = {
     {"validity", Kind::Value},  {"receipt", Kind::Flag},   {"wait-report", Kind::OptionalNumber},
     {"all", Kind::Flag},        {"unread", Kind::Flag},    {"read", Kind::Flag},
     {"delete", Kind::Flag},     {"watch", Kind::Value},    {"reason", Kind::Value},
+    {"probe", Kind::Flag},
 };
 
 const OptionKind *find(const QString &name)

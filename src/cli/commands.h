@@ -3,6 +3,7 @@
 
 namespace cli {
 
+struct Environment;
 class CommandLine;
 class Output;
 class Session;
@@ -16,8 +17,12 @@ struct CommandInfo
     const char *summary;
     const char *help;
     int (*run)(Session &session, const CommandLine &line, Output &output);
+    // Instead of run, for a command that talks to no modem of its own choosing (it takes none of
+    // the modem options' checks).
+    int (*runWithoutModem)(Environment &environment, const CommandLine &line, Output &output) = nullptr;
 };
 
+extern const CommandInfo PortsCommand;
 extern const CommandInfo IdentifyCommand;
 extern const CommandInfo SignalCommand;
 extern const CommandInfo SendCommand;

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "modem/portprobe.h"
+#include "transport/serialportdescription.h"
+
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -37,6 +41,10 @@ struct Environment
     // milliseconds that should pass (a test moves the virtual modem's manual clock), then delivers
     // the events that became due.
     std::function<void(int ms)> passTime;
+    // The serial ports present, and the probe of one at a speed. Empty: this machine's ports,
+    // opened for real.
+    std::function<QList<pellix::SerialPortDescription>()> listPorts;
+    std::function<pellix::PortProbeResult(const pellix::SerialPortDescription &, qint32 baudRate)> probePort;
 };
 
 // The real library: PellixGsmModem on a COM port or the in-process virtual modem, or, for a

@@ -14,9 +14,8 @@ namespace cli {
 namespace {
 
 // The commands in the order pellix --help lists them.
-// A "ports" command (the COM ports present) joins this list with the serial-port finder.
 const CommandInfo *const Commands[] = {
-    &IdentifyCommand, &SignalCommand, &SendCommand,  &SmsCommand,    &ReportsCommand,
+    &PortsCommand, &IdentifyCommand, &SignalCommand, &SendCommand,  &SmsCommand,    &ReportsCommand,
     &PhonebookCommand, &ForwardCommand, &MonitorCommand, &RawAtCommand,
 };
 
@@ -101,6 +100,8 @@ int runPellix(const QStringList &arguments, Environment &environment)
             output.text(QString::fromUtf8(command->help));
             return ExitSuccess;
         }
+        if (command->runWithoutModem)
+            return command->runWithoutModem(environment, line, output);
         Session session(environment, line, output);
         try {
             return command->run(session, line, output);
