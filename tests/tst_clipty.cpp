@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QSerialPort>
 #include <QtTest>
@@ -29,9 +30,15 @@ class TestCliPty : public QObject
     Q_OBJECT
 
 private:
-    Run pellix(const QStringList &arguments)
+    // tempDir: where this run writes Pellix.log; empty: the test's own temporary folder.
+    Run pellix(const QStringList &arguments, const QString &tempDir = QString())
     {
         QProcess process;
+        if (!tempDir.isEmpty()) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("TMPDIR"), tempDir);
+            process.setProcessEnvironment(environment);
+        }
         process.setProgram(QStringLiteral(PELLIX_CLI));
         process.setArguments(arguments);
         process.start();
@@ -128,6 +135,47 @@ private Q_SLOTS:
         QCOMPARE(probe.value(QLatin1String("model")).toString(), QStringLiteral("PVM-1"));
         // Still the simulator's: the next program connects as before.
         QCOMPARE(pellix({QStringLiteral("--device"), m_device, QStringLiteral("identify")}).status, 0);
+    }
+
+    // What a command did against the live simulator, recorded in Pellix.log, comes back line for
+    // line when the same command runs against pellix-modemsim playing that trace, and the replay
+    // finds no departure from the recording.
+    void replayedSession_data()
+    {
+        QTest::addColumn<QStringList>("command");
+        QTest::newRow("identify") << QStringList{"identify"};
+        QTest::newRow("stored messages") << QStringList{"--json", "sms", "list", "--all"};
+        QTest::newRow("send, report and the message back")
+            << QStringList{"send", "+3934811111111", "replayed", "--receipt", "--wait-report", "20"};
+        QTest::newRow("forwarding") << QStringList{"forward", "set", "+15550123"};
+    }
+
+    void replayedSession()
+    {
+        QFETCH(QStringList, command);
+        QTemporaryDir recording;
+        QTemporaryDir replaying;
+        QVERIFY(recording.isValid() && replaying.isValid());
+        const Run recorded = pellix(QStringList{QStringLiteral("--device"), m_device} + command, recording.path());
+        QCOMPARE(recorded.status, 0);
+
+        QProcess replay;
+        replay.setProgram(QStringLiteral(PELLIX_MODEMSIM));
+        replay.setArguments({QStringLiteral("--replay"), recording.filePath(QStringLiteral("Pellix.log")),
+                             QStringLiteral("--as-fast-as-possible")});
+        replay.start();
+        QVERIFY(replay.waitForStarted(5000) && replay.waitForReadyRead(5000));
+        const QString device = QString::fromLocal8Bit(replay.readLine()).trimmed();
+        QVERIFY2(device.startsWith(QStringLiteral("/dev/")), qPrintable(device));
+        const Run replayed = pellix(QStringList{QStringLiteral("--device"), device} + command, replaying.path());
+        replay.terminate();
+        replay.waitForFinished(5000);
+        const QString diagnostics = QString::fromLocal8Bit(replay.readAllStandardError());
+
+        QCOMPARE(replayed.status, recorded.status);
+        QCOMPARE(replayed.out, recorded.out);
+        QVERIFY2(!diagnostics.contains(QStringLiteral("mismatch")) && !diagnostics.contains(QStringLiteral("past the end")),
+                 qPrintable(diagnostics));
     }
 
     void failingPort_data()
