@@ -180,16 +180,20 @@ int main(int argc, char *argv[])
 
     std::printf("%s\n", slavePath.constData());
     std::fflush(stdout);
-
-    if (replay) {
-        QSocketNotifier *signalReader = quitOnSignals();
-        const int result = serveReplay(master, *replay, parser.isSet(verboseOption));
-        delete signalReader;
+    // The link goes with the terminal it names.
+    const auto finish = [&](int result) {
         if (!link.isEmpty() && QFileInfo(link).isSymLink())
             QFile::remove(link);
         ::close(slave);
         ::close(master);
         return result;
+    };
+
+    if (replay) {
+        QSocketNotifier *signalReader = quitOnSignals();
+        const int result = serveReplay(master, *replay, parser.isSet(verboseOption));
+        delete signalReader;
+        return finish(result);
     }
 
     VirtualModem modem(options);
@@ -237,17 +241,7 @@ int main(int argc, char *argv[])
             unreadTicks = 0;
             modem.lineOpened();
         }
-        char buffer[4096];
-        while (true) {
-            const ssize_t n = ::read(master, buffer, sizeof buffer);
-            if (n > 0) {
-                modem.feed(QByteArray(buffer, n));
-                continue;
-            }
-            if (n < 0 && errno == EINTR)
-                continue;
-            break;
-        }
+        readClient(master, [&](const QByteArray &bytes) { modem.feed(bytes); });
         deliverOutput();
     });
 
@@ -287,9 +281,5 @@ int main(int argc, char *argv[])
 
     const int result = QCoreApplication::exec();
     delete signalReader;
-    if (!link.isEmpty() && QFileInfo(link).isSymLink())
-        QFile::remove(link);
-    ::close(slave);
-    ::close(master);
-    return result;
+    return finish(result);
 }

@@ -7,6 +7,24 @@
 #include <cerrno>
 #include <unistd.h>
 
+// Hands everything the client has written so far to take, in the pieces read(2) gives (the
+// master is non-blocking).
+template <typename Take>
+void readClient(int master, Take take)
+{
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n > 0) {
+            take(QByteArray(buffer, n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        break;
+    }
+}
+
 // Writes what the modem said to the master side, keeping what the terminal cannot take yet.
 class PtyWriter
 {

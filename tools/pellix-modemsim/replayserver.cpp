@@ -107,19 +107,11 @@ int serveReplay(int master, const ReplaySetup &setup, bool verbose)
 
     QSocketNotifier reader(master, QSocketNotifier::Read);
     QObject::connect(&reader, &QSocketNotifier::activated, [&] {
-        char buffer[4096];
-        for (;;) {
-            const ssize_t n = ::read(master, buffer, sizeof buffer);
-            if (n > 0) {
-                if (verbose)
-                    std::fprintf(stderr, "<< %s\n", qPrintable(QByteArray(buffer, n).trimmed()));
-                replayer.feed(QByteArray(buffer, n), clock.elapsedMs());
-                continue;
-            }
-            if (n < 0 && errno == EINTR)
-                continue;
-            break;
-        }
+        readClient(master, [&](const QByteArray &bytes) {
+            if (verbose)
+                std::fprintf(stderr, "<< %s\n", qPrintable(bytes.trimmed()));
+            replayer.feed(bytes, clock.elapsedMs());
+        });
         release();
     });
     QTimer timer;

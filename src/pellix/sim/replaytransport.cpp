@@ -80,7 +80,7 @@ bool ReplayTransport::waitForBytes(QDeadlineTimer deadline)
         if (manualClock() && next) {
             const qint64 wait = std::max<qint64>(0, *next - m_clock->elapsedMs());
             // The line came within the driver's deadline in the recording: it comes now.
-            if (remaining < 0 || wait <= remaining) {
+            if (remaining < 0 || wait < remaining) {
                 m_clock->wait(wait);
                 continue;
             }

@@ -113,8 +113,10 @@ void TraceReplayer::schedule(const RecordedLine &line, qint64 baseMs, std::optio
                              const QByteArray &echo)
 {
     qint64 at = baseMs + qint64(std::llround(double(line.delayMs) * m_scale));
+    // A late answer must come after the driver's deadline, not at it: the trace's times are whole
+    // milliseconds, each cut down, so the recorded gap can be a millisecond short of the real one.
     if (line.late && gaveUpMs)
-        at = std::max(at, baseMs + *gaveUpMs);
+        at = std::max(at, baseMs + *gaveUpMs + 2);
     if (!m_queue.isEmpty())
         at = std::max(at, m_queue.last().atMs);
     QByteArray bytes = line.bytes;
