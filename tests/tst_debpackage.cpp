@@ -80,6 +80,8 @@ void TestDebPackage::installedFiles_data()
     QTest::addColumn<bool>("executable");
     QTest::newRow("the console") << QStringLiteral("usr/bin/Vendrel") << true;
     QTest::newRow("the command line") << QStringLiteral("usr/bin/pellix") << true;
+    QTest::newRow("the virtual modem on a terminal, for replaying traces")
+        << QStringLiteral("usr/bin/pellix-modemsim") << true;
     QTest::newRow("the help") << QStringLiteral("usr/share/vendrel/Pellix.CHM") << false;
     QTest::newRow("menu entry") << QStringLiteral("usr/share/applications/vendrel.desktop") << false;
     QTest::newRow("icon 256") << QStringLiteral("usr/share/icons/hicolor/256x256/apps/vendrel.png") << false;
