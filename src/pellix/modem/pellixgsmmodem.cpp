@@ -258,13 +258,16 @@ void PellixGsmModem::Connect(qint32 modemType, qint16 port, const QString &pin, 
     if (m_status != Connecting)
         raise(ErrorCode::NotConnected, QStringLiteral("the connection was closed while it was being opened"));
     try {
-        // Everything a replay of this trace needs to drive the modem as this connection did.
-        const auto onOff = [](bool on) { return on ? QStringLiteral("on") : QStringLiteral("off"); };
-        note(QStringLiteral("connect: modem type %1 (%2), port COM%3, baud %4, receive mode %5, timeout %6 s, "
-                            "check SIM %7, caller id %8, PIN %9")
-                 .arg(modemType).arg(profile->name).arg(port).arg(baudRate).arg(receiveMode).arg(timeout)
-                 .arg(onOff(m_checkSim), onOff(m_callerId), pin.isEmpty() ? QStringLiteral("none") : QStringLiteral("****")));
-        note(QStringLiteral("profile: %1").arg(profileDescription(*profile)));
+        // Everything a replay of this trace needs to drive the modem as this connection did
+        // (composed only when there is a trace: Connect is on the console's fast path).
+        if (m_trace) {
+            const auto onOff = [](bool on) { return on ? QStringLiteral("on") : QStringLiteral("off"); };
+            note(QStringLiteral("connect: modem type %1 (%2), port COM%3, baud %4, receive mode %5, timeout %6 s, "
+                                "check SIM %7, caller id %8, PIN %9")
+                     .arg(modemType).arg(profile->name).arg(port).arg(baudRate).arg(receiveMode).arg(timeout)
+                     .arg(onOff(m_checkSim), onOff(m_callerId), pin.isEmpty() ? QStringLiteral("none") : QStringLiteral("****")));
+            note(QStringLiteral("profile: %1").arg(profileDescription(*profile)));
+        }
         m_transport = m_factory(modemType, *profile, port, baudRate);
         if (!m_transport)
             raise(ErrorCode::PortCannotOpen, QStringLiteral("no transport for modem type %1").arg(modemType));
