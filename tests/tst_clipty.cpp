@@ -108,6 +108,51 @@ private Q_SLOTS:
         QVERIFY2(!run.out.contains(QStringLiteral("Terminal")), qPrintable(run.out));
     }
 
+    // The rest of the commands, each once over the terminal.
+    void command_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("signal") << QStringList{"signal"} << " dBm), ber ";
+        QTest::newRow("reports") << QStringList{"reports", "list"} << "Short message received by the SME";
+        QTest::newRow("forwarding set") << QStringList{"forward", "set", "+15550123"} << "to +15550123";
+        QTest::newRow("forwarding asked") << QStringList{"forward", "get"} << "to +15550123";
+        QTest::newRow("forwarding off") << QStringList{"forward", "off"} << "off";
+        QTest::newRow("raw lines") << QStringList{"at", "AT+CGMM", "AT+CPBS?"} << "PVM-1\nOK\n+CPBS: \"SM\"";
+        QTest::newRow("delete a message") << QStringList{"sms", "delete", "40"} << "Deleted 40";
+    }
+
+    void command()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, out);
+        const Run run = pellix(QStringList{QStringLiteral("--device"), m_device} + arguments);
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.out.contains(out), qPrintable(run.out + run.err));
+    }
+
+    // monitor prints a call as it rings, and ends cleanly on the signal a service manager sends.
+    void monitor()
+    {
+        QProcess monitor;
+        monitor.start(QStringLiteral(PELLIX_CLI), {QStringLiteral("--device"), m_device, QStringLiteral("monitor")});
+        QVERIFY(monitor.waitForStarted(5000));
+        // The simulator's network calls until monitor has connected and shows the call.
+        QByteArray out;
+        for (int tries = 0; tries < 20 && !out.contains("+15550999"); ++tries) {
+            m_simulator.write("ring +15550999\n");
+            m_simulator.waitForBytesWritten(1000);
+            monitor.waitForReadyRead(500);
+            out += monitor.readAllStandardOutput();
+        }
+        monitor.terminate();
+        QVERIFY(monitor.waitForFinished(10000));
+        out += monitor.readAllStandardOutput();
+        QVERIFY2(out.contains("ring: from +15550999"), out.constData());
+        QCOMPARE(monitor.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(monitor.exitCode(), 0);
+    }
+
     // The simulator's terminal under a COM number of Pellix.ini: ports --probe finds that it is
     // the one that answers AT, with its identity, without disturbing it.
     void portsProbe()
