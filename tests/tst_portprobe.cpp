@@ -182,6 +182,11 @@ void tst_PortProbe::pseudoTerminals()
     const PortProbeResult skipped = probePort(portAt(silent.path()));
     QCOMPARE(describe(skipped), QStringLiteral("skipped: in use by sleep (pid %1)").arg(holder.processId()));
     QCOMPARE(silent.received(), QByteArray());
+    // One look at the processes for several ports finds each port's own programs: the held
+    // terminal's, and none for the simulator's (its server holding both sides is no client).
+    const QHash<QString, QStringList> clients = portClients(QStringList{modem, silent.path()});
+    QCOMPARE(clients.value(silent.path()), QStringList{QStringLiteral("sleep (pid %1)").arg(holder.processId())});
+    QCOMPARE(clients.value(modem), QStringList());
     holder.kill();
     holder.waitForFinished(5000);
 

@@ -59,9 +59,18 @@ QList<int> PellixUtilities::ComPorts()
 
 QString PellixUtilities::PortDescription(int n)
 {
-    const auto port = describeSerialPort(n, m_iniPath.isEmpty() ? PellixIni::loadDefault() : PellixIni::load(m_iniPath),
-                                         SerialMachine::current());
-    return port ? describe(*port) : QString();
+    // The console asks for each entry of its list in turn: one look at the machine serves the
+    // whole list, since finding the holders takes a pass over every process of the desktop.
+    if (!m_described.isValid() || m_described.hasExpired(DescriptionsFreshMs)) {
+        m_descriptions.clear();
+        const PellixIni ini = m_iniPath.isEmpty() ? PellixIni::loadDefault() : PellixIni::load(m_iniPath);
+        for (const SerialPortDescription &port : describeSerialPorts(ini, SerialMachine::current())) {
+            if (port.comNumber > 0)
+                m_descriptions.insert(port.comNumber, describe(port));
+        }
+        m_described.start();
+    }
+    return m_descriptions.value(n);
 }
 
 } // namespace pellix

@@ -3,6 +3,8 @@
 
 #include "gsmutilities.h"
 
+#include <QElapsedTimer>
+#include <QHash>
 #include <QString>
 
 namespace pellix {
@@ -28,7 +30,12 @@ public:
     QString PortDescription(int n) override;
 
 private:
+    // How long the descriptions of one look at the machine answer PortDescription.
+    static constexpr qint64 DescriptionsFreshMs = 1000;
+
     QString m_iniPath;
+    QHash<int, QString> m_descriptions;
+    QElapsedTimer m_described;
 };
 
 } // namespace pellix

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStringList>
 
 #include <algorithm>
@@ -41,32 +42,48 @@ bool servesTerminal(const QDir &fds, const QString &pid, const QStringList &entr
 }
 
 // "minicom (pid 4242)" for each process whose descriptors we may read (our own user's) and that
-// has the device open. Other users' processes (ModemManager runs as root) keep theirs hidden.
-QStringList holders(const QString &devicePath, bool clientsOnly)
+// has one of the devices open, by device as given; at most three a device. Other users'
+// processes (ModemManager runs as root) keep theirs hidden. One pass over /proc for all devices:
+// on a desktop it holds hundreds of processes with thousands of descriptors.
+QHash<QString, QStringList> holders(const QStringList &devicePaths, bool clientsOnly)
 {
-    const QString target = QFileInfo(devicePath).canonicalFilePath();
-    QStringList found;
-    if (target.isEmpty())
+    QHash<QString, QString> asGiven; // canonical path -> path as given
+    for (const QString &path : devicePaths) {
+        const QString target = QFileInfo(path).canonicalFilePath();
+        if (!target.isEmpty())
+            asGiven.insert(target, path);
+    }
+    QHash<QString, QStringList> found;
+    if (asGiven.isEmpty())
         return found;
     const QLatin1String ptsFolder("/dev/pts/");
-    const QString ptyIndex = clientsOnly && target.startsWith(ptsFolder) ? target.mid(ptsFolder.size()) : QString();
     const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &pid : pids) {
         if (!isNumber(pid))
             continue;
         const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
         const QStringList entries = fds.entryList(QDir::System | QDir::NoDotAndDotDot);
+        QSet<QString> seen; // a process counts once a device, however many descriptors it has on it
         for (const QString &fd : entries) {
-            if (QFile::symLinkTarget(fds.filePath(fd)) == target) {
-                if (ptyIndex.isEmpty() || !servesTerminal(fds, pid, entries, ptyIndex))
-                    found << QStringLiteral("%1 (pid %2)").arg(processName(pid), pid);
-                break;
-            }
+            const QString target = QFileInfo(fds.filePath(fd)).symLinkTarget();
+            const auto device = asGiven.constFind(target);
+            if (device == asGiven.cend() || seen.contains(target))
+                continue;
+            seen.insert(target);
+            QStringList &who = found[device.value()];
+            if (who.size() >= 3)
+                continue;
+            const QString ptyIndex = clientsOnly && target.startsWith(ptsFolder) ? target.mid(ptsFolder.size()) : QString();
+            if (ptyIndex.isEmpty() || !servesTerminal(fds, pid, entries, ptyIndex))
+                who << QStringLiteral("%1 (pid %2)").arg(processName(pid), pid);
         }
-        if (found.size() >= 3)
-            break;
     }
     return found;
+}
+
+QStringList holders(const QString &devicePath, bool clientsOnly)
+{
+    return holders(QStringList{devicePath}, clientsOnly).value(devicePath);
 }
 
 bool modemManagerRuns()
@@ -87,6 +104,11 @@ QStringList portHolders(const QString &devicePath)
 QStringList portClients(const QString &devicePath)
 {
     return holders(devicePath, true);
+}
+
+QHash<QString, QStringList> portClients(const QStringList &devicePaths)
+{
+    return holders(devicePaths, true);
 }
 
 QString busyPortText(const QString &devicePath)

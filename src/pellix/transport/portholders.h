@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -17,6 +18,8 @@ QStringList portHolders(const QString &devicePath);
 // keeps the slave open too, so that the terminal keeps its settings between clients): the
 // programs using the port as a client would, which a probe must leave alone.
 QStringList portClients(const QString &devicePath);
+// portClients of each device, by device as given, in one look at the processes.
+QHash<QString, QStringList> portClients(const QStringList &devicePaths);
 
 // Why a serial device is busy, and what to do: the processes of this user that hold it open
 // (found in /proc), else ModemManager when it runs (it probes every new USB modem and keeps the

@@ -86,10 +86,17 @@ QString byIdLink(const QString &folder, const QString &devicePath)
     return QString();
 }
 
-void complete(SerialPortDescription &port, const SerialMachine &machine)
+// The facts that cost a look at the file system and /proc, for all ports at once.
+void complete(QList<SerialPortDescription> &ports, const SerialMachine &machine)
 {
-    port.byIdPath = byIdLink(machine.byIdFolder, port.devicePath);
-    port.holders = machine.holders ? machine.holders(port.devicePath) : portClients(port.devicePath);
+    QStringList paths;
+    for (const SerialPortDescription &port : std::as_const(ports))
+        paths << port.devicePath;
+    const QHash<QString, QStringList> clients = machine.holders ? QHash<QString, QStringList>() : portClients(paths);
+    for (SerialPortDescription &port : ports) {
+        port.byIdPath = byIdLink(machine.byIdFolder, port.devicePath);
+        port.holders = machine.holders ? machine.holders(port.devicePath) : clients.value(port.devicePath);
+    }
 }
 
 // "HUAWEI Mobile" rather than "HUAWEI HUAWEI Mobile": udev's model string often starts with
@@ -130,8 +137,7 @@ SerialMachine SerialMachine::current()
 QList<SerialPortDescription> describeSerialPorts(const PellixIni &ini, const SerialMachine &machine)
 {
     QList<SerialPortDescription> ports = listPorts(ini, machine);
-    for (SerialPortDescription &port : ports)
-        complete(port, machine);
+    complete(ports, machine);
     return ports;
 }
 
@@ -150,9 +156,9 @@ std::optional<SerialPortDescription> describeSerialPort(int n, const PellixIni &
     });
     if (found == ports.cend())
         return std::nullopt;
-    SerialPortDescription port = *found;
+    QList<SerialPortDescription> port{*found};
     complete(port, machine);
-    return port;
+    return port.first();
 }
 
 QString describe(const SerialPortDescription &port)
