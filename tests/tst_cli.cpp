@@ -153,6 +153,12 @@ private Q_SLOTS:
         QTest::newRow("two filters") << QStringList{v, "sms", "list", "--read", "--unread"} << usage << "" << "one of --all";
         QTest::newRow("line that would break the session") << QStringList{v, "at", "AT+CSQ", "AT+CMGS=23"} << usage << ""
                                                            << "AT+CMGS would break the session";
+        QTest::newRow("breaking line behind a space") << QStringList{v, "at", "AT +CMGS=23"} << usage << ""
+                                                      << "AT+CMGS would break the session";
+        QTest::newRow("breaking line behind a basic command") << QStringList{v, "at", "ATE1+CMGS=23"} << usage << ""
+                                                              << "AT+CMGS would break the session";
+        QTest::newRow("quiet behind an S-register") << QStringList{v, "at", "ATS0=0Q1"} << usage << ""
+                                                    << "ATQ1 silences the result codes";
         QTest::newRow("ports with a modem option") << QStringList{"ports", "--port", "COM3"} << usage << ""
                                                    << "ports looks at every port and takes no --port";
         QTest::newRow("not an AT line") << QStringList{v, "at", "hello"} << usage << "" << "does not start with AT";
