@@ -23,6 +23,9 @@ using namespace pellix;
 
 namespace {
 
+// An SMS-DELIVER from +15550001, "hellohello" in the GSM alphabet.
+const QByteArray DeliverPdu = "0004" "0891" "51550010" "0000" "62101010000000" "0A" "E8329BFD4697D9EC37";
+
 struct Run
 {
     int status = -1;
@@ -289,6 +292,40 @@ private Q_SLOTS:
         for (const QString &piece : out)
             QVERIFY2(result.out.contains(piece), qPrintable(piece + QLatin1String(" in:\n") + result.out));
         QCOMPARE(m_probed, probed);
+    }
+
+    void waitReportEnds_data()
+    {
+        QTest::addColumn<bool>("unplug");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("interrupted") << false << int(cli::ExitTimedOut) << "interrupted while waiting";
+        QTest::newRow("link dropped") << true << int(cli::ExitConnectionLost) << "Connection to the modem lost";
+    }
+
+    // The modem hands over what arrives during the wait and keeps no copy: however the wait ends,
+    // the message that came is printed.
+    void waitReportEnds()
+    {
+        QFETCH(bool, unplug);
+        QFETCH(int, status);
+        QFETCH(QString, err);
+        bool delivered = false;
+        const Run result = run({QStringLiteral("--type=-1"), QStringLiteral("send"), QStringLiteral("+15550100"), QStringLiteral("hi"),
+                                QStringLiteral("--wait-report"), QStringLiteral("100")},
+                               [&](int step) {
+                                   if (step == 1)
+                                       delivered = m_virtual->incomingMessage(DeliverPdu);
+                                   if (step == 5 && unplug)
+                                       m_transport->setFault(sim::VirtualModemTransport::Fault::Unplugged);
+                                   if (step == 5 && !unplug)
+                                       std::raise(SIGINT);
+                               });
+        QVERIFY(delivered);
+        QCOMPARE(result.status, status);
+        QVERIFY2(result.err.contains(err), qPrintable(result.err));
+        QVERIFY2(result.out.contains(QLatin1String("message: ")) && result.out.contains(QLatin1String("hellohello")),
+                 qPrintable(result.out));
     }
 
     void monitor_data()
