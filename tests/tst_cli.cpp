@@ -123,6 +123,7 @@ private Q_SLOTS:
             << "pellix: error 3: Timeout waiting for the modem: no status report for message 1 within 1 s";
         QTest::newRow("stored messages") << QStringList{v, "sms", "list"} << 0 << "Welcome to the virtual network" << "";
         QTest::newRow("phonebook") << QStringList{v, "phonebook", "list"} << 0 << "Anna Rossi" << "";
+        QTest::newRow("text that looks like an option") << QStringList{v, "send", own, "--", "--json"} << 0 << "Message sent (" << "";
         QTest::newRow("forwarding set")
             << QStringList{v, "forward", "set", "+15550999", "--reason", "1"} << 0 << "Forwarding (busy): to +15550999" << "";
         QTest::newRow("raw command") << QStringList{v, "at", "AT+CSQ", "AT+CGMI"} << 0 << "+CSQ: " << "";
