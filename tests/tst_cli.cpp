@@ -329,6 +329,22 @@ private Q_SLOTS:
                  qPrintable(result.out));
     }
 
+    // A line without a final code ends the run with its error; the lines before it were carried
+    // out, and their answers are printed all the same.
+    void rawAnswersBeforeATimeout()
+    {
+        sim::VirtualModemOptions options;
+        options.seed = 11;
+        options.field.lateReplyMs = 60000;
+        options.field.lateCommands = {"+CSQ"};
+        m_virtual = std::make_shared<sim::VirtualModem>(options, m_clock);
+        const Run result = run({QStringLiteral("--type=-1"), QStringLiteral("--timeout=1"), QStringLiteral("at"), QStringLiteral("AT+CGMI"),
+                                QStringLiteral("AT+CSQ")});
+        QCOMPARE(result.status, int(cli::ExitModemError));
+        QVERIFY2(result.err.contains(QLatin1String("Timeout")), qPrintable(result.err));
+        QVERIFY2(result.out.startsWith(QLatin1String("Pellix\nOK\n")), qPrintable(result.out));
+    }
+
     void monitor_data()
     {
         QTest::addColumn<bool>("unplug");
