@@ -23,6 +23,9 @@ using namespace pellix;
 
 namespace {
 
+// An SMS-DELIVER from +15550001, "hellohello" in the GSM alphabet.
+const QByteArray DeliverPdu = "0004" "0891" "51550010" "0000" "62101010000000" "0A" "E8329BFD4697D9EC37";
+
 struct Run
 {
     int status = -1;
@@ -120,6 +123,7 @@ private Q_SLOTS:
             << "pellix: error 3: Timeout waiting for the modem: no status report for message 1 within 1 s";
         QTest::newRow("stored messages") << QStringList{v, "sms", "list"} << 0 << "Welcome to the virtual network" << "";
         QTest::newRow("phonebook") << QStringList{v, "phonebook", "list"} << 0 << "Anna Rossi" << "";
+        QTest::newRow("text that looks like an option") << QStringList{v, "send", own, "--", "--json"} << 0 << "Message sent (" << "";
         QTest::newRow("forwarding set")
             << QStringList{v, "forward", "set", "+15550999", "--reason", "1"} << 0 << "Forwarding (busy): to +15550999" << "";
         QTest::newRow("raw command") << QStringList{v, "at", "AT+CSQ", "AT+CGMI"} << 0 << "+CSQ: " << "";
@@ -153,6 +157,12 @@ private Q_SLOTS:
         QTest::newRow("two filters") << QStringList{v, "sms", "list", "--read", "--unread"} << usage << "" << "one of --all";
         QTest::newRow("line that would break the session") << QStringList{v, "at", "AT+CSQ", "AT+CMGS=23"} << usage << ""
                                                            << "AT+CMGS would break the session";
+        QTest::newRow("breaking line behind a space") << QStringList{v, "at", "AT +CMGS=23"} << usage << ""
+                                                      << "AT+CMGS would break the session";
+        QTest::newRow("breaking line behind a basic command") << QStringList{v, "at", "ATE1+CMGS=23"} << usage << ""
+                                                              << "AT+CMGS would break the session";
+        QTest::newRow("quiet behind an S-register") << QStringList{v, "at", "ATS0=0Q1"} << usage << ""
+                                                    << "ATQ1 silences the result codes";
         QTest::newRow("ports with a modem option") << QStringList{"ports", "--port", "COM3"} << usage << ""
                                                    << "ports looks at every port and takes no --port";
         QTest::newRow("not an AT line") << QStringList{v, "at", "hello"} << usage << "" << "does not start with AT";
@@ -285,6 +295,56 @@ private Q_SLOTS:
         QCOMPARE(m_probed, probed);
     }
 
+    void waitReportEnds_data()
+    {
+        QTest::addColumn<bool>("unplug");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("interrupted") << false << int(cli::ExitTimedOut) << "interrupted while waiting";
+        QTest::newRow("link dropped") << true << int(cli::ExitConnectionLost) << "Connection to the modem lost";
+    }
+
+    // The modem hands over what arrives during the wait and keeps no copy: however the wait ends,
+    // the message that came is printed.
+    void waitReportEnds()
+    {
+        QFETCH(bool, unplug);
+        QFETCH(int, status);
+        QFETCH(QString, err);
+        bool delivered = false;
+        const Run result = run({QStringLiteral("--type=-1"), QStringLiteral("send"), QStringLiteral("+15550100"), QStringLiteral("hi"),
+                                QStringLiteral("--wait-report"), QStringLiteral("100")},
+                               [&](int step) {
+                                   if (step == 1)
+                                       delivered = m_virtual->incomingMessage(DeliverPdu);
+                                   if (step == 5 && unplug)
+                                       m_transport->setFault(sim::VirtualModemTransport::Fault::Unplugged);
+                                   if (step == 5 && !unplug)
+                                       std::raise(SIGINT);
+                               });
+        QVERIFY(delivered);
+        QCOMPARE(result.status, status);
+        QVERIFY2(result.err.contains(err), qPrintable(result.err));
+        QVERIFY2(result.out.contains(QLatin1String("message: ")) && result.out.contains(QLatin1String("hellohello")),
+                 qPrintable(result.out));
+    }
+
+    // A line without a final code ends the run with its error; the lines before it were carried
+    // out, and their answers are printed all the same.
+    void rawAnswersBeforeATimeout()
+    {
+        sim::VirtualModemOptions options;
+        options.seed = 11;
+        options.field.lateReplyMs = 60000;
+        options.field.lateCommands = {"+CSQ"};
+        m_virtual = std::make_shared<sim::VirtualModem>(options, m_clock);
+        const Run result = run({QStringLiteral("--type=-1"), QStringLiteral("--timeout=1"), QStringLiteral("at"), QStringLiteral("AT+CGMI"),
+                                QStringLiteral("AT+CSQ")});
+        QCOMPARE(result.status, int(cli::ExitModemError));
+        QVERIFY2(result.err.contains(QLatin1String("Timeout")), qPrintable(result.err));
+        QVERIFY2(result.out.startsWith(QLatin1String("Pellix\nOK\n")), qPrintable(result.out));
+    }
+
     void monitor_data()
     {
         QTest::addColumn<bool>("unplug");
@@ -299,14 +359,22 @@ private Q_SLOTS:
         QFETCH(bool, unplug);
         QFETCH(int, status);
         QFETCH(QString, err);
+        bool secondSignalEnds = unplug;
         const Run result = run({QStringLiteral("--type=-1"), QStringLiteral("--json"), QStringLiteral("monitor")}, [&](int step) {
             if (step == 1)
                 m_virtual->incomingCall(QStringLiteral("+15550001"));
             if (step == 30 && unplug)
                 m_transport->setFault(sim::VirtualModemTransport::Fault::Unplugged);
-            if (step == 30 && !unplug)
+            if (step == 30 && !unplug) {
                 std::raise(SIGINT);
+                // A library call in progress may hold the clean end back: a second Ctrl-C is not
+                // swallowed by it.
+                struct sigaction now {};
+                ::sigaction(SIGINT, nullptr, &now);
+                secondSignalEnds = now.sa_handler == SIG_DFL;
+            }
         });
+        QVERIFY(secondSignalEnds);
         QCOMPARE(result.status, status);
         QVERIFY2(err.isEmpty() ? result.err.isEmpty() : result.err.startsWith(err), qPrintable(result.err));
         const QStringList lines = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);

@@ -79,11 +79,23 @@ QString hintFor(const RaisedError &error, const Session &session)
     return QString();
 }
 
+// Whether errors too go out as JSON, decided before the line is known to be right: --json as the
+// option, never a "--json" that is a word (after "--", a message text) or another option's value.
+bool jsonWanted(const QStringList &arguments)
+{
+    try {
+        return CommandLine::parse(arguments).has(QStringLiteral("json"));
+    } catch (const UsageError &) {
+        const qsizetype end = arguments.indexOf(QStringLiteral("--"));
+        return arguments.first(end < 0 ? arguments.size() : end).contains(QStringLiteral("--json"));
+    }
+}
+
 } // namespace
 
 int runPellix(const QStringList &arguments, Environment &environment)
 {
-    Output output(*environment.out, *environment.err, arguments.contains(QStringLiteral("--json")), environment.progress);
+    Output output(*environment.out, *environment.err, jsonWanted(arguments), environment.progress);
     try {
         const CommandLine line = CommandLine::parse(arguments);
         const bool help = line.has(QStringLiteral("help"));

@@ -32,7 +32,16 @@ int rawAt(Session &session, const CommandLine &line, Output &output)
     QStringList text;
     QJsonArray answers;
     for (const QString &command : commands) {
-        const pellix::RawAtAnswer answer = modem.rawCommand(command.toLatin1(), timeoutMs);
+        pellix::RawAtAnswer answer;
+        try {
+            answer = modem.rawCommand(command.toLatin1(), timeoutMs);
+        } catch (const RaisedError &) {
+            // A line that got no final code (a timeout, the link dropped): the answers of the lines
+            // before it were carried out and are the operator's record of what changed.
+            if (!answers.isEmpty())
+                output.result(text.join(QLatin1Char('\n')), {{QLatin1String("answers"), answers}});
+            throw;
+        }
         QJsonArray lines;
         for (const QByteArray &l : answer.lines) {
             text << QString::fromLatin1(l);
@@ -70,7 +79,8 @@ const CommandInfo RawAtCommand = {
     "  Connects as every command does, then sends each LINE (\"AT+CSQ\", \"ATI\") through the\n"
     "  library's AT channel and prints the answer's lines and its final code. Unsolicited codes\n"
     "  are handled as in any other command. A final code other than OK is printed, the lines after\n"
-    "  it are not sent, and the exit status is 3. Lines that would break the session are refused\n"
+    "  it are not sent, and the exit status is 3; so is a line that gets no final code in time,\n"
+    "  after the answers of the lines before it. Lines that would break the session are refused\n"
     "  before anything is sent (exit status 2): not starting with AT, control characters, ATQ1,\n"
     "  ATV0, ATO, ATD without ';', AT+CMGS/+CMGW/+CMGC (a PDU prompt), AT+IPR, AT+CMUX. A line's\n"
     "  deadline is the profile's for local commands, or --timeout when given.\n"

@@ -8,6 +8,7 @@
 #include "output.h"
 #include "pellixerror.h"
 #include "session.h"
+#include "stopsignals.h"
 #include "usageerror.h"
 
 #include <QJsonArray>
@@ -68,6 +69,12 @@ int send(Session &session, const CommandLine &line, Output &output)
         message.Validity = line.integer(QStringLiteral("validity"), 0, std::numeric_limits<int>::max(), 0);
     message.RequestStatusReport = receipt;
 
+    // While a report is waited for, the modem hands over what arrives and keeps no copy: a Ctrl-C
+    // must end in a clean Disconnect (the modem storing again) with what came printed, never kill
+    // the program with both lost.
+    std::optional<StopSignals> stop;
+    if (waitReport)
+        stop.emplace();
     pellix::PellixGsmModem &modem = session.connect(waitReport ? 2 : 0);
     if (longText) {
         const qint32 parts = modem.SendLongMessage(message.Recipient.Number, text, receipt);
@@ -112,15 +119,20 @@ int send(Session &session, const CommandLine &line, Output &output)
                        {QLatin1String("reference"), reference},
                        {QLatin1String("parts"), 1}};
     if (waitReport) {
-        const bool came = session.waitUntil([&] { return report.has_value() || !session.connected(); }, waitSeconds * 1000);
-        if (session.linkLost())
+        const bool came = session.waitUntil(
+            [&] { return report.has_value() || !session.connected() || stop->stopRequested(); }, waitSeconds * 1000);
+        if (session.linkLost()) {
+            // What arrived before the drop is nowhere else any more: printed before the error.
+            withOthers(textResult, object);
             pellix::raise(pellix::ErrorCode::ConnectionLost, QStringLiteral("the link dropped while waiting for the status report"));
-        if (!came) {
+        }
+        if (!came || !report) {
             session.close();
             withOthers(textResult, object);
-            output.error(pellix::libraryError(pellix::ErrorCode::Timeout,
-                                              QStringLiteral("no status report for message %1 within %2 s").arg(reference).arg(waitSeconds)),
-                         ExitTimedOut);
+            const QString why = stop->stopRequested()
+                ? QStringLiteral("interrupted while waiting for the status report of message %1").arg(reference)
+                : QStringLiteral("no status report for message %1 within %2 s").arg(reference).arg(waitSeconds);
+            output.error(pellix::libraryError(pellix::ErrorCode::Timeout, why), ExitTimedOut);
             return ExitTimedOut;
         }
         textResult += QLatin1Char('\n') + items::reportLine(*report);
@@ -146,8 +158,8 @@ const CommandInfo SendCommand = {
     "  period, --receipt asks for a status report. A 7-bit TEXT over 160 characters is sent as a\n"
     "  long message in parts of 153 (no --udh, --class, --validity or --wait-report then).\n"
     "  --wait-report connects for automatic reception, asks for a report and waits for the one\n"
-    "  whose reference is the message's, up to SECONDS (default: --timeout, 60); none in time:\n"
-    "  exit status 5.\n"
+    "  whose reference is the message's, up to SECONDS (default: --timeout, 60); none in time, or\n"
+    "  Ctrl-C (SIGINT) or SIGTERM while waiting: exit status 5, after a clean disconnect.\n"
     "  JSON: {\"to\", \"reference\", \"parts\"} (reference null for a long message), with\n"
     "  --wait-report also \"report\": {\"location\", \"reference\", \"recipient\", \"status\",\n"
     "  \"statusText\", \"time\", \"discharged\"}. Messages and other reports that arrive meanwhile are\n"

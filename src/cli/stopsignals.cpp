@@ -34,7 +34,10 @@ StopSignals::StopSignals()
     struct sigaction action {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
+    // A library call in progress (a Connect waiting out a busy SIM, a late answer) ends before
+    // the flag is looked at: the first signal asks for a clean end, a second one ends the
+    // program at once, as the operator pressing Ctrl-C again expects.
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
     ::sigaction(SIGINT, &action, &g_previousInt);
     ::sigaction(SIGTERM, &action, &g_previousTerm);
 }

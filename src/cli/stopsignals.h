@@ -12,7 +12,8 @@ namespace cli {
 // SIGINT and SIGTERM while it lives: the handler only writes a byte to a pipe (the one thing safe
 // to do there); the event loop reads it and sets stopRequested(), so that the command ends
 // cleanly (Disconnect leaves the modem storing) instead of dying with the port open. The
-// previous handlers come back when it is destroyed.
+// previous handlers come back when it is destroyed. A second signal is not caught: it ends the
+// program at once.
 class StopSignals : public QObject
 {
     Q_OBJECT

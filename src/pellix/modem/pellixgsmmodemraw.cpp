@@ -21,13 +21,20 @@ bool isLetter(char c)
     return c >= 'A' && c <= 'Z';
 }
 
-// The basic-command part of one command (V.250 5.3.1): letters, each with its digits. Q1 (no
-// result codes) and V0 (numeric ones) take away the final codes every later command ends on; O and
-// a D without the voice ';' put the port into online data mode.
-QString basicRefusal(const QByteArray &part, bool endsWithSemicolon)
+// The basic-command part of one command (V.250 5.3.1): letters, each with its digits, S-registers
+// with "=value" or '?'. Q1 (no result codes) and V0 (numeric ones) take away the final codes every
+// later command ends on; O and a D without the voice ';' put the port into online data mode. An
+// extended command may follow basic ones without a separator (V.250 5.4.1, "ATE1+CMGS=..."): its
+// start is left in extendedAt for the caller to check.
+QString basicRefusal(const QByteArray &part, bool endsWithSemicolon, qsizetype &extendedAt)
 {
+    extendedAt = -1;
     for (qsizetype i = 0; i < part.size();) {
         char c = part.at(i);
+        if (c == '+') {
+            extendedAt = i;
+            return QString();
+        }
         const bool ampersand = c == '&' && i + 1 < part.size();
         if (ampersand)
             c = part.at(++i);
@@ -37,6 +44,14 @@ QString basicRefusal(const QByteArray &part, bool endsWithSemicolon)
         QByteArray digits;
         while (i < part.size() && part.at(i) >= '0' && part.at(i) <= '9')
             digits += part.at(i++);
+        if (c == 'S' && !ampersand && i < part.size() && (part.at(i) == '=' || part.at(i) == '?')) {
+            // "S0=1" or "S0?": more basic commands may follow the register's value.
+            if (part.at(i++) == '=') {
+                while (i < part.size() && part.at(i) >= '0' && part.at(i) <= '9')
+                    ++i;
+            }
+            continue;
+        }
         const int value = digits.isEmpty() ? 0 : digits.toInt();
         if (ampersand)
             continue;
@@ -47,7 +62,7 @@ QString basicRefusal(const QByteArray &part, bool endsWithSemicolon)
         if (c == 'O')
             return QStringLiteral("ATO goes back to a data call");
         if (!isLetter(c) && c != '&')
-            break;  // the rest is arguments (S-register values, '?', '=')
+            break;  // the rest is arguments ('?', '=')
     }
     return QString();
 }
@@ -64,27 +79,31 @@ QString PellixGsmModem::rawCommandRefusal(const QByteArray &line)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
             return QStringLiteral("the command line holds a control character");
     }
-    // Outside quoted strings, uppercase: names compare as the modem reads them.
+    // Outside quoted strings, uppercase and without spaces (the modem ignores them, V.250 5.2.1:
+    // "AT +CMGS" is +CMGS): names compare as the modem reads them.
     QByteArray bare;
     bool quoted = false;
     for (const char c : line.mid(2)) {
         if (c == '"')
             quoted = !quoted;
-        else if (!quoted)
+        else if (!quoted && c != ' ')
             bare += char(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
     }
     const bool voiceDial = bare.endsWith(';');
     const QList<QByteArray> commands = bare.split(';');
     for (qsizetype n = 0; n < commands.size(); ++n) {
-        const QByteArray &command = commands.at(n);
+        QByteArray command = commands.at(n);
         if (command.isEmpty())
             continue;
         if (isLetter(command.at(0)) || command.at(0) == '&') {
             // A dial command runs to the end of the line: its ';' ends the line, not a command.
-            const QString why = basicRefusal(command, voiceDial && n + 2 == commands.size());
+            qsizetype extendedAt = -1;
+            const QString why = basicRefusal(command, voiceDial && n + 2 == commands.size(), extendedAt);
             if (!why.isEmpty())
                 return why;
-            continue;
+            if (extendedAt < 0)
+                continue;
+            command = command.mid(extendedAt);
         }
         for (const char *name : BreakingExtended) {
             const QByteArray breaking(name);
