@@ -245,12 +245,16 @@ private Q_SLOTS:
     {
         QStringList recorded;
         const QString path = record(sim::FieldBehaviour(), recorded, QStringLiteral("pty.log"));
-        QProcess refused;
-        refused.start(QStringLiteral(PELLIX_MODEMSIM), {QStringLiteral("--replay"), path, QStringLiteral("--session"),
-                                                         QStringLiteral("2")});
-        QVERIFY(refused.waitForFinished(5000));
-        QCOMPARE(refused.exitCode(), 1);
-        QVERIFY2(refused.readAllStandardError().contains("holds sessions 1 to 1"), "no clear error");
+        // A session the file does not have; a speed whose pauses would overflow the clock.
+        for (const auto &[option, value, error] : {std::tuple{"--session", "2", "holds sessions 1 to 1"},
+                                                   std::tuple{"--speed", "1e-9", "--speed needs a number from 0.001"}}) {
+            QProcess refused;
+            refused.start(QStringLiteral(PELLIX_MODEMSIM), {QStringLiteral("--replay"), path, QLatin1String(option),
+                                                             QLatin1String(value)});
+            QVERIFY(refused.waitForFinished(5000));
+            QCOMPARE(refused.exitCode(), 1);
+            QVERIFY2(refused.readAllStandardError().contains(error), error);
+        }
 
         QProcess tool;
         tool.start(QStringLiteral(PELLIX_MODEMSIM), {QStringLiteral("--replay"), path, QStringLiteral("--as-fast-as-possible")});

@@ -55,8 +55,10 @@ std::optional<ReplaySetup> ReplayOptions::read(const QCommandLineParser &parser,
     if (parser.isSet(m_speed)) {
         bool ok = false;
         setup.speed = parser.value(m_speed).toDouble(&ok);
-        if (!ok || !(setup.speed > 0) || setup.speed > 1e6) {
-            error = QStringLiteral("--speed needs a number above 0 (2: twice as fast)");
+        // A thousandth of the speed stretches a second's pause past a quarter of an hour; more
+        // would overflow the replay's clock, and no one waits that long.
+        if (!ok || !(setup.speed >= 0.001) || setup.speed > 1e6) {
+            error = QStringLiteral("--speed needs a number from 0.001 to 1000000 (2: twice as fast)");
             return std::nullopt;
         }
     }
