@@ -118,6 +118,8 @@ private Q_SLOTS:
         QTest::newRow("long text in parts") << QStringList{v, "send", own, longText} << 0 << "Long message sent (2 parts)" << "";
         QTest::newRow("report waited for")
             << QStringList{v, "send", own, "hi", "--wait-report", "10"} << 0 << "report on 1 to " + own << "";
+        QTest::newRow("a line break in a message stays on its line")
+            << QStringList{v, "send", own, "two\nlines", "--wait-report", "10"} << 0 << ": two\\nlines" << "";
         QTest::newRow("report not in time")
             << QStringList{v, "send", own, "hi", "--wait-report=1"} << int(cli::ExitTimedOut) << "Message sent (1)"
             << "pellix: error 3: Timeout waiting for the modem: no status report for message 1 within 1 s";

@@ -8,6 +8,23 @@ QString hex(const QByteArray &bytes)
     return QString::fromLatin1(bytes.toHex().toUpper());
 }
 
+QString oneLine(const QString &text)
+{
+    QString line;
+    line.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == u'\n')
+            line += QLatin1String("\\n");
+        else if (c == u'\r')
+            line += QLatin1String("\\r");
+        else if (c.unicode() < 0x20 && c != u'\t')
+            line += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            line += c;
+    }
+    return line;
+}
+
 QString messageText(qint32 alphabet, const QString &text)
 {
     return alphabet == 8 ? hex(text.toLatin1()) : text;
@@ -43,8 +60,8 @@ QString messageLine(const ReceivedMessage &m)
     const QString udh = m.Udh.isEmpty() ? QString() : QStringLiteral("[%1]").arg(hex(m.Udh));
     return QStringLiteral("%1 %2 from %3 at %4: %5%6")
         .arg(m.SimLocation)
-        .arg(m.IsNew ? QStringLiteral("new") : QStringLiteral("read"), m.Originator.Number, timeText(m.Timestamp), udh,
-             messageText(m.Alphabet, m.Text));
+        .arg(m.IsNew ? QStringLiteral("new") : QStringLiteral("read"), oneLine(m.Originator.Number), timeText(m.Timestamp),
+             udh, oneLine(messageText(m.Alphabet, m.Text)));
 }
 
 QJsonObject report(const SmsStatusReport &r)
@@ -65,7 +82,7 @@ QString reportLine(const SmsStatusReport &r)
     return QStringLiteral("%1 report on %2 to %3: %4 (status %5) at %6")
         .arg(r.SimLocation)
         .arg(r.Reference)
-        .arg(r.Recipient.Number, r.StatusText)
+        .arg(oneLine(r.Recipient.Number), r.StatusText)
         .arg(r.Status)
         .arg(timeText(r.DischargeTime));
 }
@@ -81,7 +98,7 @@ QJsonObject entry(const PhonebookEntry &e)
 
 QString entryLine(const PhonebookEntry &e)
 {
-    return QStringLiteral("%1 %2 %3").arg(e.Index).arg(e.Number, e.Name);
+    return QStringLiteral("%1 %2 %3").arg(e.Index).arg(oneLine(e.Number), oneLine(e.Name));
 }
 
 QJsonValue dbm(qint16 rssi)

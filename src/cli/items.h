@@ -13,6 +13,10 @@ namespace cli::items {
 
 // The octets of a byte text (8-bit message text, user data header) as upper-case hex.
 QString hex(const QByteArray &bytes);
+// A text of the modem's (a message, a name) on one line of the text output: a message may hold
+// line breaks, and one that could start a line of its own could pass for another item. CR, LF
+// and the other control characters but tab are written \r, \n, \xNN. JSON keeps them as they are.
+QString oneLine(const QString &text);
 // The text of an 8-bit message as hex, any other as it is.
 QString messageText(qint32 alphabet, const QString &text);
 // ISO 8601 with the zone offset; null when the time is not valid.
