@@ -46,7 +46,8 @@ private:
     {
         QBuffer out;
         QBuffer err;
-        out.open(QIODevice::WriteOnly);
+        // A reader that has gone away: every write to stdout fails.
+        out.open(m_outputGone ? QIODevice::ReadOnly : QIODevice::WriteOnly);
         err.open(QIODevice::WriteOnly);
         cli::Environment environment;
         environment.out = &out;
@@ -90,6 +91,7 @@ private:
     QList<SerialPortDescription> m_ports;
     QHash<QString, PortProbeResult> m_probes;
     int m_probed = 0;
+    bool m_outputGone = false;
 
 private Q_SLOTS:
     void init()
@@ -225,6 +227,31 @@ private Q_SLOTS:
         QVERIFY2(!at.isUndefined() && !at.isNull(), qPrintable(path));
         if (value.isValid())
             QCOMPARE(at.toVariant(), value);
+    }
+
+    // A listing with --delete whose output cannot be written deletes nothing.
+    void listingNobodyReads_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::newRow("messages") << "sms";
+        QTest::newRow("status reports") << "reports";
+    }
+
+    void listingNobodyReads()
+    {
+        QFETCH(QString, what);
+        const QStringList list{QStringLiteral("--type=-1"), what, QStringLiteral("list")};
+        // Listing marks unread messages read: the second listing is the one to compare with.
+        run(list);
+        const QString before = run(list).out;
+        QVERIFY(before.count(QLatin1Char('\n')) >= 1);
+        m_outputGone = true;
+        const Run gone = run(list + QStringList{QStringLiteral("--delete")});
+        m_outputGone = false;
+        QCOMPARE(gone.status, int(cli::ExitOutputFailed));
+        QVERIFY2(gone.err.startsWith(QStringLiteral("pellix: error: the listing could not be written to the output; nothing was deleted")),
+                 qPrintable(gone.err));
+        QCOMPARE(run(list).out, before);
     }
 
     void ports_data()

@@ -7,6 +7,8 @@ namespace cli {
 
 enum ExitStatus : int {
     ExitSuccess = 0,
+    // The result could not be written (stdout closed, disk full); nothing was deleted for it.
+    ExitOutputFailed = 1,
     // Unknown command or option, bad number, missing or extra argument: nothing was sent.
     ExitUsage = 2,
     // The library or the modem refused (the library's error number is printed).

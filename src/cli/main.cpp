@@ -6,10 +6,14 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <csignal>
 #include <unistd.h>
 
 int main(int argc, char *argv[])
 {
+    // A reader that goes away (`pellix sms list --delete | head -1`) makes a write fail instead of
+    // killing pellix, which then keeps on the SIM what it could not show.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pellix"));
     // Unbuffered: a monitor's line is on the pipe when its event has happened.

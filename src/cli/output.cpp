@@ -21,7 +21,8 @@ void Output::write(QIODevice &device, const QString &text)
     QByteArray bytes = text.toUtf8();
     if (!bytes.endsWith('\n'))
         bytes += '\n';
-    device.write(bytes);
+    if (device.write(bytes) != bytes.size() && &device == &m_out)
+        m_outFailed = true;
 }
 
 void Output::result(const QString &text, const QJsonObject &object)
@@ -76,6 +77,11 @@ void Output::usage(const QString &text)
         object[QLatin1String("exit")] = 2;
         write(m_out, QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
     }
+}
+
+void Output::failure(const QString &text)
+{
+    write(m_err, QStringLiteral("pellix: error: %1").arg(text));
 }
 
 void Output::progress(const QString &text)

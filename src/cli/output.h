@@ -19,6 +19,8 @@ public:
     Output(QIODevice &out, QIODevice &err, bool json, bool progress);
 
     bool json() const { return m_json; }
+    // False once a result could not be written whole to stdout (a closed pipe, a full disk).
+    bool written() const { return !m_outFailed; }
 
     // One result: text (lines, newline added when missing) or the object.
     void result(const QString &text, const QJsonObject &object);
@@ -30,6 +32,8 @@ public:
     // The error line on stderr alone, for a command whose JSON result already tells of it.
     void errorLine(const RaisedError &error);
     void usage(const QString &text);
+    // A failure of pellix's own, not the library's (the output could not be written).
+    void failure(const QString &text);
     // A line for the operator on stderr, only when stderr is a terminal (a long listing).
     void progress(const QString &text);
     // A line on stderr as it is (the AT trace).
@@ -45,6 +49,7 @@ private:
     QIODevice &m_err;
     bool m_json;
     bool m_progress;
+    bool m_outFailed = false;
 };
 
 } // namespace cli

@@ -56,6 +56,7 @@ QString generalHelp()
         "\n"
         "Exit statuses:\n"
         "  0  success\n"
+        "  1  the result could not be written (its reader went away); a listing deletes nothing then\n"
         "  2  usage error: unknown command or option, bad number, missing argument (nothing sent)\n"
         "  3  the library or the modem failed: \"pellix: error N: description\" on stderr, N the\n"
         "     library's error number as the console shows it\n"

@@ -13,6 +13,19 @@
 namespace cli {
 namespace {
 
+// The end of a listing: what the operator is told on a terminal, and the status when the
+// listing could not be written (then nothing was deleted for it).
+int finishListing(Output &output, qsizetype count, const QString &what, bool remove)
+{
+    if (!output.written()) {
+        output.failure(QStringLiteral("the listing could not be written to the output%1")
+                           .arg(remove ? QStringLiteral("; nothing was deleted") : QString()));
+        return ExitOutputFailed;
+    }
+    output.progress(QStringLiteral("%1 %2%3").arg(count).arg(what, remove ? QStringLiteral(", deleted") : QString()));
+    return ExitSuccess;
+}
+
 int listMessages(Session &session, const CommandLine &line, Output &output)
 {
     line.allowOnly({QStringLiteral("all"), QStringLiteral("unread"), QStringLiteral("read"), QStringLiteral("delete")});
@@ -26,17 +39,19 @@ int listMessages(Session &session, const CommandLine &line, Output &output)
 
     pellix::PellixGsmModem &modem = session.connect();
     output.progress(QStringLiteral("reading messages..."));
-    const QList<ReceivedMessage> messages = modem.ReadMessages(filter, remove);
-    output.progress(QStringLiteral("%1 message(s)%2").arg(messages.size()).arg(remove ? QStringLiteral(", deleted") : QString()));
+    // Printed before anything is deleted: a message goes only once its line is out.
+    const QList<ReceivedMessage> messages = modem.ReadMessages(filter, remove, [&](const QList<ReceivedMessage> &read) {
+        QStringList lines;
+        QJsonArray array;
+        for (const ReceivedMessage &message : read) {
+            lines << items::messageLine(message);
+            array.append(items::message(message));
+        }
+        output.result(lines.join(QLatin1Char('\n')), {{QLatin1String("messages"), array}, {QLatin1String("deleted"), remove}});
+        return output.written();
+    });
     session.close();
-    QStringList lines;
-    QJsonArray array;
-    for (const ReceivedMessage &message : messages) {
-        lines << items::messageLine(message);
-        array.append(items::message(message));
-    }
-    output.result(lines.join(QLatin1Char('\n')), {{QLatin1String("messages"), array}, {QLatin1String("deleted"), remove}});
-    return ExitSuccess;
+    return finishListing(output, messages.size(), QStringLiteral("message(s)"), remove);
 }
 
 int deleteMessages(Session &session, const CommandLine &line, Output &output)
@@ -74,17 +89,18 @@ int reports(Session &session, const CommandLine &line, Output &output)
     const bool remove = line.has(QStringLiteral("delete"));
     pellix::PellixGsmModem &modem = session.connect();
     output.progress(QStringLiteral("reading status reports..."));
-    const QList<SmsStatusReport> reports = modem.ReadStatusReports(0, remove);
-    output.progress(QStringLiteral("%1 report(s)%2").arg(reports.size()).arg(remove ? QStringLiteral(", deleted") : QString()));
+    const QList<SmsStatusReport> reports = modem.ReadStatusReports(0, remove, [&](const QList<SmsStatusReport> &read) {
+        QStringList lines;
+        QJsonArray array;
+        for (const SmsStatusReport &report : read) {
+            lines << items::reportLine(report);
+            array.append(items::report(report));
+        }
+        output.result(lines.join(QLatin1Char('\n')), {{QLatin1String("reports"), array}, {QLatin1String("deleted"), remove}});
+        return output.written();
+    });
     session.close();
-    QStringList lines;
-    QJsonArray array;
-    for (const SmsStatusReport &report : reports) {
-        lines << items::reportLine(report);
-        array.append(items::report(report));
-    }
-    output.result(lines.join(QLatin1Char('\n')), {{QLatin1String("reports"), array}, {QLatin1String("deleted"), remove}});
-    return ExitSuccess;
+    return finishListing(output, reports.size(), QStringLiteral("report(s)"), remove);
 }
 
 } // namespace
@@ -94,7 +110,8 @@ const CommandInfo SmsCommand = {
     "pellix sms list [--all|--unread|--read] [--delete]\n"
     "  Lists the stored messages (all by default), one a line: location, new or read, sender,\n"
     "  time stamp, [user data header in hex] and text (the octets in hex for 8-bit messages).\n"
-    "  --delete deletes each message once it was read and decoded; one that does not decode stays.\n"
+    "  --delete deletes each message once it was read, decoded and written out; one that does not\n"
+    "  decode stays, and nothing goes when the listing cannot be written (exit status 1).\n"
     "  JSON: {\"messages\": [{\"location\", \"new\", \"from\", \"time\", \"alphabet\", \"class\", \"udh\",\n"
     "  \"text\", \"serviceCenter\"}], \"deleted\"}\n"
     "pellix sms delete LOCATION|all\n"

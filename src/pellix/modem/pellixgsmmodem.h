@@ -70,6 +70,14 @@ public:
     qint32 SendLongMessage(const QString &number, const QString &text, bool statusReport) override;
     QList<ReceivedMessage> ReadMessages(qint32 filter, bool deleteAfterReading) override;
     QList<SmsStatusReport> ReadStatusReports(qint32 filter, bool deleteAfterReading) override;
+    // The same, with the items handed to a reader before anything is deleted: deleteAfterReading
+    // deletes them only when handOver returns true, so that what could not be passed on (a
+    // command line's output that could not be written) stays on the SIM.
+    template <typename Item>
+    using HandOver = std::function<bool(const QList<Item> &items)>;
+    QList<ReceivedMessage> ReadMessages(qint32 filter, bool deleteAfterReading, const HandOver<ReceivedMessage> &handOver);
+    QList<SmsStatusReport> ReadStatusReports(qint32 filter, bool deleteAfterReading,
+                                             const HandOver<SmsStatusReport> &handOver);
     void DeleteMessage(qint16 simLocation) override;
     void DeleteAllMessages() override;
     QList<PhonebookEntry> ReadPhonebook(qint32 first, qint32 last) override;

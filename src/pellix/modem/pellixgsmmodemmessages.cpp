@@ -249,6 +249,12 @@ void PellixGsmModem::deleteRead(const QList<StoredRef> &items, quint64 connectio
 
 QList<ReceivedMessage> PellixGsmModem::ReadMessages(qint32 filter, bool deleteAfterReading)
 {
+    return ReadMessages(filter, deleteAfterReading, HandOver<ReceivedMessage>());
+}
+
+QList<ReceivedMessage> PellixGsmModem::ReadMessages(qint32 filter, bool deleteAfterReading,
+                                                    const HandOver<ReceivedMessage> &handOver)
+{
     Operation op(*this);
     requireConnected();
     const quint64 connection = m_connection;
@@ -267,12 +273,19 @@ QList<ReceivedMessage> PellixGsmModem::ReadMessages(qint32 filter, bool deleteAf
         }
         // Status reports and stored outgoing messages have their own readers.
     }
-    if (deleteAfterReading)
+    const bool handedOver = !handOver || handOver(messages);
+    if (deleteAfterReading && handedOver)
         deleteRead(decoded, connection);
     return messages;
 }
 
 QList<SmsStatusReport> PellixGsmModem::ReadStatusReports(qint32 filter, bool deleteAfterReading)
+{
+    return ReadStatusReports(filter, deleteAfterReading, HandOver<SmsStatusReport>());
+}
+
+QList<SmsStatusReport> PellixGsmModem::ReadStatusReports(qint32 filter, bool deleteAfterReading,
+                                                         const HandOver<SmsStatusReport> &handOver)
 {
     Operation op(*this);
     requireConnected();
@@ -304,7 +317,8 @@ QList<SmsStatusReport> PellixGsmModem::ReadStatusReports(qint32 filter, bool del
             }
         }
     }
-    if (deleteAfterReading)
+    const bool handedOver = !handOver || handOver(reports);
+    if (deleteAfterReading && handedOver)
         deleteRead(decoded, connection);
     return reports;
 }
