@@ -5,6 +5,7 @@
 // a hang, never a crash, nothing read lost, no event from inside a call.
 #include "at/atchannel.h"
 #include "modem/pellixgsmmodem.h"
+#include "networkpdus.h"
 #include "pdu/smspdu.h"
 #include "raisederrorcode.h"
 #include "sim/virtualclock.h"
@@ -179,17 +180,6 @@ private:
     bool m_failInWait = false;
     bool m_failed = false;
 };
-
-// An SMS-DELIVER from the network as the modem would store or route it.
-QByteArray deliverPdu(const QString &text)
-{
-    pdu::DeliverPdu deliver;
-    deliver.smsc = pdu::Address{QString::fromLatin1(sim::VirtualNetwork::ServiceCentre), 0x91};
-    deliver.originator = pdu::Address{QStringLiteral("+3955512345"), 0x91};
-    deliver.timestamp = QDateTime(QDate(2024, 5, 2), QTime(10, 0), Qt::OffsetFromUTC, 7200);
-    deliver.text = text;
-    return pdu::encodeDeliver(deliver);
-}
 
 // A status report as the modem keeps it among the messages.
 sim::StoredMessage storedReport(quint8 reference, sim::MessageStat stat)

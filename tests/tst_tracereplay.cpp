@@ -3,6 +3,7 @@
 // is replayed to a fresh driver: the same operations give the same results and the same commands,
 // a departure is named at its trace line, and files that are no trace are refused clearly.
 #include "modem/replaymodem.h"
+#include "networkpdus.h"
 #include "pdu/smspdu.h"
 #include "profiles/modemprofile.h"
 #include "raisederrorcode.h"
@@ -27,16 +28,6 @@ Q_DECLARE_METATYPE(pellix::sim::FieldBehaviour)
 namespace {
 
 const QString OwnNumber = QString::fromLatin1(sim::VirtualNetwork::OwnNumber);
-
-QByteArray deliverPdu(const QString &text)
-{
-    pdu::DeliverPdu deliver;
-    deliver.smsc = pdu::Address{QString::fromLatin1(sim::VirtualNetwork::ServiceCentre), 0x91};
-    deliver.originator = pdu::Address{QStringLiteral("+3955512345"), 0x91};
-    deliver.timestamp = QDateTime(QDate(2024, 5, 2), QTime(10, 0), Qt::OffsetFromUTC, 7200);
-    deliver.text = text;
-    return pdu::encodeDeliver(deliver);
-}
 
 // The commands of a trace file, in order, without their times.
 QList<QByteArray> sentLines(const QString &path)
