@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
 // chmcmd (Free Pascal 3.2) writes the topic of each [MAP] context number as the absolute path of
-// the source file on the build machine ("/<build>/help/src/ports.htm") instead of the path inside
-// the archive ("ports.htm"). xchm looks the context's topic up inside the archive, so
+// the source file on the build machine ("/<build>/help/src/ports.html") instead of the path inside
+// the archive ("ports.html"). xchm looks the context's topic up inside the archive, so
 // "xchm --contextid=10025" finds nothing once the build tree is gone. This tool adds one directory
 // entry per such path that points at the same content as the real topic; the compressed content
 // is left untouched. It also checks that every context number lands on an existing topic.
