@@ -8,7 +8,7 @@
 #include <QString>
 
 // The contract's objects as pellix shows them: one text line each, and a JSON object whose field
-// names are documented in help/commandline.htm and never renamed.
+// names are documented in help/commandline.html and never renamed.
 namespace cli::items {
 
 // The octets of a byte text (8-bit message text, user data header) as upper-case hex.

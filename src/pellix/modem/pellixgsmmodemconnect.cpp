@@ -183,7 +183,7 @@ QString PellixGsmModem::silentPortText() const
         + speed;
     return QStringLiteral("%1 does not answer AT commands (%2). Likely causes: the wrong port of a USB modem that "
                           "makes several (only one or two of its ports take AT commands; /dev/serial/by-id tells "
-                          "them apart), a wrong speed, or a diagnostics or GPS port; see the help page ports.htm")
+                          "them apart), a wrong speed, or a diagnostics or GPS port; see the help topic \"Modem ports\"")
         .arg(where, what);
 }
 

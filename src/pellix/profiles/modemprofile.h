@@ -86,7 +86,7 @@ QList<qint32> modemTypeCodes();
 ModemProfile modemProfile(qint32 code);
 ModemProfile modemProfile(qint32 code, const PellixIni &ini);
 
-// The profile of code 0 from the [Modem] section (keys documented in help/profiles.htm).
+// The profile of code 0 from the [Modem] section (keys documented in help/profiles.html).
 ModemProfile profileFromIni(const PellixIni &ini);
 
 } // namespace pellix

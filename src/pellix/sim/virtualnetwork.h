@@ -10,7 +10,7 @@
 namespace pellix::sim {
 
 // The rules of the simulated network. Operators try the console with them, so each one is
-// written down in the help topic "The virtual modem" (help/virtualmodem.htm) as well.
+// written down in the help topic "The virtual modem" (help/virtualmodem.html) as well.
 class VirtualNetwork
 {
 public:

@@ -114,7 +114,7 @@ QHash<QString, QStringList> portClients(const QStringList &devicePaths)
 QString busyPortText(const QString &devicePath)
 {
     const QString text = QLatin1String(BusyPortLead);
-    const QString help = QStringLiteral("(see the help page ports.htm)");
+    const QString help = QStringLiteral("(see the help topic \"Modem ports\")");
     const QStringList who = holders(devicePath, false);
     if (!who.isEmpty())
         return QStringLiteral("%1: %2. Close it, then connect again %3").arg(text, who.join(QStringLiteral(", ")), help);
