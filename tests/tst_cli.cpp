@@ -2,6 +2,7 @@
 // pellix in-process, on the virtual modem with a fixed seed and a manual clock: what each command
 // prints and the exit status it gives, the JSON documents scripts read, usage errors that send
 // nothing, and the events of monitor until a signal or a dropped link ends it.
+#include "commandline.h"
 #include "environment.h"
 #include "exitstatus.h"
 #include "modem/pellixgsmmodem.h"
@@ -44,6 +45,11 @@ private:
     // the clock has moved on by it.
     Run run(const QStringList &arguments, std::function<void(int)> step = {})
     {
+        return run([&](cli::Environment &environment) { return cli::runPellix(arguments, environment); }, step);
+    }
+
+    Run run(const std::function<int(cli::Environment &)> &pellix, std::function<void(int)> step = {})
+    {
         QBuffer out;
         QBuffer err;
         // A reader that has gone away: every write to stdout fails.
@@ -53,6 +59,7 @@ private:
         environment.out = &out;
         environment.err = &err;
         environment.makeModem = [this](const cli::ModemRequest &) {
+            ++m_modemsMade;
             auto modem = std::make_unique<PellixGsmModem>(
                 [this](qint32, const ModemProfile &, qint16, qint32) -> std::unique_ptr<ByteTransport> {
                     auto transport = std::make_unique<sim::VirtualModemTransport>(m_virtual);
@@ -76,7 +83,7 @@ private:
                 step(++steps);
         };
         Run result;
-        result.status = cli::runPellix(arguments, environment);
+        result.status = pellix(environment);
         m_transport = nullptr;
         result.out = QString::fromUtf8(out.data());
         result.err = QString::fromUtf8(err.data());
@@ -91,6 +98,7 @@ private:
     QList<SerialPortDescription> m_ports;
     QHash<QString, PortProbeResult> m_probes;
     int m_probed = 0;
+    int m_modemsMade = 0;
     bool m_outputGone = false;
 
 private Q_SLOTS:
@@ -134,16 +142,21 @@ private Q_SLOTS:
         QTest::newRow("raw command refused by the modem")
             << QStringList{v, "at", "AT+NOSUCH", "AT+CSQ"} << int(cli::ExitModemError) << "ERROR"
             << "pellix: error 6: The modem answered ERROR";
-        QTest::newRow("bad number") << QStringList{v, "send", "12a", "x"} << int(cli::ExitModemError) << ""
-                                    << "pellix: error 22: Invalid phone number";
         QTest::newRow("modem's own error") << QStringList{v, "phonebook", "delete", "999"} << int(cli::ExitModemError) << ""
                                            << "pellix: error 1021: invalid index";
 
         QTest::newRow("help") << QStringList{"--help"} << 0 << "Exit statuses" << "";
+        QTest::newRow("version") << QStringList{"--version"} << 0 << "pellix 2." << "";
         QTest::newRow("command help") << QStringList{"send", "--help"} << 0 << "--wait-report" << "";
         const int usage = cli::ExitUsage;
         QTest::newRow("no command") << QStringList{v} << usage << "" << "pellix: usage: no command given";
-        QTest::newRow("unknown command") << QStringList{v, "reboot"} << usage << "" << "unknown command \"reboot\"";
+        QTest::newRow("unknown command") << QStringList{v, "reboot"} << usage << "" << "unknown command \"reboot\" (pellix --help";
+        QTest::newRow("letters swapped in a command") << QStringList{v, "sned"} << usage << "" << "did you mean \"send\"?";
+        QTest::newRow("a letter left out of a command") << QStringList{v, "phonebok", "list"} << usage << ""
+                                                        << "did you mean \"phonebook\"?";
+        QTest::newRow("a command's start") << QStringList{v, "ident"} << usage << "" << "did you mean \"identify\"?";
+        QTest::newRow("a letter changed in an option") << QStringList{v, "--jsin", "identify"} << usage << ""
+                                                       << "unknown option --jsin (did you mean --json?)";
         QTest::newRow("unknown option") << QStringList{v, "identify", "--verbose"} << usage << "" << "unknown option --verbose";
         QTest::newRow("option of another command") << QStringList{v, "identify", "--receipt"} << usage << ""
                                                     << "identify does not take --receipt";
@@ -151,6 +164,15 @@ private Q_SLOTS:
         QTest::newRow("virtual modem with a port") << QStringList{v, "--port", "COM3", "identify"} << usage << ""
                                                    << "takes no --port";
         QTest::newRow("missing text") << QStringList{v, "send", own} << usage << "" << "send NUMBER TEXT";
+        QTest::newRow("the command's words before the modem") << QStringList{"send"} << usage << "" << "send NUMBER TEXT";
+        QTest::newRow("bad number") << QStringList{v, "send", "12ab", "hello"} << usage << ""
+                                    << "NUMBER: Invalid phone number: \"12ab\"";
+        QTest::newRow("bad forwarding number") << QStringList{v, "forward", "set", "+39 abc"} << usage << ""
+                                               << "NUMBER: Invalid phone number";
+        QTest::newRow("bad number to store") << QStringList{v, "phonebook", "write", "5", "Anna", "12-34"} << usage << ""
+                                             << "NUMBER: \"12-34\" holds '-'";
+        QTest::newRow("quote in a name to store") << QStringList{v, "phonebook", "write", "5", "A \"B\"", "1234"} << usage << ""
+                                                  << "NAME cannot hold";
         QTest::newRow("class out of range") << QStringList{v, "send", own, "x", "--class", "4"} << usage << ""
                                             << "--class must be a whole number from 0 to 3";
         QTest::newRow("odd hex") << QStringList{v, "send", own, "ABC", "--alphabet=8"} << usage << ""
@@ -178,11 +200,15 @@ private Q_SLOTS:
         QFETCH(int, status);
         QFETCH(QString, out);
         QFETCH(QString, err);
+        m_modemsMade = 0;
         const Run result = run(arguments);
         QVERIFY2(result.out.contains(out), qPrintable(result.out));
         QVERIFY2(err.isEmpty() ? result.err.isEmpty() : result.err.startsWith(QStringLiteral("pellix: ")) && result.err.contains(err),
                  qPrintable(result.err));
         QCOMPARE(result.status, status);
+        // A usage error is found before any modem is made, let alone spoken to.
+        if (status == cli::ExitUsage)
+            QCOMPARE(m_modemsMade, 0);
         // One line on stderr, whatever went wrong.
         QVERIFY(result.err.count(QLatin1Char('\n')) <= 1);
     }
@@ -202,7 +228,7 @@ private Q_SLOTS:
             << QStringList{v, "--json", "sms", "list"} << 0 << "messages/3/text" << QVariant();
         QTest::newRow("send") << QStringList{v, "--json", "send", "+15550100", "x"} << 0 << "reference" << QVariant(1);
         QTest::newRow("raw answer") << QStringList{v, "--json", "at", "AT+CGMI"} << 0 << "answers/0/final" << QVariant("OK");
-        QTest::newRow("library error") << QStringList{v, "--json", "send", "12a", "x"} << 3 << "error" << QVariant(22);
+        QTest::newRow("library error") << QStringList{v, "--json", "phonebook", "delete", "999"} << 3 << "error" << QVariant(1021);
         QTest::newRow("usage error") << QStringList{v, "--json", "send"} << 2 << "exit" << QVariant(2);
     }
 
@@ -227,6 +253,27 @@ private Q_SLOTS:
         QVERIFY2(!at.isUndefined() && !at.isNull(), qPrintable(path));
         if (value.isValid())
             QCOMPARE(at.toVariant(), value);
+    }
+
+    // The help texts are the manual page: every option pellix reads and every exit status is in
+    // them.
+    void helpNamesEverything()
+    {
+        const QString general = run({QStringLiteral("--help")}).out;
+        QString all = general;
+        const QString commands = general.section(QLatin1String("\nCommands"), 1).section(QLatin1String("\n\n"), 0, 0);
+        for (const QString &line : commands.split(QLatin1Char('\n')).mid(1)) {
+            const Run help = run({line.simplified().section(QLatin1Char(' '), 0, 0), QStringLiteral("--help")});
+            QCOMPARE(help.status, 0);
+            all += help.out;
+        }
+        for (const QString &option : cli::CommandLine::knownOptions())
+            QVERIFY2(all.contains(option), qPrintable(option));
+        const QString statuses = general.section(QLatin1String("\nExit statuses:\n"), 1);
+        for (int status : {cli::ExitSuccess, cli::ExitOutputFailed, cli::ExitUsage, cli::ExitModemError, cli::ExitConnectionLost,
+                           cli::ExitTimedOut})
+            QVERIFY2(statuses.contains(QStringLiteral("\n  %1  ").arg(status)) || statuses.startsWith(QStringLiteral("  %1  ").arg(status)),
+                     qPrintable(QString::number(status)));
     }
 
     // A listing with --delete whose output cannot be written deletes nothing.

@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "commandline.h"
 
+#include "modem/pellixgsmmodem.h"
+#include "modem/pellixutilities.h"
+#include "raisederror.h"
 #include "usageerror.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace cli {
@@ -26,7 +30,7 @@ constexpr OptionKind Options[] = {
     {"validity", Kind::Value},  {"receipt", Kind::Flag},   {"wait-report", Kind::OptionalNumber},
     {"all", Kind::Flag},        {"unread", Kind::Flag},    {"read", Kind::Flag},
     {"delete", Kind::Flag},     {"watch", Kind::Value},    {"reason", Kind::Value},
-    {"probe", Kind::Flag},
+    {"probe", Kind::Flag},      {"version", Kind::Flag},
 };
 
 const OptionKind *find(const QString &name)
@@ -36,6 +40,25 @@ const OptionKind *find(const QString &name)
             return &option;
     }
     return nullptr;
+}
+
+// Edits from a to b, a swap of neighbours counting as one (optimal string alignment).
+qsizetype editDistance(const QString &a, const QString &b)
+{
+    QList<QList<qsizetype>> d(a.size() + 1, QList<qsizetype>(b.size() + 1, 0));
+    for (qsizetype i = 0; i <= a.size(); ++i)
+        d[i][0] = i;
+    for (qsizetype j = 0; j <= b.size(); ++j)
+        d[0][j] = j;
+    for (qsizetype i = 1; i <= a.size(); ++i) {
+        for (qsizetype j = 1; j <= b.size(); ++j) {
+            const qsizetype change = a.at(i - 1) == b.at(j - 1) ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
+            if (i > 1 && j > 1 && a.at(i - 1) == b.at(j - 2) && a.at(i - 2) == b.at(j - 1))
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    }
+    return d[a.size()][b.size()];
 }
 
 bool isNumber(const QString &text)
@@ -74,8 +97,11 @@ CommandLine CommandLine::parse(const QStringList &arguments)
             name.truncate(eq);
         }
         const OptionKind *option = find(name);
-        if (!option)
-            throw UsageError(QStringLiteral("unknown option --%1").arg(name));
+        if (!option) {
+            const QString meant = nearest(QStringLiteral("--") + name, knownOptions());
+            throw UsageError(QStringLiteral("unknown option --%1%2")
+                                 .arg(name, meant.isEmpty() ? QString() : QStringLiteral(" (did you mean %1?)").arg(meant)));
+        }
         if (line.m_options.contains(name))
             throw UsageError(QStringLiteral("--%1 is given twice").arg(name));
         switch (option->kind) {
@@ -104,6 +130,36 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     return line;
 }
 
+QStringList CommandLine::knownOptions()
+{
+    QStringList names;
+    for (const OptionKind &option : Options)
+        names << QStringLiteral("--") + QLatin1String(option.name);
+    return names;
+}
+
+QString CommandLine::nearest(const QString &word, const QStringList &names)
+{
+    QString best;
+    qsizetype bestDistance = 0;
+    for (const QString &name : names) {
+        const qsizetype distance = editDistance(word, name);
+        if (best.isEmpty() || distance < bestDistance) {
+            best = name;
+            bestDistance = distance;
+        }
+    }
+    // One slip in a short name, two in a longer one; more is another word.
+    if (!best.isEmpty() && bestDistance <= (best.size() > 5 ? 2 : 1))
+        return best;
+    QStringList starting;
+    for (const QString &name : names) {
+        if (word.size() >= 2 && name.startsWith(word))
+            starting << name;
+    }
+    return starting.size() == 1 ? starting.first() : QString();
+}
+
 int CommandLine::integerWord(const QString &word, int min, int max, const QString &what)
 {
     bool ok = false;
@@ -111,6 +167,23 @@ int CommandLine::integerWord(const QString &word, int min, int max, const QStrin
     if (!ok || n < min || n > max)
         throw UsageError(QStringLiteral("%1 must be a whole number from %2 to %3, not \"%4\"").arg(what).arg(min).arg(max).arg(word));
     return n;
+}
+
+PhoneNumber CommandLine::recipientWord(const QString &word, const QString &what)
+{
+    try {
+        return pellix::PellixUtilities().CreatePhoneNumber(word, true, 1);
+    } catch (const RaisedError &error) {
+        throw UsageError(QStringLiteral("%1: %2").arg(what, error.description()));
+    }
+}
+
+QString CommandLine::dialStringWord(const QString &word, const QString &what)
+{
+    const QString why = pellix::PellixGsmModem::dialStringRefusal(word);
+    if (!why.isEmpty())
+        throw UsageError(QStringLiteral("%1: %2").arg(what, why));
+    return word;
 }
 
 int CommandLine::integer(const QString &name, int min, int max, int fallback) const
@@ -128,7 +201,7 @@ const QStringList &CommandLine::globalOptions()
     static const QStringList names = {
         QStringLiteral("port"), QStringLiteral("device"), QStringLiteral("type"), QStringLiteral("pin"),
         QStringLiteral("baud"), QStringLiteral("timeout"), QStringLiteral("json"), QStringLiteral("trace"),
-        QStringLiteral("help"),
+        QStringLiteral("help"), QStringLiteral("version"),
     };
     return names;
 }

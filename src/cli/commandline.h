@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "smsobjects.h"
+
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -15,6 +17,9 @@ class CommandLine
 public:
     // Raises UsageError for an unknown option or a missing value.
     static CommandLine parse(const QStringList &arguments);
+    // The name among names that word was most likely meant to be (a letter left out, added,
+    // changed or two swapped, or the start of one name alone); empty when none is close.
+    static QString nearest(const QString &word, const QStringList &names);
 
     const QStringList &words() const { return m_words; }
     QString word(qsizetype i) const { return m_words.value(i); }
@@ -27,6 +32,11 @@ public:
     int integer(const QString &name, int min, int max, int fallback) const;
     // A word as a whole number in min..max; what names it in the usage error.
     static int integerWord(const QString &word, int min, int max, const QString &what);
+    // A word as the number of a recipient or a forwarding target, by the library's rules
+    // (PellixUtilities::CreatePhoneNumber), or as a number to store (a dial string); a number
+    // the library would refuse is a usage error naming what, before any modem is asked.
+    static PhoneNumber recipientWord(const QString &word, const QString &what);
+    static QString dialStringWord(const QString &word, const QString &what);
 
     // Raise UsageError: an option that is neither global nor allowed; a count of words (the
     // command's included) other than count, with usage as the text.
@@ -35,6 +45,8 @@ public:
 
     // The options every command takes.
     static const QStringList &globalOptions();
+    // Every option of every command, as typed ("--port").
+    static QStringList knownOptions();
 
 private:
     QMap<QString, QString> m_options;

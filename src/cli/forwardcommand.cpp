@@ -3,7 +3,6 @@
 #include "commands.h"
 #include "exitstatus.h"
 #include "modem/pellixgsmmodem.h"
-#include "modem/pellixutilities.h"
 #include "output.h"
 #include "session.h"
 #include "usageerror.h"
@@ -31,7 +30,7 @@ int forward(Session &session, const CommandLine &line, Output &output)
     } else if (action == QLatin1String("set")) {
         line.requireWords(3, QStringLiteral("forward set NUMBER [--reason 0-3]"));
         mode = Register;
-        number = pellix::PellixUtilities().CreatePhoneNumber(line.word(2), true, 1).Number;
+        number = CommandLine::recipientWord(line.word(2), QStringLiteral("NUMBER")).Number;
     } else if (action == QLatin1String("off")) {
         line.requireWords(2, QStringLiteral("forward off [--reason 0-3]"));
         mode = Erase;

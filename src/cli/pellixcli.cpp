@@ -53,6 +53,7 @@ QString generalHelp()
         "                   signal --watch, one a line); field names as in each command's --help\n"
         "  --trace          the AT trace on stderr as it happens (Pellix.log is written as always)\n"
         "  --help, -h       this text, or a command's\n"
+        "  --version        pellix's version\n"
         "\n"
         "Exit statuses:\n"
         "  0  success\n"
@@ -100,6 +101,10 @@ int runPellix(const QStringList &arguments, Environment &environment)
     try {
         const CommandLine line = CommandLine::parse(arguments);
         const bool help = line.has(QStringLiteral("help"));
+        if (line.has(QStringLiteral("version")) && !help) {
+            output.text(QStringLiteral("pellix %1\n").arg(QLatin1String(PELLIX_VERSION)));
+            return ExitSuccess;
+        }
         if (line.words().isEmpty()) {
             if (!help)
                 throw UsageError(QStringLiteral("no command given (pellix --help lists them)"));
@@ -107,8 +112,16 @@ int runPellix(const QStringList &arguments, Environment &environment)
             return ExitSuccess;
         }
         const CommandInfo *command = findCommand(line.word(0));
-        if (!command)
-            throw UsageError(QStringLiteral("unknown command \"%1\" (pellix --help lists them)").arg(line.word(0)));
+        if (!command) {
+            QStringList names;
+            for (const CommandInfo *known : Commands)
+                names << QLatin1String(known->name);
+            const QString meant = CommandLine::nearest(line.word(0), names);
+            throw UsageError(meant.isEmpty()
+                                 ? QStringLiteral("unknown command \"%1\" (pellix --help lists them)").arg(line.word(0))
+                                 : QStringLiteral("unknown command \"%1\"; did you mean \"%2\"? (pellix --help lists them)")
+                                       .arg(line.word(0), meant));
+        }
         if (help) {
             output.text(QString::fromUtf8(command->help));
             return ExitSuccess;

@@ -38,7 +38,10 @@ int phonebook(Session &session, const CommandLine &line, Output &output)
         PhonebookEntry entry;
         entry.Index = qint16(CommandLine::integerWord(line.word(2), 1, 32767, QStringLiteral("INDEX")));
         entry.Name = line.word(3);
-        entry.Number = line.word(4);
+        // The library refuses it too, but only once connected: AT+CPBW quotes the name.
+        if (entry.Name.contains(QLatin1Char('"')))
+            throw UsageError(QStringLiteral("NAME cannot hold '\"'"));
+        entry.Number = CommandLine::dialStringWord(line.word(4), QStringLiteral("NUMBER"));
         pellix::PellixGsmModem &modem = session.connect();
         modem.WritePhonebookEntry(entry);
         session.close();

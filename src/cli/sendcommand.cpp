@@ -4,7 +4,6 @@
 #include "exitstatus.h"
 #include "items.h"
 #include "modem/pellixgsmmodem.h"
-#include "modem/pellixutilities.h"
 #include "output.h"
 #include "pellixerror.h"
 #include "session.h"
@@ -57,9 +56,8 @@ int send(Session &session, const CommandLine &line, Output &output)
         }
     }
 
-    pellix::PellixUtilities utilities;
     SmsMessage message;
-    message.Recipient = utilities.CreatePhoneNumber(line.word(1), true, 1);
+    message.Recipient = CommandLine::recipientWord(line.word(1), QStringLiteral("NUMBER"));
     message.Alphabet = alphabet;
     message.Text = alphabet == 8 ? QString::fromLatin1(octets(text, QStringLiteral("TEXT with --alphabet 8"))) : text;
     if (line.has(QStringLiteral("udh")))

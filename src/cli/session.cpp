@@ -37,6 +37,33 @@ Session::Session(Environment &environment, const CommandLine &line, Output &outp
     : m_environment(environment)
     , m_output(output)
 {
+    try {
+        readOptions(line);
+    } catch (const UsageError &error) {
+        m_invalidOptions = error;
+    }
+}
+
+void Session::requireValidOptions() const
+{
+    if (m_invalidOptions)
+        throw *m_invalidOptions;
+}
+
+int Session::networkTimeoutSeconds() const
+{
+    requireValidOptions();
+    return m_timeoutSeconds;
+}
+
+bool Session::timeoutGiven() const
+{
+    requireValidOptions();
+    return m_timeoutGiven;
+}
+
+void Session::readOptions(const CommandLine &line)
+{
     if (line.has(QStringLiteral("port")) && line.has(QStringLiteral("device")))
         throw UsageError(QStringLiteral("give --port or --device, not both"));
     if (line.has(QStringLiteral("port")))
@@ -72,6 +99,7 @@ Session::~Session()
 
 pellix::PellixGsmModem &Session::connect(qint32 receiveMode, bool callerId)
 {
+    requireValidOptions();
     m_modem = m_environment.makeModem(m_request);
     if (m_trace)
         m_modem->setTraceSink([this](const QByteArray &record) { m_output.raw(record); });

@@ -2,11 +2,13 @@
 #pragma once
 
 #include "environment.h"
+#include "usageerror.h"
 
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace pellix {
 class PellixGsmModem;
@@ -23,7 +25,9 @@ class Output;
 class Session
 {
 public:
-    // Raises UsageError for a global option that is wrong or missing.
+    // A global option that is wrong or missing is raised (UsageError) by the first call that
+    // needs the options, connect() at the latest: the command's own words are checked first, so
+    // that "pellix send" asks for its NUMBER TEXT before it asks for a modem.
     Session(Environment &environment, const CommandLine &line, Output &output);
     ~Session();
     Session(const Session &) = delete;
@@ -42,11 +46,14 @@ public:
     // Runs events until done() or timeoutMs passed (negative: no limit); false on the deadline.
     bool waitUntil(const std::function<bool()> &done, int timeoutMs);
     // The network deadline of --timeout, in seconds (the library's 60 when not given).
-    int networkTimeoutSeconds() const { return m_timeoutSeconds; }
-    bool timeoutGiven() const { return m_timeoutGiven; }
+    int networkTimeoutSeconds() const;
+    bool timeoutGiven() const;
     bool pinGiven() const { return !m_pin.isEmpty(); }
 
 private:
+    void readOptions(const CommandLine &line);
+    void requireValidOptions() const;
+
     Environment &m_environment;
     Output &m_output;
     ModemRequest m_request;
@@ -55,6 +62,7 @@ private:
     int m_timeoutSeconds = 60;
     bool m_timeoutGiven = false;
     bool m_trace = false;
+    std::optional<UsageError> m_invalidOptions;
     std::unique_ptr<pellix::PellixGsmModem> m_modem;
     bool m_open = false;
     bool m_closing = false;

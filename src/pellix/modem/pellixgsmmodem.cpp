@@ -28,15 +28,23 @@ constexpr int ClipGraceMs = 250;
 
 void detail::checkDialString(const QString &number)
 {
+    const QString why = PellixGsmModem::dialStringRefusal(number);
+    if (!why.isEmpty())
+        raise(ErrorCode::InvalidPhoneNumber, why);
+}
+
+QString PellixGsmModem::dialStringRefusal(const QString &number)
+{
     if (number.isEmpty())
-        raise(ErrorCode::InvalidPhoneNumber, QStringLiteral("the number is empty"));
+        return QStringLiteral("the number is empty");
     for (int i = 0; i < number.size(); ++i) {
         const QChar c = number.at(i);
         const bool ok = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('*')
             || c == QLatin1Char('#') || (c == QLatin1Char('+') && i == 0);
         if (!ok)
-            raise(ErrorCode::InvalidPhoneNumber, QStringLiteral("\"%1\" holds '%2'").arg(number, c));
+            return QStringLiteral("\"%1\" holds '%2'").arg(number, c);
     }
+    return QString();
 }
 
 PellixGsmModem::PellixGsmModem(QObject *parent)

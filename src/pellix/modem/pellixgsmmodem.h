@@ -102,6 +102,9 @@ public:
     RawAtAnswer rawCommand(const QByteArray &line, int timeoutMs = 0);
     // Why a typed line may not go to the modem (it would break the session), empty when it may.
     static QString rawCommandRefusal(const QByteArray &line);
+    // Why a number may not be dialled, sent to or stored (empty, or a character other than 0-9 * #
+    // and a leading +); empty when it may. Operations raise InvalidPhoneNumber with it.
+    static QString dialStringRefusal(const QString &number);
 
 private:
     class Operation;
