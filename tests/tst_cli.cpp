@@ -255,6 +255,42 @@ private Q_SLOTS:
             QCOMPARE(at.toVariant(), value);
     }
 
+    // The bytes of the command line as a shell hands them over: a text that is not UTF-8 is refused,
+    // never sent or stored as replacement characters.
+    void argumentsAsBytes_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("err");
+        const QByteArray v = "--type=-1";
+        QTest::newRow("UTF-8 text is sent")
+            << QList<QByteArray>{v, "send", "--alphabet", "16", "+15550100", "citt\xC3\xA0 \xE2\x82\xAC"} << 0 << "";
+        QTest::newRow("a stray byte in a message")
+            << QList<QByteArray>{v, "send", "--alphabet", "16", "+15550100", "a\xFF"} << int(cli::ExitUsage)
+            << "argument 6 (\"a\\xFF\") is not valid UTF-8: byte offset 1 (0xFF)";
+        QTest::newRow("a sequence cut short in a name")
+            << QList<QByteArray>{v, "phonebook", "write", "5", "Ren\xC3", "1234"} << int(cli::ExitUsage)
+            << "argument 5 (\"Ren\\xC3\") is not valid UTF-8: byte offset 3 (0xC3)";
+        QTest::newRow("an overlong form") << QList<QByteArray>{v, "send", "+15550100", "\xC0\xAF"} << int(cli::ExitUsage)
+                                          << "byte offset 0 (0xC0)";
+        QTest::newRow("a surrogate") << QList<QByteArray>{v, "send", "+15550100", "x\xED\xA0\x80"} << int(cli::ExitUsage)
+                                     << "byte offset 1 (0xED)";
+    }
+
+    void argumentsAsBytes()
+    {
+        QFETCH(QList<QByteArray>, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, err);
+        m_modemsMade = 0;
+        const Run result = run([&](cli::Environment &environment) { return cli::runPellix(arguments, environment); });
+        QCOMPARE(result.status, status);
+        QVERIFY2(err.isEmpty() ? result.err.isEmpty() : result.err.startsWith(QStringLiteral("pellix: usage: ")) && result.err.contains(err),
+                 qPrintable(result.err));
+        if (status == cli::ExitUsage)
+            QCOMPARE(m_modemsMade, 0);
+    }
+
     // The help texts are the manual page: every option pellix reads and every exit status is in
     // them.
     void helpNamesEverything()

@@ -61,6 +61,64 @@ qsizetype editDistance(const QString &a, const QString &b)
     return d[a.size()][b.size()];
 }
 
+// The offset of the first byte that does not belong to a well-formed UTF-8 sequence (RFC 3629:
+// no overlong forms, no surrogates, nothing above U+10FFFF), or -1.
+qsizetype invalidUtf8At(const QByteArray &bytes)
+{
+    qsizetype i = 0;
+    while (i < bytes.size()) {
+        const auto lead = static_cast<unsigned char>(bytes.at(i));
+        int follow = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            follow = 1;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            follow = 2;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            follow = 3;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return i;
+        }
+        for (int k = 1; k <= follow; ++k) {
+            if (i + k >= bytes.size())
+                return i;
+            const auto next = static_cast<unsigned char>(bytes.at(i + k));
+            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF))
+                return i;
+        }
+        i += 1 + follow;
+    }
+    return -1;
+}
+
+QString hexByte(unsigned char byte)
+{
+    return QString::number(byte, 16).rightJustified(2, QLatin1Char('0')).toUpper();
+}
+
+// An argument as it can be shown: printable ASCII as it is, every other byte as \xHH.
+QString printable(const QByteArray &bytes)
+{
+    QString text;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7F && byte != '\\')
+            text += QLatin1Char(c);
+        else
+            text += QStringLiteral("\\x") + hexByte(byte);
+    }
+    return text;
+}
+
 bool isNumber(const QString &text)
 {
     bool ok = false;
@@ -136,6 +194,23 @@ QStringList CommandLine::knownOptions()
     for (const OptionKind &option : Options)
         names << QStringLiteral("--") + QLatin1String(option.name);
     return names;
+}
+
+QStringList CommandLine::decode(const QList<QByteArray> &arguments)
+{
+    QStringList decoded;
+    for (qsizetype n = 0; n < arguments.size(); ++n) {
+        const QByteArray &argument = arguments.at(n);
+        const qsizetype at = invalidUtf8At(argument);
+        if (at >= 0)
+            throw UsageError(QStringLiteral("argument %1 (\"%2\") is not valid UTF-8: byte offset %3 (0x%4)")
+                                 .arg(n + 1)
+                                 .arg(printable(argument))
+                                 .arg(at)
+                                 .arg(hexByte(static_cast<unsigned char>(argument.at(at)))));
+        decoded << QString::fromUtf8(argument);
+    }
+    return decoded;
 }
 
 QString CommandLine::nearest(const QString &word, const QStringList &names)

@@ -17,6 +17,9 @@ class CommandLine
 public:
     // Raises UsageError for an unknown option or a missing value.
     static CommandLine parse(const QStringList &arguments);
+    // The arguments as the program got them: each must be UTF-8, since a byte that is not would
+    // reach the modem as U+FFFD. Raises UsageError naming the argument and the byte offset.
+    static QStringList decode(const QList<QByteArray> &arguments);
     // The name among names that word was most likely meant to be (a letter left out, added,
     // changed or two swapped, or the start of one name alone); empty when none is close.
     static QString nearest(const QString &word, const QStringList &names);

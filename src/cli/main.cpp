@@ -26,5 +26,10 @@ int main(int argc, char *argv[])
     environment.err = &err;
     environment.progress = ::isatty(STDERR_FILENO) == 1;
     environment.makeModem = cli::makeLibraryModem;
-    return cli::runPellix(QCoreApplication::arguments().mid(1), environment);
+    // The bytes as given: QCoreApplication::arguments() would have turned a byte that is not UTF-8
+    // into U+FFFD, which would then go out to the modem as text.
+    QList<QByteArray> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QByteArray(argv[i]);
+    return cli::runPellix(arguments, environment);
 }

@@ -142,4 +142,19 @@ int runPellix(const QStringList &arguments, Environment &environment)
     }
 }
 
+int runPellix(const QList<QByteArray> &arguments, Environment &environment)
+{
+    QStringList decoded;
+    try {
+        decoded = CommandLine::decode(arguments);
+    } catch (const UsageError &error) {
+        QStringList lossy;
+        for (const QByteArray &argument : arguments)
+            lossy << QString::fromUtf8(argument);
+        Output(*environment.out, *environment.err, jsonWanted(lossy), environment.progress).usage(error.text());
+        return ExitUsage;
+    }
+    return runPellix(decoded, environment);
+}
+
 } // namespace cli

@@ -11,5 +11,8 @@ namespace cli {
 // modem the environment makes, writes results and errors, and returns the exit status
 // (exitstatus.h). Needs a QCoreApplication; enters the event loop only where a command waits.
 int runPellix(const QStringList &arguments, Environment &environment);
+// The same with the arguments as the program got them: an argument that is not UTF-8 is a usage
+// error, never text with replacement characters.
+int runPellix(const QList<QByteArray> &arguments, Environment &environment);
 
 } // namespace cli
