@@ -248,7 +248,8 @@ private Q_SLOTS:
         }
 
         QProcess tool;
-        tool.start(QStringLiteral(PELLIX_MODEMSIM), {QStringLiteral("--replay"), path, QStringLiteral("--as-fast-as-possible")});
+        tool.start(QStringLiteral(PELLIX_MODEMSIM),
+                   {QStringLiteral("--replay"), path, QStringLiteral("--as-fast-as-possible"), QStringLiteral("--exit-on-eof")});
         QVERIFY(tool.waitForStarted(5000));
         QVERIFY(tool.waitForReadyRead(5000));
         const QString device = QString::fromLocal8Bit(tool.readLine().trimmed());
@@ -262,8 +263,11 @@ private Q_SLOTS:
         side.passTime = [](qint64) { QCoreApplication::processEvents(); };
         side.callIn = [] {};
         const QStringList replayed = runSession(modem, side);
-        tool.terminate();
+        // --exit-on-eof: the end of its stdin ends the replay, as it ends the simulation.
+        tool.closeWriteChannel();
         QVERIFY(tool.waitForFinished(5000));
+        QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(tool.exitCode(), 0);
         const QByteArray diagnostics = tool.readAllStandardError();
         QVERIFY2(!diagnostics.contains("mismatch"), diagnostics.constData());
         QCOMPARE(replayed, recorded);

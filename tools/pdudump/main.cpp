@@ -10,6 +10,27 @@
 
 #include <cstdio>
 
+namespace {
+
+constexpr char Help[] =
+    "Usage: pdudump [--no-smsc] HEX\n"
+    "Prints every field of an SMS PDU in the hex form of 27.005 PDU mode (SMS-SUBMIT, SMS-DELIVER or\n"
+    "SMS-STATUS-REPORT), one a line: its name, its octets and what they mean. Blanks between the octets\n"
+    "are allowed, as PDUs are often pasted from traces.\n"
+    "\n"
+    "Options:\n"
+    "  --no-smsc    the PDU starts with its first octet, without the service centre address that\n"
+    "               PDU mode otherwise puts in front\n"
+    "  --help, -h   this text\n"
+    "  --version    pdudump's version\n"
+    "\n"
+    "Exit statuses:\n"
+    "  0  every field was printed\n"
+    "  1  the PDU does not decode (why, on stderr)\n"
+    "  2  usage error: no HEX, more than one, or an unknown option\n";
+
+} // namespace
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -17,13 +38,20 @@ int main(int argc, char **argv)
     QTextStream out(stdout);
     QTextStream err(stderr);
 
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+        out << Help;
+        return 0;
+    }
+    if (args.contains(QStringLiteral("--version"))) {
+        out << "pdudump " PELLIX_VERSION "\n";
+        return 0;
+    }
     bool hasSmsc = true;
     if (args.removeAll(QStringLiteral("--no-smsc")) > 0)
         hasSmsc = false;
     if (args.size() != 1 || args.first().startsWith(QLatin1Char('-'))) {
-        err << "usage: pdudump [--no-smsc] HEX\n"
-               "Prints every field of an SMS PDU (27.005 PDU mode: SMSC field first, unless --no-smsc).\n";
-        return 1;
+        err << "pdudump: usage: pdudump [--no-smsc] HEX (pdudump --help)\n";
+        return 2;
     }
     // Blanks are allowed between octets, as PDUs are often pasted from logs.
     QByteArray hex = args.first().toLatin1();

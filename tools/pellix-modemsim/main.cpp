@@ -101,7 +101,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pellix-modemsim"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("2.6.0"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PELLIX_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -119,12 +119,22 @@ int main(int argc, char *argv[])
     const QCommandLineOption linkOption(QStringLiteral("link"),
                                         QStringLiteral("Also make PATH a symbolic link to the terminal."),
                                         QStringLiteral("PATH"));
-    const QCommandLineOption eofOption(QStringLiteral("exit-on-eof"), QStringLiteral("Stop when stdin reaches its end."));
+    const QCommandLineOption eofOption(QStringLiteral("exit-on-eof"), QStringLiteral("Stop when stdin reaches its end (with --replay too)."));
     parser.addOptions({seedOption, pinOption, noEchoOption, verboseOption, linkOption, eofOption});
     const FieldOptions fieldOptions;
     fieldOptions.addTo(parser);
     const ReplayOptions replayOptions;
     replayOptions.addTo(parser);
+    // The exit statuses follow the options, where a reader of --help (and of the manual page made
+    // from it) looks for them; QCommandLineParser has no place of its own for them.
+    if (app.arguments().contains(QStringLiteral("--help")) || app.arguments().contains(QStringLiteral("-h"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        std::fputs("\nExit statuses:\n"
+                   "  0  stopped by SIGINT or SIGTERM, or by the end of stdin with --exit-on-eof\n"
+                   "  1  an option or the trace was refused, or no pseudo-terminal could be made (why, on stderr)\n",
+                   stdout);
+        return 0;
+    }
     parser.process(app);
 
     // A recorded session instead of the simulation: read (and refused) before any terminal exists.
@@ -189,8 +199,20 @@ int main(int argc, char *argv[])
         return result;
     };
 
+    const bool exitOnEof = parser.isSet(eofOption);
     if (replay) {
         QSocketNotifier *signalReader = quitOnSignals();
+        // A replay takes no network commands, but a script that ends the simulator by closing its
+        // stdin ends a replay the same way.
+        QSocketNotifier stdinReader(STDIN_FILENO, QSocketNotifier::Read);
+        stdinReader.setEnabled(exitOnEof);
+        QObject::connect(&stdinReader, &QSocketNotifier::activated, [&] {
+            char buffer[1024];
+            if (::read(STDIN_FILENO, buffer, sizeof buffer) <= 0) {
+                stdinReader.setEnabled(false);
+                QCoreApplication::quit();
+            }
+        });
         const int result = serveReplay(master, *replay, parser.isSet(verboseOption));
         delete signalReader;
         return finish(result);
@@ -256,7 +278,6 @@ int main(int argc, char *argv[])
 
     QByteArray stdinLine;
     QSocketNotifier stdinReader(STDIN_FILENO, QSocketNotifier::Read);
-    const bool exitOnEof = parser.isSet(eofOption);
     QObject::connect(&stdinReader, &QSocketNotifier::activated, [&] {
         char buffer[1024];
         const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
