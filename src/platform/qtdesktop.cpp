@@ -56,17 +56,18 @@ bool QtDesktop::openDocument(const QString &target)
 
 namespace {
 
-// Without a default for web addresses, xdg-open tries $BROWSER, then the Debian alternatives and
-// the common browsers by name: any of them is a program that will open the page.
+// Without a default for web addresses, xdg-open tries $BROWSER, else the Debian alternatives and
+// the browsers its own list names (open_generic in xdg-open 1.1): any of them will open the page,
+// and a browser xdg-open would not try is no help.
 bool browserOfItsOwnFinding()
 {
     for (const QString &named : qEnvironmentVariable("BROWSER").split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
         if (!QStandardPaths::findExecutable(named.section(QLatin1Char(' '), 0, 0)).isEmpty())
             return true;
     }
-    static const char *const known[] = {"x-www-browser", "sensible-browser", "firefox", "firefox-esr", "chromium",
-                                        "chromium-browser", "google-chrome", "epiphany", "konqueror",
-                                        "falkon", "links2", "elinks", "links", "lynx", "w3m"};
+    static const char *const known[] = {"x-www-browser", "firefox", "iceweasel", "seamonkey", "mozilla", "epiphany",
+                                        "konqueror", "chromium", "chromium-browser", "google-chrome", "www-browser",
+                                        "links2", "elinks", "links", "lynx", "w3m"};
     for (const char *name : known) {
         if (!QStandardPaths::findExecutable(QString::fromLatin1(name)).isEmpty())
             return true;
