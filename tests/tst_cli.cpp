@@ -167,6 +167,8 @@ private Q_SLOTS:
         QTest::newRow("the command's words before the modem") << QStringList{"send"} << usage << "" << "send NUMBER TEXT";
         QTest::newRow("bad number") << QStringList{v, "send", "12ab", "hello"} << usage << ""
                                     << "NUMBER: Invalid phone number: \"12ab\"";
+        QTest::newRow("text the GSM alphabet lacks") << QStringList{v, "send", own, "\u65E5"} << usage << ""
+                                                     << "TEXT: Text not representable in the chosen alphabet";
         QTest::newRow("bad forwarding number") << QStringList{v, "forward", "set", "+39 abc"} << usage << ""
                                                << "NUMBER: Invalid phone number";
         QTest::newRow("bad number to store") << QStringList{v, "phonebook", "write", "5", "Anna", "12-34"} << usage << ""

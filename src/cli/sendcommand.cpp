@@ -58,6 +58,9 @@ int send(Session &session, const CommandLine &line, Output &output)
 
     SmsMessage message;
     message.Recipient = CommandLine::recipientWord(line.word(1), QStringLiteral("NUMBER"));
+    // A character the GSM alphabet lacks would be refused by the library, but only once connected.
+    if (const QString why = pellix::PellixGsmModem::textRefusal(text, alphabet); !why.isEmpty())
+        throw UsageError(QStringLiteral("TEXT: %1 (--alphabet 16 sends any text)").arg(why));
     message.Alphabet = alphabet;
     message.Text = alphabet == 8 ? QString::fromLatin1(octets(text, QStringLiteral("TEXT with --alphabet 8"))) : text;
     if (line.has(QStringLiteral("udh")))

@@ -5,6 +5,7 @@
 #include "at/atchannel.h"
 #include "at/atreplies.h"
 #include "modemtransports.h"
+#include "pdu/gsmalphabet.h"
 #include "pellixerror.h"
 #include "profiles/modemprofile.h"
 #include "profiles/profiledescription.h"
@@ -43,6 +44,18 @@ QString PellixGsmModem::dialStringRefusal(const QString &number)
             || c == QLatin1Char('#') || (c == QLatin1Char('+') && i == 0);
         if (!ok)
             return QStringLiteral("\"%1\" holds '%2'").arg(number, c);
+    }
+    return QString();
+}
+
+QString PellixGsmModem::textRefusal(const QString &text, qint32 alphabet)
+{
+    if (alphabet != 7)
+        return QString();
+    try {
+        pdu::encodeGsm7(text);
+    } catch (const RaisedError &error) {
+        return error.description();
     }
     return QString();
 }

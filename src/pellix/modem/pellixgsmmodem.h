@@ -105,6 +105,10 @@ public:
     // Why a number may not be dialled, sent to or stored (empty, or a character other than 0-9 * #
     // and a leading +); empty when it may. Operations raise InvalidPhoneNumber with it.
     static QString dialStringRefusal(const QString &number);
+    // Why a text cannot go out in a message of the alphabet (7: a character neither GSM 7-bit
+    // table holds, named with its position); empty when it can. SendMessage and SendLongMessage
+    // raise TextNotRepresentable with it.
+    static QString textRefusal(const QString &text, qint32 alphabet);
 
 private:
     class Operation;
