@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -23,6 +25,9 @@ private Q_SLOTS:
     void controlFields();
     void relations_data();
     void relations();
+    void everyProgramHasItsManualPage();
+    void changelogNamesThisVersion();
+    void lintianFindsNoErrorOrWarning();
 
 private:
     static QByteArray run(const QString &program, const QStringList &arguments, const QString &folder = QString());
@@ -86,6 +91,12 @@ void TestDebPackage::installedFiles_data()
     QTest::newRow("menu entry") << QStringLiteral("usr/share/applications/vendrel.desktop") << false;
     QTest::newRow("icon 256") << QStringLiteral("usr/share/icons/hicolor/256x256/apps/vendrel.png") << false;
     QTest::newRow("icon scalable") << QStringLiteral("usr/share/icons/hicolor/scalable/apps/vendrel.svg") << false;
+    QTest::newRow("icon 48") << QStringLiteral("usr/share/icons/hicolor/48x48/apps/vendrel.png") << false;
+    QTest::newRow("software centre metadata") << QStringLiteral("usr/share/metainfo/example.pellix.vendrel.metainfo.xml") << false;
+    QTest::newRow("bash completion of pellix") << QStringLiteral("usr/share/bash-completion/completions/pellix") << false;
+    QTest::newRow("licence") << QStringLiteral("usr/share/doc/vendrel/copyright") << false;
+    QTest::newRow("changelog") << QStringLiteral("usr/share/doc/vendrel/changelog.gz") << false;
+    QTest::newRow("notes for Debian") << QStringLiteral("usr/share/doc/vendrel/README.Debian") << false;
 }
 
 void TestDebPackage::installedFiles()
@@ -153,6 +164,46 @@ void TestDebPackage::relations()
     for (const QString &relation : field(name).split(QLatin1Char(',')))
         names << relation.section(QLatin1Char('('), 0, 0).trimmed();
     QVERIFY2(names.contains(package) || names.contains(package + QStringLiteral("t64")), qPrintable(names.join(QStringLiteral(", "))));
+}
+
+void TestDebPackage::everyProgramHasItsManualPage()
+{
+    const QStringList programs = m_files.filter(QRegularExpression(QStringLiteral("^usr/bin/[^/]+$")));
+    QVERIFY(programs.size() >= 3);
+    for (const QString &program : programs) {
+        const QString name = program.section(QLatin1Char('/'), -1);
+        const QString page = QStringLiteral("usr/share/man/man1/%1.1.gz").arg(name);
+        QVERIFY2(m_files.contains(page), qPrintable(page));
+        // The page is the program's own --help: the commands and options it names are there.
+        const QByteArray text = run(QStringLiteral("zcat"), {m_root.filePath(page)});
+        QVERIFY2(text.contains(".SH OPTIONS") && text.contains("\\-\\-help"), qPrintable(page));
+        if (name == QLatin1String("pellix")) {
+            for (const char *part : {".SH COMMANDS", ".SS send", ".SS at", "\\-\\-wait\\-report", ".SH \"EXIT STATUS\""})
+                QVERIFY2(text.contains(part), part);
+        }
+    }
+}
+
+void TestDebPackage::changelogNamesThisVersion()
+{
+    // "vendrel (2.6.0) unstable; urgency=medium": a new version needs its entry.
+    const QByteArray changelog = run(QStringLiteral("zcat"), {m_root.filePath(QStringLiteral("usr/share/doc/vendrel/changelog.gz"))});
+    QVERIFY2(changelog.startsWith("vendrel (" PELLIX_VERSION ") "), changelog.left(80).constData());
+}
+
+void TestDebPackage::lintianFindsNoErrorOrWarning()
+{
+    const QString lintian = QStandardPaths::findExecutable(QStringLiteral("lintian"));
+    if (lintian.isEmpty())
+        QSKIP("lintian is not installed (scripts/prepare installs it)");
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(lintian, {QStringLiteral("--fail-on"), QStringLiteral("error,warning"), QStringLiteral("--tag-display-limit"), QStringLiteral("0"), m_deb});
+    QVERIFY(process.waitForFinished(240000));
+    const QByteArray said = process.readAll();
+    QVERIFY2(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0, said.constData());
+    for (const QByteArray &line : said.split('\n'))
+        QVERIFY2(!line.startsWith("E: ") && !line.startsWith("W: "), line.constData());
 }
 
 QTEST_GUILESS_MAIN(TestDebPackage)

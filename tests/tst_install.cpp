@@ -23,6 +23,7 @@ private Q_SLOTS:
     void installedProgramFindsItsHelp();
     void desktopEntry();
     void desktopEntryValidates();
+    void metainfoValidates();
     void icons_data();
     void icons();
 
@@ -117,11 +118,29 @@ void TestInstall::desktopEntryValidates()
     QVERIFY2(!output.contains("error:") && !output.contains("warning:"), output.constData());
 }
 
+void TestInstall::metainfoValidates()
+{
+    const QString validator = QStandardPaths::findExecutable(QStringLiteral("appstreamcli"));
+    if (validator.isEmpty())
+        QSKIP("appstreamcli (appstream) is not installed");
+    QProcess validate;
+    validate.setProcessChannelMode(QProcess::MergedChannels);
+    validate.start(validator, {QStringLiteral("validate"), QStringLiteral("--no-net"),
+                               installed(QStringLiteral("share/metainfo/example.pellix.vendrel.metainfo.xml"))});
+    QVERIFY(validate.waitForFinished(30000));
+    const QByteArray output = validate.readAll();
+    // Infos are allowed (the vendor's domain is not a known one); errors and warnings are not.
+    QVERIFY2(validate.exitCode() == 0, output.constData());
+    for (const QByteArray &line : output.split('\n'))
+        QVERIFY2(!line.startsWith("E: ") && !line.startsWith("W: "), line.constData());
+}
+
 void TestInstall::icons_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QSize>("size");
     QTest::newRow("png") << QStringLiteral("share/icons/hicolor/256x256/apps/vendrel.png") << QSize(256, 256);
+    QTest::newRow("png 48") << QStringLiteral("share/icons/hicolor/48x48/apps/vendrel.png") << QSize(48, 48);
 }
 
 void TestInstall::icons()
