@@ -111,10 +111,11 @@ void PellixGsmModem::setStatus(qint32 status, const QString &text)
     Q_EMIT NewStatus(status);
 }
 
-void PellixGsmModem::requireConnected() const
+void PellixGsmModem::requireConnected()
 {
     if (m_status != Connected || !m_channel)
         raise(ErrorCode::NotConnected);
+    recoverIfRestarted();
 }
 
 void PellixGsmModem::teardown()
@@ -166,6 +167,19 @@ void PellixGsmModem::onLinkLost(const QString &reason)
     if (m_channel && m_channel->running())
         return;
     note(QStringLiteral("connection lost: %1").arg(reason));
+    if (!callerHears())
+        m_endReason = libraryError(ErrorCode::ConnectionLost, reason);
+    teardown();
+    setStatus(Disconnected, QStringLiteral("Disconnected"));
+}
+
+void PellixGsmModem::endConnection(const RaisedError &why)
+{
+    note(QStringLiteral("connection ended: %1").arg(why.description()));
+    if (!callerHears())
+        m_endReason = why;
+    // The modem may be routing what arrives, as the restart or the attempt to set it up left it.
+    leaveStoring(true);
     teardown();
     setStatus(Disconnected, QStringLiteral("Disconnected"));
 }
@@ -240,6 +254,7 @@ void PellixGsmModem::Connect(qint32 modemType, qint16 port, const QString &pin, 
     auto profile = std::make_unique<ModemProfile>(modemProfile(modemType));
 
     clearIdentity();
+    m_endReason.reset();
     m_networkTimeoutMs = (timeout > 0 ? qMin(timeout, 600) : 60) * 1000;
     m_receiveMode = receiveMode;
     m_port = port;
@@ -318,6 +333,8 @@ void PellixGsmModem::Connect(qint32 modemType, qint16 port, const QString &pin, 
     }
     m_patience.inConnect = false;
     m_patience.afterConnect = m_patience.settling;
+    // From now on the modem's boot lines are news: it restarted.
+    m_channel->setRestartWatch(AtChannel::RestartWatch::Full);
     note(QStringLiteral("ready: %1 %2 %3").arg(m_manufacturer, m_model, m_revision));
     setStatus(Connected, QStringLiteral("Ready"));
 }
@@ -325,6 +342,7 @@ void PellixGsmModem::Connect(qint32 modemType, qint16 port, const QString &pin, 
 void PellixGsmModem::Disconnect()
 {
     Operation op(*this);
+    m_endReason.reset();
     if (m_transport) {
         note(QStringLiteral("disconnect"));
         leaveStoring(false);

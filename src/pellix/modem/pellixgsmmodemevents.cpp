@@ -47,7 +47,8 @@ void PellixGsmModem::absorbUnsolicited()
     const QList<Unsolicited> codes = m_channel->takeUnsolicited();
     for (const Unsolicited &code : codes)
         handle(code);
-    if (!m_events.isEmpty() || !m_indicated.isEmpty())
+    // A restart that ended a command is taken care of from the event loop, once the channel is idle.
+    if (!m_events.isEmpty() || !m_indicated.isEmpty() || restartToCheck())
         scheduleDelivery();
 }
 
@@ -221,12 +222,29 @@ void PellixGsmModem::deliverEvents()
         bool &m_flag;
         ~Delivering() { m_flag = false; }
     } delivering{m_delivering};
-    if (m_channel) {
-        for (const Unsolicited &code : m_channel->takeUnsolicited())
-            handle(code);
+    {
+        // The library's own work: an error here reaches nobody but ConnectionEndReason.
+        struct Background
+        {
+            bool &m_flag;
+            explicit Background(bool &flag) : m_flag(flag) { m_flag = true; }
+            ~Background() { m_flag = false; }
+        } background{m_background};
+        if (m_channel) {
+            for (const Unsolicited &code : m_channel->takeUnsolicited())
+                handle(code);
+        }
+        if (restartToCheck()) {
+            Operation op(*this);
+            try {
+                recoverIfRestarted();
+            } catch (const RaisedError &error) {
+                note(QStringLiteral("after the restart: %1").arg(error.description()));
+            }
+        }
+        acknowledgeRouted();
+        fetchIndicated();
     }
-    acknowledgeRouted();
-    fetchIndicated();
     while (!m_events.isEmpty()) {
         const Event event = m_events.takeFirst();
         if (const auto *message = std::get_if<ReceivedMessage>(&event))
