@@ -123,6 +123,8 @@ public:
     void clearRestartEvidence();
     // Reads what has arrived while idle; true when it brought evidence of a restart.
     bool pollRestart();
+    // Someone switched the echo on (a typed ATE1): from now on it is no evidence.
+    void expectEcho() { m_echoOffSeen = false; }
 
 Q_SIGNALS:
     // Idle input produced unsolicited codes; never emitted from inside run().
