@@ -139,22 +139,25 @@ private Q_SLOTS:
         QTest::addColumn<sim::FieldBehaviour>("field");
         QTest::addColumn<int>("restarts");        // back to back
         QTest::addColumn<QByteArray>("duringSetup"); // a command of the setting up that restarts it once more
-        QTest::newRow("RDY and the rest") << restartingModem({"RDY", "+CFUN: 1", "+CPIN: READY", "Call Ready", "SMS Ready"})
-                                          << 1 << QByteArray();
-        QTest::newRow("^SYSSTART") << restartingModem({"^SYSSTART"}) << 1 << QByteArray();
-        QTest::newRow("readiness lines only") << restartingModem({"SMS Ready", "PB DONE"}) << 1 << QByteArray();
-        QTest::newRow("nothing said: only the echo tells") << restartingModem({}) << 1 << QByteArray();
-        QTest::newRow("twice in a row") << restartingModem({"RDY", "+CPIN: READY", "SMS Ready"}) << 2 << QByteArray();
-        QTest::newRow("again while being set up") << restartingModem({"RDY", "+CPIN: READY", "SMS Ready"}) << 1
-                                                  << QByteArray("+CNMI");
+        QTest::addColumn<QString>("pin");            // the SIM's, given to Connect
+        const QList<QByteArray> simcom{"RDY", "+CFUN: 1", "+CPIN: READY", "Call Ready", "SMS Ready"};
+        QTest::newRow("RDY and the rest") << restartingModem(simcom) << 1 << QByteArray() << QString();
+        QTest::newRow("^SYSSTART") << restartingModem({"^SYSSTART"}) << 1 << QByteArray() << QString();
+        QTest::newRow("readiness lines only") << restartingModem({"SMS Ready", "PB DONE"}) << 1 << QByteArray() << QString();
+        QTest::newRow("nothing said: only the echo tells") << restartingModem({}) << 1 << QByteArray() << QString();
+        QTest::newRow("twice in a row") << restartingModem(simcom) << 2 << QByteArray() << QString();
+        QTest::newRow("again while being set up") << restartingModem(simcom) << 1 << QByteArray("+CNMI") << QString();
+        QTest::newRow("into a SIM that wants the PIN given to Connect") << restartingModem(simcom) << 1 << QByteArray()
+                                                                        << QStringLiteral("1234");
     }
     void restartIsRecognisedAndTheModemSetUpAgain()
     {
         QFETCH(sim::FieldBehaviour, field);
         QFETCH(int, restarts);
         QFETCH(QByteArray, duringSetup);
-        useModem(field);
-        auto modem = connectedModem();
+        QFETCH(QString, pin);
+        useModem(field, pin);
+        auto modem = connectedModem(2, pin);
         QSignalSpy status(modem.get(), &GsmModem::NewStatus);
         QSignalSpy received(modem.get(), &GsmModem::MessageReceived);
         if (!duringSetup.isEmpty()) {
@@ -186,6 +189,7 @@ private Q_SLOTS:
         };
         QTRY_COMPARE_WITH_TIMEOUT(arrivedMeanwhile(), 1, 3000);
         QVERIFY(trace().contains("setting it up again"));
+        QCOMPARE(m_virtual->sim().attemptsLeft(), sim::VirtualSim::PinAttempts);
     }
 
     // A restart in the middle of a command ends that command at once with its own error (the
@@ -241,9 +245,8 @@ private Q_SLOTS:
     }
 
     // When the connection ends by itself while nobody waits on a call (the device goes away, the
-    // modem restarts into a SIM that wants its PIN again), the reason is kept for the console; an
-    // end that a call reports itself, or a Disconnect, keeps none. No PIN is sent that was not
-    // given for this Connect.
+    // modem restarts into a SIM that wants a PIN that was not given), the reason is kept for the
+    // console; a Disconnect keeps none. No PIN is sent that was not given to this Connect.
     void connectionEndingByItselfKeepsItsReason_data()
     {
         QTest::addColumn<QString>("end");
@@ -251,7 +254,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("words");
         QTest::newRow("device unplugged while idle") << QStringLiteral("unplug") << code(ErrorCode::ConnectionLost)
                                                      << QStringLiteral("Connection to the modem lost: the virtual modem was unplugged");
-        QTest::newRow("restarted into a SIM that asks for its PIN")
+        QTest::newRow("restarted into a SIM that asks for a PIN nobody gave")
             << QStringLiteral("restart") << code(ErrorCode::PinRequired) << QStringLiteral("pellix --pin");
         QTest::newRow("disconnected") << QStringLiteral("disconnect") << 0 << QString();
     }
@@ -260,8 +263,10 @@ private Q_SLOTS:
         QFETCH(QString, end);
         QFETCH(int, expected);
         QFETCH(QString, words);
+        // Unlocked once with its PIN (pellix --pin), then connected without one, as the console does.
         useModem(restartingModem({"RDY", "+CPIN: READY"}), QStringLiteral("1234"));
-        auto modem = connectedModem(2, QStringLiteral("1234"));
+        connectedModem(0, QStringLiteral("1234"))->Disconnect();
+        auto modem = connectedModem(2);
         const int attempts = m_virtual->sim().attemptsLeft();
         if (end == QLatin1String("unplug"))
             m_transport->setFault(sim::VirtualModemTransport::Fault::Unplugged);

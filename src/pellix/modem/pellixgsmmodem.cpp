@@ -135,6 +135,7 @@ void PellixGsmModem::teardown()
     m_cnmiSetting.clear();
     m_patience = Patience{};
     m_selectedStorage.clear();
+    m_pin.clear();
     ++m_connection;
     if (m_channel)
         m_channel->disconnect(this);
@@ -314,6 +315,9 @@ void PellixGsmModem::Connect(qint32 modemType, qint16 port, const QString &pin, 
             tryCommand(init, QByteArray(), localTimeout());
         if (m_checkSim)
             checkSim(pin);
+        // The operator gave it for this connection: a SIM that asks again after a restart of the
+        // modem gets it once more, and no other.
+        m_pin = pin;
         m_manufacturer = identity("AT+CGMI", false);
         m_model = identity("AT+CGMM", false);
         m_revision = identity("AT+CGMR", true);

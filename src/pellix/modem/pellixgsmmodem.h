@@ -234,6 +234,7 @@ private:
     bool m_checkSim = false;
     bool m_callerId = false;
     qint16 m_port = 0;
+    QString m_pin;                   // given to this connection's Connect
     qint32 m_receiveMode = 0;
     int m_networkTimeoutMs = 60000;
     quint8 m_concatReference = 0;

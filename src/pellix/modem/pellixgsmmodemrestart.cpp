@@ -151,9 +151,9 @@ void PellixGsmModem::setUpAgain()
         command(init, localTimeout());
     for (const QByteArray &init : m_profile->optionalInitCommands)
         tryCommand(init, QByteArray(), localTimeout());
-    // The PIN was the operator's for one Connect: a SIM that asks again is not unlocked here.
+    // A SIM that lost its power asks for its PIN again: only the one given to Connect is tried.
     if (m_checkSim)
-        checkSim(QString());
+        checkSim(m_pin);
     configureMessaging(m_receiveMode);
     m_patience.inConnect = false;
     m_patience.afterConnect = m_patience.settling;
@@ -192,7 +192,7 @@ void PellixGsmModem::catchUpStored()
                      .arg(QString::fromLatin1(storage), error.description()));
         }
         if (!handedOver.isEmpty())
-            note(QStringLiteral("%1 item(s) stored in %2 during the restart handed over").arg(handedOver.size())
+            note(QStringLiteral("%1 unread item(s) of %2 handed over after the restart").arg(handedOver.size())
                      .arg(QString::fromLatin1(storage)));
         if (m_autoDelete)
             deleteRead(handedOver, connection);
