@@ -88,8 +88,10 @@ public:
     // returned as far as it goes and stays on the SIM.
     virtual QList<ReceivedMessage> ReadMessages(qint32 filter, bool deleteAfterReading) = 0;
     virtual QList<SmsStatusReport> ReadStatusReports(qint32 filter, bool deleteAfterReading) = 0;
-    // simLocation as ReadMessages/ReadStatusReports give it (10000 + index for a report kept in a
-    // storage of its own). DeleteAllMessages empties the message storage and the report storage.
+    // simLocation as ReadMessages, ReadStatusReports and the events give it (the index on the SIM;
+    // an item kept in another storage has a range of its own, 10000 + index for a report kept
+    // apart). A location that holds nothing is an error. DeleteAllMessages empties the message
+    // storage and the report storage.
     virtual void DeleteMessage(qint16 simLocation) = 0;
     virtual void DeleteAllMessages() = 0;
 

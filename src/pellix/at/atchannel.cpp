@@ -310,7 +310,10 @@ bool AtChannel::handleCommandLine(Exchange &exchange, QByteArrayView line, bool 
     if (exchange.firstLineStale) {
         exchange.firstLineStale = false;
         handleIdleLine(line, false);
-        return false;
+        // A boot line that had begun before the command was sent: the command went to a modem
+        // that was restarting.
+        exchange.restarted = m_restartWatch != RestartWatch::Off && !m_restartEvidence.isEmpty();
+        return exchange.restarted;
     }
 
     const AtLineClass cls = AtLineClassifier::classify(line);
