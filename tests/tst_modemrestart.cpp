@@ -220,16 +220,21 @@ private Q_SLOTS:
         });
         QTest::newRow("deleting") << QByteArray("+CMGD")
                                   << std::function<void(PellixGsmModem &)>([](PellixGsmModem &m) { m.DeleteMessage(1); });
+        QTest::newRow("writing a phonebook entry") << QByteArray("+CPBW") << std::function<void(PellixGsmModem &)>([](PellixGsmModem &m) {
+            PhonebookEntry entry{7, QStringLiteral("Restart"), QStringLiteral("+3955500007")};
+            m.WritePhonebookEntry(entry);
+        });
+        QTest::newRow("selecting the report storage") << QByteArray("+CPMS")
+                                                      << std::function<void(PellixGsmModem &)>([](PellixGsmModem &m) { m.ReadStatusReports(0, false); });
     }
     void commandInterruptedByARestartFailsAtOnce()
     {
         QFETCH(QByteArray, command);
         QFETCH(std::function<void(PellixGsmModem &)>, operation);
-        sim::FieldBehaviour field = restartingModem({"RDY", "+CFUN: 1", "+CPIN: READY", "SMS Ready"});
-        field.restartOn = {command};
-        field.restartCount = 1;
-        useModem(field);
+        useModem(restartingModem({"RDY", "+CFUN: 1", "+CPIN: READY", "SMS Ready"}));
         auto modem = connectedModem(0);
+        m_virtual->field().restartOn = {command};
+        m_virtual->field().restartCount = 1;
         QSignalSpy status(modem.get(), &GsmModem::NewStatus);
         const int storedBefore = m_virtual->sim().sm().used();
 
@@ -242,6 +247,34 @@ private Q_SLOTS:
             QCOMPARE(m_virtual->submissions().size(), 1);
         if (command == "+CMGD")
             QCOMPARE(m_virtual->sim().sm().used(), storedBefore - 1);  // the first delete was lost with the restart
+    }
+
+    // A restart in the middle of Connect (a modem plugged in a moment ago, a failing supply):
+    // what was set before it is set again, and Connect succeeds.
+    void connectSurvivesARestart_data()
+    {
+        QTest::addColumn<QByteArray>("command");
+        QTest::newRow("echo and errors") << QByteArray("+CMEE");
+        QTest::newRow("identity") << QByteArray("+CGMM");
+        QTest::newRow("message settings") << QByteArray("+CNMI");
+    }
+    void connectSurvivesARestart()
+    {
+        QFETCH(QByteArray, command);
+        sim::FieldBehaviour field = restartingModem({"RDY", "+CFUN: 1", "+CPIN: READY", "SMS Ready"});
+        field.restartOn = {command};
+        field.restartCount = 1;
+        useModem(field);
+        std::unique_ptr<PellixGsmModem> modem;
+        QCOMPARE(errorOf([&] { modem = connectedModem(2); }), 0);
+        QCOMPARE(modem->Model(), QString::fromLatin1(sim::VirtualModem::Model));
+        QVERIFY(trace().contains("starting over"));
+        SmsMessage sent = message(QStringLiteral("after a restart in Connect"));
+        QCOMPARE(errorOf([&] { modem->SendMessage(sent); }), 0);
+        QVERIFY(!sentAsText());
+        QSignalSpy received(modem.get(), &GsmModem::MessageReceived);
+        QVERIFY(m_virtual->incomingMessage(deliverPdu(QStringLiteral("announced"))));
+        QTRY_COMPARE_WITH_TIMEOUT(received.count(), 1, 3000);
     }
 
     // When the connection ends by itself while nobody waits on a call (the device goes away, the

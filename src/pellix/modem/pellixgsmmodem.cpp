@@ -303,26 +303,10 @@ void PellixGsmModem::Connect(qint32 modemType, qint16 port, const QString &pin, 
         connect(m_transport.get(), &ByteTransport::failed, this, &PellixGsmModem::onLinkLost);
         connect(m_channel.get(), &AtChannel::unsolicitedArrived, this, &PellixGsmModem::scheduleDelivery);
 
-        m_patience = Patience{};
-        m_patience.inConnect = true;
-        // Whatever state the last program left the modem in, then echo, result codes and what
-        // the modem offers: everything after depends on how the modem answers.
-        wakeUp();
-        initialise();
-        for (const QByteArray &init : m_profile->initCommands)
-            command(init, localTimeout());
-        for (const QByteArray &init : m_profile->optionalInitCommands)
-            tryCommand(init, QByteArray(), localTimeout());
-        if (m_checkSim)
-            checkSim(pin);
+        setUp(pin, false);
         // The operator gave it for this connection: a SIM that asks again after a restart of the
         // modem gets it once more, and no other.
         m_pin = pin;
-        m_manufacturer = identity("AT+CGMI", false);
-        m_model = identity("AT+CGMM", false);
-        m_revision = identity("AT+CGMR", true);
-        m_imei = identity("AT+CGSN", true);
-        configureMessaging(receiveMode);
     } catch (...) {
         note(QStringLiteral("connect failed"));
         // The identity belongs to a modem that is ready; a failed attempt leaves none behind.

@@ -196,7 +196,10 @@ private:
     void recoverIfRestarted();
     void verifySettings(const QString &readinessLine);
     void recover(const QString &evidence);
-    void setUpAgain();
+    // The steps of Connect after the port is open, started over when the modem restarts in
+    // between; again: after a restart of a connected modem (the identity is not read again).
+    void setUp(const QString &pin, bool again);
+    void setUpOnce(const QString &pin, bool again);
     void catchUpStored();
     void confirmPduMode();
     void noticeLostLink();

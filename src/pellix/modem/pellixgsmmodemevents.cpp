@@ -4,6 +4,7 @@
 
 #include "at/atchannel.h"
 #include "at/atreplies.h"
+#include "pellixerror.h"
 #include "profiles/modemprofile.h"
 #include "raisederror.h"
 
@@ -158,7 +159,9 @@ void PellixGsmModem::scheduleDelivery()
 
 void PellixGsmModem::fetchIndicated()
 {
-    while (!m_indicated.isEmpty() && m_status == Connected) {
+    // After a restart the modem is set up again first (the next delivery): its storage selection
+    // is gone.
+    while (!m_indicated.isEmpty() && m_status == Connected && !restartToCheck()) {
         const StoredRef indicated = m_indicated.takeFirst();
         const QByteArray storage = indicated.storage.isEmpty() ? m_profile->messageStorage : indicated.storage;
         const quint64 connection = m_connection;
@@ -187,6 +190,9 @@ void PellixGsmModem::fetchIndicated()
                 deleteRead({StoredRef{storage, indicated.index}}, connection);
         } catch (const RaisedError &error) {
             note(QStringLiteral("could not fetch indicated item %1: %2").arg(indicated.index).arg(error.description()));
+            // Fetched once the modem is set up again, unless its unread items are handed over then.
+            if (error.number() == libraryErrorNumber(quint16(ErrorCode::ModemRestarted)))
+                m_indicated.prepend(indicated);
         }
     }
 }
@@ -255,7 +261,7 @@ void PellixGsmModem::deliverEvents()
             Q_EMIT Ring(*caller);
     }
     // What came while the handlers ran, and was turned away above, is delivered in turn.
-    if (!m_indicated.isEmpty() || (m_channel && m_channel->queuedUnsolicited() > 0))
+    if (!m_indicated.isEmpty() || (m_channel && m_channel->queuedUnsolicited() > 0) || restartToCheck())
         scheduleDelivery();
 }
 

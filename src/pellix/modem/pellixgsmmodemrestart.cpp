@@ -101,26 +101,18 @@ void PellixGsmModem::recover(const QString &evidence)
     // Only a new boot interrupts the setting up: the rest of this boot's lines are expected.
     m_channel->setRestartWatch(AtChannel::RestartWatch::BootStart);
     setStatus(Connecting, QStringLiteral("Modem restarted, setting up again"));
-    for (int attempt = 1;; ++attempt) {
-        // A NewStatus handler may have closed the connection meanwhile.
+    // A NewStatus handler may have closed the connection meanwhile.
+    if (m_connection != connection || !m_channel)
+        raise(ErrorCode::NotConnected, QStringLiteral("the connection was closed while the modem was set up again"));
+    try {
+        setUp(m_pin, true);
+    } catch (const RaisedError &error) {
         if (m_connection != connection || !m_channel)
-            raise(ErrorCode::NotConnected, QStringLiteral("the connection was closed while the modem was set up again"));
-        try {
-            setUpAgain();
-            break;
-        } catch (const RaisedError &error) {
-            if (m_connection != connection || !m_channel)
-                throw;
-            if (isRestart(error) && attempt < MaxRestartsInARow) {
-                note(QStringLiteral("the modem restarted again (%1): starting over").arg(m_channel->restartEvidence()));
-                m_channel->clearRestartEvidence();
-                continue;
-            }
-            const RaisedError why(error.number(), error.source(),
-                                  QStringLiteral("The modem restarted and could not be set up again: %1").arg(error.description()));
-            endConnection(why);
-            throw why;
-        }
+            throw;
+        const RaisedError why(error.number(), error.source(),
+                              QStringLiteral("The modem restarted and could not be set up again: %1").arg(error.description()));
+        endConnection(why);
+        throw why;
     }
     m_channel->setRestartWatch(AtChannel::RestartWatch::Full);
     catchUpStored();
@@ -130,11 +122,25 @@ void PellixGsmModem::recover(const QString &evidence)
     setStatus(Connected, QStringLiteral("Ready"));
 }
 
-void PellixGsmModem::setUpAgain()
+void PellixGsmModem::setUp(const QString &pin, bool again)
 {
-    // What Connect does after opening the port, but the identity: the same modem came back.
-    // Everything it held for the old boot is gone: acknowledgements owed, the selected storage,
-    // the character set of the phonebook operations.
+    for (int attempt = 1;; ++attempt) {
+        try {
+            setUpOnce(pin, again);
+            return;
+        } catch (const RaisedError &error) {
+            if (!isRestart(error) || attempt >= MaxRestartsInARow || !m_channel)
+                throw;
+            note(QStringLiteral("the modem restarted while it was set up (%1): starting over").arg(m_channel->restartEvidence()));
+            m_channel->clearRestartEvidence();
+        }
+    }
+}
+
+void PellixGsmModem::setUpOnce(const QString &pin, bool again)
+{
+    // Whatever the modem held for an earlier boot is gone: acknowledgements owed, the selected
+    // storage, the character set of the phonebook operations.
     m_acks.clear();
     m_acknowledge = false;
     m_selectedStorage.clear();
@@ -142,10 +148,18 @@ void PellixGsmModem::setUpAgain()
     m_text.reset();
     m_patience = Patience{};
     m_patience.inConnect = true;
-    m_modemAnswered = true;
+    if (again)
+        m_modemAnswered = true;
+    // Boot lines around the wake-up are those of a modem just switched on: nothing is set yet.
+    m_channel->setRestartWatch(AtChannel::RestartWatch::Off);
+    // Whatever state the last program left the modem in, then echo, result codes and what the
+    // modem offers: everything after depends on how the modem answers.
     wakeUp();
-    // The modem answered a moment ago: its settings line gets the full deadline.
-    m_wakeUpUnanswered = false;
+    // From here on settings are made, which a new boot would lose.
+    m_channel->setRestartWatch(AtChannel::RestartWatch::BootStart);
+    // A modem that answered a moment ago gets the full deadline for its settings line.
+    if (again)
+        m_wakeUpUnanswered = false;
     initialise();
     for (const QByteArray &init : m_profile->initCommands)
         command(init, localTimeout());
@@ -153,7 +167,13 @@ void PellixGsmModem::setUpAgain()
         tryCommand(init, QByteArray(), localTimeout());
     // A SIM that lost its power asks for its PIN again: only the one given to Connect is tried.
     if (m_checkSim)
-        checkSim(m_pin);
+        checkSim(pin);
+    if (!again) {
+        m_manufacturer = identity("AT+CGMI", false);
+        m_model = identity("AT+CGMM", false);
+        m_revision = identity("AT+CGMR", true);
+        m_imei = identity("AT+CGSN", true);
+    }
     configureMessaging(m_receiveMode);
     m_patience.inConnect = false;
     m_patience.afterConnect = m_patience.settling;
