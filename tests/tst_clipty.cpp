@@ -119,7 +119,7 @@ private Q_SLOTS:
         QTest::newRow("forwarding asked") << QStringList{"forward", "get"} << "to +15550123";
         QTest::newRow("forwarding off") << QStringList{"forward", "off"} << "off";
         QTest::newRow("raw lines") << QStringList{"at", "AT+CGMM", "AT+CPBS?"} << "PVM-1\nOK\n+CPBS: \"SM\"";
-        QTest::newRow("delete a message") << QStringList{"sms", "delete", "40"} << "Deleted 40";
+        QTest::newRow("delete a message") << QStringList{"sms", "delete", "1"} << "Deleted 1";
     }
 
     void command()

@@ -83,6 +83,8 @@ private Q_SLOTS:
     void statusDisplay_data();
     void statusDisplay();
     void statusIsPaintedWhileConnectBlocks();
+    void connectionEndingByItselfSaysWhy_data();
+    void connectionEndingByItselfSaysWhy();
     void failedConnectIsReported_data();
     void failedConnectIsReported();
     void onlyTheIdleCaptionConnects_data();
@@ -264,6 +266,38 @@ void TestConnection::statusDisplay()
     QCOMPARE(rig.lastLine(), Stamp + logged);
     // The revision is read in every state.
     QVERIFY(rig.modem->count(QStringLiteral("Revision")) >= 1);
+}
+
+// A connection the library closed by itself while the console was idle (the device went away, a
+// restart it could not recover from) leaves the reason as an error line under the status line; a
+// deliberate disconnect leaves none. Nobody is waiting for it: no box pops up.
+void TestConnection::connectionEndingByItselfSaysWhy_data()
+{
+    QTest::addColumn<bool>("byItself");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("the device went away")
+        << true
+        << QStringList{Stamp + QStringLiteral("Modem status=Disconnected"),
+                       Stamp + QStringLiteral("Error #5 from Pellix: Connection to the modem lost: the device went away")};
+    QTest::newRow("disconnected by the operator") << false << QStringList{Stamp + QStringLiteral("Modem status=Disconnected")};
+}
+
+void TestConnection::connectionEndingByItselfSaysWhy()
+{
+    QFETCH(bool, byItself);
+    QFETCH(QStringList, lines);
+    Rig rig;
+    rig.connectModem();
+    const int before = rig.lineCount();
+    if (byItself) {
+        rig.modem->endReason = RaisedError(qint32(0x80040005), QStringLiteral("Pellix"),
+                                           QStringLiteral("Connection to the modem lost: the device went away"));
+        rig.modem->setStatus(0, QStringLiteral("Disconnected"));
+    } else {
+        rig.view().cmdConnect->click();
+    }
+    QCOMPARE(rig.linesFrom(before), lines);
+    QCOMPARE(rig.dialogs->asked().size(), 0);
 }
 
 void TestConnection::statusIsPaintedWhileConnectBlocks()

@@ -207,8 +207,10 @@ private Q_SLOTS:
             msg.Udh = QByteArray::fromHex("0600030A0201");
             m.SendMessage(msg);
         });
-        QTest::newRow("location beyond the SIM") << LibraryBase + 2321
+        QTest::newRow("location beyond the SIM") << code(ErrorCode::InvalidArgument)
                                                   << Call([](PellixGsmModem &m) { m.DeleteMessage(999); });
+        QTest::newRow("location with nothing stored") << code(ErrorCode::InvalidArgument)
+                                                      << Call([](PellixGsmModem &m) { m.DeleteMessage(40); });
         QTest::newRow("forwarding mode 7") << code(ErrorCode::InvalidArgument)
                                            << Call([](PellixGsmModem &m) { m.ForwardCalls(7, 1, 0, QString()); });
     }

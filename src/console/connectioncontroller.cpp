@@ -141,6 +141,12 @@ void ConnectionController::Modem_NewStatus(qint32 Status)
     // through it.
     try {
         ShowModemStatus();
+        // A connection that ended by itself says why, as an error line; a Disconnect, or an end
+        // that the failing call reports, has none.
+        if (m_modem.Status() == GsmModem::Disconnected) {
+            if (const std::optional<RaisedError> reason = m_modem.ConnectionEndReason())
+                m_log.ReportErrorLine(*reason);
+        }
     } catch (const RaisedError &error) {
         if (m_uncaught)
             m_uncaught(error);

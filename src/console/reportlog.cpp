@@ -67,12 +67,26 @@ qint32 ReportLog::errorCode(qint32 number)
     return IsLibraryError(number) ? qint32(quint32(number) - RaisedError::LibraryBase) : number;
 }
 
+namespace {
+
+QString errorHeading(const RaisedError &error)
+{
+    return QLatin1String("Error #") + QString::number(ReportLog::errorCode(error.number())) + QLatin1String(" from ")
+        + error.source();
+}
+
+} // namespace
+
 void ReportLog::ReportError(const RaisedError &error)
 {
-    const QString heading = QLatin1String("Error #") + QString::number(errorCode(error.number())) + QLatin1String(" from ")
-        + error.source();
+    const QString heading = errorHeading(error);
     AddReport(heading + QLatin1String(": ") + error.description());
     m_modUtils.ShowMessageBox(error.description(), Dialogs::Exclamation, heading);
+}
+
+void ReportLog::ReportErrorLine(const RaisedError &error)
+{
+    AddReport(errorHeading(error) + QLatin1String(": ") + error.description());
 }
 
 void ReportLog::cmdClear_Click()

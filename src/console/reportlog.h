@@ -25,6 +25,9 @@ public:
     // The "Error #" line and the exclamation box for a failure the caller caught. Catches
     // nothing itself; the error is only read.
     void ReportError(const RaisedError &error);
+    // The same "Error #" line alone, for a failure nobody waits for (the connection ending by
+    // itself while the console is idle): a box would interrupt whatever the operator does.
+    void ReportErrorLine(const RaisedError &error);
     // Numbers 0x80040000..0x8004FFFF, the library's own range.
     static bool IsLibraryError(qint32 number);
     // The code the operator sees: the library's own code, or any other number as it is.

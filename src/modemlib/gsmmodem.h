@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "raisederror.h"
 #include "smsobjects.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
+
+#include <optional>
 
 // The modem object as the console holds it. Every member either does its work or raises a
 // RaisedError (library numbers 0x80040000 + the codes of pellixerror.h); no return code is ever
@@ -64,6 +67,11 @@ public:
                          qint32 timeout, qint32 baudRate) = 0;
     // Closes the connection; does nothing when none is open.
     virtual void Disconnect() = 0;
+    // Why the connection ended by itself while no call was under way to hear of it (the device
+    // went away, the modem stopped answering, it restarted and could not be set up again): the
+    // error such a call would have raised. None while a connection is open or opening, after
+    // Disconnect, and after an end that a call reported itself.
+    virtual std::optional<RaisedError> ConnectionEndReason() const { return std::nullopt; }
 
     // RSSI 0..31 (99 unknown) and BER 0..7 (99 unknown) of +CSQ; true when RSSI is 11..31.
     virtual bool GetSignalQuality(qint16 &rssi, qint16 &ber) = 0;
@@ -80,8 +88,10 @@ public:
     // returned as far as it goes and stays on the SIM.
     virtual QList<ReceivedMessage> ReadMessages(qint32 filter, bool deleteAfterReading) = 0;
     virtual QList<SmsStatusReport> ReadStatusReports(qint32 filter, bool deleteAfterReading) = 0;
-    // simLocation as ReadMessages/ReadStatusReports give it (10000 + index for a report kept in a
-    // storage of its own). DeleteAllMessages empties the message storage and the report storage.
+    // simLocation as ReadMessages, ReadStatusReports and the events give it (the index on the SIM;
+    // an item kept in another storage has a range of its own, 10000 + index for a report kept
+    // apart). A location that holds nothing is an error. DeleteAllMessages empties the message
+    // storage and the report storage.
     virtual void DeleteMessage(qint16 simLocation) = 0;
     virtual void DeleteAllMessages() = 0;
 

@@ -178,6 +178,7 @@ QString errorCodeText(ErrorCode code)
     case ErrorCode::ProfileError: return QStringLiteral("Invalid modem profile in Pellix.ini");
     case ErrorCode::InvalidArgument: return QStringLiteral("Invalid argument");
     case ErrorCode::PinRequired: return QStringLiteral("The SIM needs a PIN");
+    case ErrorCode::ModemRestarted: return QStringLiteral("The modem restarted");
     case ErrorCode::PduTooLong: return QStringLiteral("Message too long for one SMS");
     case ErrorCode::TextNotRepresentable: return QStringLiteral("Text not representable in the chosen alphabet");
     case ErrorCode::InvalidPhoneNumber: return QStringLiteral("Invalid phone number");

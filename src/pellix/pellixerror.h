@@ -25,6 +25,7 @@ enum class ErrorCode : quint16 {
     ProfileError = 9,        // Pellix.ini holds no usable profile for code 0
     InvalidArgument = 10,    // a value out of the range the operation accepts
     PinRequired = 11,        // the SIM asks for a PIN/PUK that was not given
+    ModemRestarted = 12,     // the modem restarted during (or just before) a command
     PduTooLong = 20,         // the user data does not fit one message
     TextNotRepresentable = 21, // a character the chosen alphabet cannot carry
     InvalidPhoneNumber = 22,

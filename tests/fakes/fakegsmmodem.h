@@ -56,6 +56,8 @@ public:
     // goes to 0. connectSucceeds false: 0 -> 1 -> 0, then raises connectError.
     bool connectSucceeds = true;
     RaisedError connectError{qint32(0x80040004), QStringLiteral("Pellix"), QStringLiteral("Cannot open the serial port")};
+    // ConnectionEndReason (a plain read of the reason, not recorded as a call).
+    std::optional<RaisedError> endReason;
 
     // --- scripting
     // The next `times` calls of member raise error (after being recorded).
@@ -91,6 +93,7 @@ public:
     void Connect(qint32 modemType, qint16 port, const QString &pin, qint32 receiveMode, qint32 timeout,
                  qint32 baudRate) override;
     void Disconnect() override;
+    std::optional<RaisedError> ConnectionEndReason() const override { return endReason; }
     bool GetSignalQuality(qint16 &rssi, qint16 &ber) override;
     qint32 SendMessage(SmsMessage &message) override;
     qint32 SendLongMessage(const QString &number, const QString &text, bool statusReport) override;

@@ -3,6 +3,8 @@
 
 #include <QCommandLineParser>
 
+#include <algorithm>
+
 using pellix::sim::FieldBehaviour;
 
 FieldOptions::FieldOptions()
@@ -31,13 +33,36 @@ FieldOptions::FieldOptions()
     , m_lateCount(QStringLiteral("late-count"),
                   QStringLiteral("Only the first N answers to the --late-command commands come late (default: all)."),
                   QStringLiteral("N"))
+    , m_restartOn(QStringLiteral("restart-on"),
+                  QStringLiteral("Restart on a command line holding CMD (+CMGS), which is lost; may be repeated. "
+                                 "\"restart\" on stdin restarts at once."),
+                  QStringLiteral("CMD"))
+    , m_restartCount(QStringLiteral("restart-count"),
+                     QStringLiteral("Only the first N --restart-on command lines restart the modem (default: all)."),
+                     QStringLiteral("N"))
+    , m_restartLines(QStringLiteral("restart-lines"),
+                     QStringLiteral("What the modem says after a restart, ';'-separated (default "
+                                    "\"RDY;+CFUN: 1;+CPIN: READY;Call Ready;SMS Ready;PB DONE\"; \"\" for nothing)."),
+                     QStringLiteral("LIST"))
+    , m_restartSilence(QStringLiteral("restart-silence"),
+                       QStringLiteral("How long a restart keeps the modem deaf and mute (default 1500)."),
+                       QStringLiteral("MS"))
+    , m_storedTextMode(QStringLiteral("stored-text-mode"),
+                       QStringLiteral("Offer text mode and keep +CMGF=1 in the stored profile: a restart comes back in it."))
+    , m_simFull(QStringLiteral("sim-full"),
+                QStringLiteral("The SIM's message storage starts full; new messages go to the phone memory (+CMTI: \"ME\",n)."))
+    , m_lineSpeed(QStringLiteral("line-speed"),
+                  QStringLiteral("Send at most BPS bytes per second (960 for 9600 baud; default: at once)."),
+                  QStringLiteral("BPS"))
 {
 }
 
 void FieldOptions::addTo(QCommandLineParser &parser) const
 {
     parser.addOptions({m_simBusy, m_vendorNoise, m_lateReply, m_lateCommand, m_strictCnmi, m_charsets,
-                       m_emptyListError, m_stuckPrompt, m_quiet, m_bootNoise, m_loseRouted, m_lateCount});
+                       m_emptyListError, m_stuckPrompt, m_quiet, m_bootNoise, m_loseRouted, m_lateCount,
+                       m_restartOn, m_restartCount, m_restartLines, m_restartSilence, m_storedTextMode, m_simFull,
+                       m_lineSpeed});
 }
 
 std::optional<FieldBehaviour> FieldOptions::read(const QCommandLineParser &parser, QString &error) const
@@ -55,10 +80,25 @@ std::optional<FieldBehaviour> FieldOptions::read(const QCommandLineParser &parse
         return true;
     };
     if (!number(m_simBusy, field.simBusySeconds) || !number(m_lateReply, field.lateReplyMs)
-        || !number(m_lateCount, field.lateReplyCount))
+        || !number(m_lateCount, field.lateReplyCount) || !number(m_restartCount, field.restartCount)
+        || !number(m_restartSilence, field.restartSilenceMs) || !number(m_lineSpeed, field.lineSpeed))
         return std::nullopt;
     for (const QString &command : parser.values(m_lateCommand))
         field.lateCommands << command.trimmed().toUpper().toLatin1();
+    for (const QString &command : parser.values(m_restartOn))
+        field.restartOn << command.trimmed().toUpper().toLatin1();
+    if (parser.isSet(m_restartLines)) {
+        field.restartLines.clear();
+        for (const QString &line : parser.value(m_restartLines).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const QByteArray text = line.trimmed().toLatin1();
+            if (std::any_of(text.begin(), text.end(), [](char c) { return uchar(c) < 0x20 || uchar(c) > 0x7e; })) {
+                error = QStringLiteral("--restart-lines takes printable ASCII lines separated by ';'");
+                return std::nullopt;
+            }
+            if (!text.isEmpty())
+                field.restartLines << text;
+        }
+    }
     if (parser.isSet(m_charsets)) {
         field.charsets = parser.value(m_charsets).toUpper().toLatin1();
         for (const QByteArray &set : field.charsets.split(',')) {
@@ -75,5 +115,7 @@ std::optional<FieldBehaviour> FieldOptions::read(const QCommandLineParser &parse
     field.quiet = parser.isSet(m_quiet);
     field.bootNoise = parser.isSet(m_bootNoise);
     field.loseRoutedMessages = parser.isSet(m_loseRouted);
+    field.storedTextMode = parser.isSet(m_storedTextMode);
+    field.simFull = parser.isSet(m_simFull);
     return field;
 }

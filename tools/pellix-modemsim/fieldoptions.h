@@ -33,4 +33,11 @@ private:
     QCommandLineOption m_bootNoise;
     QCommandLineOption m_loseRouted;
     QCommandLineOption m_lateCount;
+    QCommandLineOption m_restartOn;
+    QCommandLineOption m_restartCount;
+    QCommandLineOption m_restartLines;
+    QCommandLineOption m_restartSilence;
+    QCommandLineOption m_storedTextMode;
+    QCommandLineOption m_simFull;
+    QCommandLineOption m_lineSpeed;
 };

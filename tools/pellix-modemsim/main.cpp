@@ -75,6 +75,10 @@ void networkCommand(VirtualModem &modem, const QByteArray &line)
         modem.incomingCall(rest.section(QLatin1Char(' '), 0, 0));
         return;
     }
+    if (verb == "restart" && rest.isEmpty()) {
+        modem.restart();
+        return;
+    }
     if (verb == "sms" && rest.contains(QLatin1Char(' '))) {
         pellix::pdu::DeliverPdu deliver;
         deliver.smsc = {QLatin1String(pellix::sim::VirtualNetwork::ServiceCentre), 0x91};
@@ -92,7 +96,7 @@ void networkCommand(VirtualModem &modem, const QByteArray &line)
         return;
     }
     if (!trimmed.isEmpty())
-        std::fprintf(stderr, "pellix-modemsim: stdin commands: \"ring <number>\", \"sms <number> <text>\"\n");
+        std::fprintf(stderr, "pellix-modemsim: stdin commands: \"ring <number>\", \"sms <number> <text>\", \"restart\"\n");
 }
 
 } // namespace
@@ -106,7 +110,7 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "The Pellix virtual GSM modem on a pseudo-terminal. Prints the terminal's path, then serves "
-        "AT commands until interrupted. Lines on stdin: \"ring <number>\", \"sms <number> <text>\"."));
+        "AT commands until interrupted. Lines on stdin: \"ring <number>\", \"sms <number> <text>\", \"restart\"."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption seedOption(QStringLiteral("seed"), QStringLiteral("Seed of the simulation (default 1)."),
@@ -229,7 +233,7 @@ int main(int argc, char *argv[])
         });
     }
 
-    PtyWriter writer(master);
+    PtyWriter writer(master, options.field.lineSpeed);
     auto deliverOutput = [&] {
         if (modem.hasOutput())
             writer.send(modem.takeOutput());

@@ -106,13 +106,19 @@ AtResponse AtChannel::run(const AtCommand &command)
     RunningGuard guard{this};
 
     drainBeforeCommand(command);
+    // A modem that has restarted holds none of the settings the command relies on.
+    if (m_restartWatch != RestartWatch::Off && !m_restartEvidence.isEmpty())
+        raiseRestartedBefore(command);
 
     Exchange exchange(command);
     exchange.firstLineStale = m_splitter.hasPartialLine();
     exchange.awaitingPrompt = !command.pdu.isEmpty();
     m_splitter.setPromptExpected(exchange.awaitingPrompt);
-    // The deadline is fixed here: bytes that arrive later (unsolicited codes) do not extend it.
+    // The deadline is fixed here: bytes that arrive later (unsolicited codes) do not extend it,
+    // except in a listing, which ends by silence under its cap.
     exchange.deadline = QDeadlineTimer(std::max(0, command.timeoutMs));
+    if (command.capMs > 0)
+        exchange.cap = QDeadlineTimer(std::max(command.capMs, command.timeoutMs));
     writeOrLose(command.line + '\r', command.line);
 
     for (;;) {
@@ -139,6 +145,8 @@ AtResponse AtChannel::run(const AtCommand &command)
         }
         m_transport.waitForBytes(exchange.deadline);
     }
+    if (exchange.restarted)
+        raiseRestarted(exchange);
 
     m_consecutiveTimeouts = 0;
     m_echoOn = exchange.echoSeen;
@@ -271,6 +279,8 @@ bool AtChannel::processTokens(Exchange *exchange)
             }
             break;
         case AtLineSplitter::Token::Line:
+            if (exchange && exchange->cap)
+                extendForLine(*exchange);
             if (exchange) {
                 if (handleCommandLine(*exchange, m_splitter.line(), m_splitter.lineWasCut())) {
                     exchange->ended = true;
@@ -300,7 +310,10 @@ bool AtChannel::handleCommandLine(Exchange &exchange, QByteArrayView line, bool 
     if (exchange.firstLineStale) {
         exchange.firstLineStale = false;
         handleIdleLine(line, false);
-        return false;
+        // A boot line that had begun before the command was sent: the command went to a modem
+        // that was restarting.
+        exchange.restarted = m_restartWatch != RestartWatch::Off && !m_restartEvidence.isEmpty();
+        return exchange.restarted;
     }
 
     const AtLineClass cls = AtLineClassifier::classify(line);
@@ -315,7 +328,8 @@ bool AtChannel::handleCommandLine(Exchange &exchange, QByteArrayView line, bool 
     if (!exchange.echoSeen && response.lines.isEmpty() && line == QByteArrayView(command.line)) {
         exchange.echoSeen = true;
         discard(line);
-        return false;
+        exchange.restarted = noticeEcho();
+        return exchange.restarted;
     }
     if (exchange.pduSent && !exchange.pduEchoSeen && withoutControlTail(line) == QByteArrayView(command.pdu)) {
         exchange.pduEchoSeen = true;
@@ -349,6 +363,13 @@ bool AtChannel::handleCommandLine(Exchange &exchange, QByteArrayView line, bool 
         handleUnsolicited(cls, line);
         return false;
     }
+    if (const BootLine boot = noticeBootLine(line); boot != BootLine::None) {
+        // Never part of an answer (an identity, a bare listing): the modem's own news.
+        trace(TraceDirection::Received, line);
+        enqueue(AtLineClassifier::unsolicited(line.toByteArray(), UnsolicitedKind::Unknown));
+        exchange.restarted = boot == BootLine::Evidence;
+        return exchange.restarted;
+    }
     if (command.shape == ResponseShape::Bare && !isForeignCode(line, command.line)) {
         trace(TraceDirection::Received, line);
         response.lines.append(line.toByteArray());
@@ -381,6 +402,7 @@ void AtChannel::handleIdleLine(QByteArrayView line, bool cut)
         handleUnsolicited(cls, line);
         return;
     }
+    noticeBootLine(line);
     if (m_staleExpected) {
         discard(line);
         return;

@@ -38,6 +38,16 @@ class AtChannel : public QObject
     Q_OBJECT
 
 public:
+    // How the channel looks out for a restart of the modem (atchannelrestart.cpp). A module that
+    // restarts (brown-out, watchdog, a hub's power cycle) loses the command in flight and every
+    // setting (protocol notes 7); only the modem's own lines tell, and only while none of them is
+    // expected.
+    enum class RestartWatch {
+        Off,       // boot lines are expected (Connect): unsolicited codes like any other
+        BootStart, // the modem is being set up again: only the first line of a new boot counts
+        Full,      // connected: boot lines, and an echo from a modem that had stopped echoing
+    };
+
     struct Statistics
     {
         qint64 cutLines = 0;            // lines longer than the bound
@@ -100,6 +110,22 @@ public:
     const Statistics &statistics() const { return m_stats; }
     bool running() const { return m_running; }
 
+    // From now on, a line or echo that shows a restart is evidence, and a command during which
+    // evidence arrives ends at once with ModemRestarted (a "> " prompt it opened is cancelled);
+    // a command is not sent while evidence is pending. Full takes the current echo as the norm.
+    void setRestartWatch(RestartWatch watch);
+    RestartWatch restartWatch() const { return m_restartWatch; }
+    // What showed the restart ("it said RDY"), empty when nothing did since the last clear.
+    QString restartEvidence() const { return m_restartEvidence; }
+    // A readiness line ("SMS Ready", "PB DONE") came: modems say these after a restart and also
+    // when their SIM has settled, so only the settings can tell. Empty when none came.
+    QString readinessLine() const { return m_readinessLine; }
+    void clearRestartEvidence();
+    // Reads what has arrived while idle; true when it brought evidence of a restart.
+    bool pollRestart();
+    // Someone switched the echo on (a typed ATE1): from now on it is no evidence.
+    void expectEcho() { m_echoOffSeen = false; }
+
 Q_SIGNALS:
     // Idle input produced unsolicited codes; never emitted from inside run().
     void unsolicitedArrived();
@@ -156,6 +182,18 @@ private:
     void trace(TraceDirection direction, QByteArrayView line);
     void discard(QByteArrayView line);
 
+    enum class BootLine { None, Readiness, Evidence };
+    // Under a watch, a boot line is recorded as evidence and a readiness line noted; None when
+    // the line is neither, or no watch is set.
+    BootLine noticeBootLine(QByteArrayView line);
+    // A listing's deadline restarts with the line that just came, under its cap.
+    void extendForLine(Exchange &exchange);
+    // An echo from a modem that had stopped echoing; true when recorded as evidence.
+    bool noticeEcho();
+    // Ends the command that evidence interrupted.
+    [[noreturn]] void raiseRestarted(Exchange &exchange);
+    [[noreturn]] void raiseRestartedBefore(const AtCommand &command);
+
     ByteTransport &m_transport;
     AtLineSplitter m_splitter;
     QList<Unsolicited> m_queue;
@@ -179,6 +217,10 @@ private:
     bool m_echoOn = false;            // the last command that ended was echoed
     bool m_notificationPosted = false;
     bool m_queuedSinceNotify = false;
+    RestartWatch m_restartWatch = RestartWatch::Off;
+    bool m_echoOffSeen = false;       // under the Full watch, the modem had stopped echoing
+    QString m_restartEvidence;
+    QString m_readinessLine;
 };
 
 } // namespace pellix

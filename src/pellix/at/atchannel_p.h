@@ -32,6 +32,10 @@ struct AtChannel::Exchange
     bool resync = false;
     bool finalHeld = false;
     QDeadlineTimer settle;
+    // Evidence of a restart came while the command ran: it ends at once.
+    bool restarted = false;
+    // AtCommand::capMs: the deadline restarts with every line, but not beyond this.
+    std::optional<QDeadlineTimer> cap;
 };
 
 } // namespace pellix

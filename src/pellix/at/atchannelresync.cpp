@@ -68,6 +68,7 @@ bool AtChannel::handleResyncLine(Exchange &exchange, QByteArrayView line, bool c
         if (std::exchange(exchange.finalHeld, false))
             discard(exchange.response.finalLine);
         discard(line);
+        noticeEcho();
         return false;
     }
     const AtLineClass cls = AtLineClassifier::classify(line);
@@ -89,6 +90,8 @@ bool AtChannel::handleResyncLine(Exchange &exchange, QByteArrayView line, bool c
         handleUnsolicited(cls, line);
         return false;
     }
+    // A boot line here is kept as evidence: the command after this AT is then not sent.
+    noticeBootLine(line);
     discard(line);
     return false;
 }

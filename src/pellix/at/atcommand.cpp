@@ -40,6 +40,13 @@ AtCommand AtCommand::sendingPdu(const QByteArray &line, const QByteArray &pdu, c
     return c;
 }
 
+AtCommand AtCommand::listing(int cap) const
+{
+    AtCommand c = *this;
+    c.capMs = cap;
+    return c;
+}
+
 QString finalCodeName(FinalCode code)
 {
     switch (code) {

@@ -44,6 +44,10 @@ struct AtCommand
     // fakemodems "missing OK"): when set, a prefixed line followed by a short silence is a
     // complete answer (final Ok, empty finalLine).
     bool finalMayBeMissing = false;
+    // A listing (+CMGL, +CPBR of a range, +CPMS) on a slow line may take longer than any fixed
+    // deadline while the modem is still sending: when set, timeoutMs is the longest silence
+    // allowed (before the first line and between lines), and capMs bounds the whole answer.
+    int capMs = 0;
 
     static AtCommand plain(const QByteArray &line, int timeoutMs = DefaultTimeoutMs);
     static AtCommand prefixed(const QByteArray &line, const QByteArray &prefix, int timeoutMs = DefaultTimeoutMs);
@@ -52,6 +56,8 @@ struct AtCommand
     // +CMGS/+CMGW: the command line, then the PDU after the prompt.
     static AtCommand sendingPdu(const QByteArray &line, const QByteArray &pdu, const QByteArray &prefix,
                                 int timeoutMs = DefaultTimeoutMs);
+    // This command as a listing that ends by silence: timeoutMs of silence, capMs in all.
+    AtCommand listing(int capMs) const;
 };
 
 struct AtResponse

@@ -132,10 +132,11 @@ void PellixGsmModem::setStatus(qint32 status, const QString &text)
     Q_EMIT NewStatus(status);
 }
 
-void PellixGsmModem::requireConnected() const
+void PellixGsmModem::requireConnected()
 {
     if (m_status != Connected || !m_channel)
         raise(ErrorCode::NotConnected);
+    recoverIfRestarted();
 }
 
 void PellixGsmModem::teardown()
@@ -155,6 +156,7 @@ void PellixGsmModem::teardown()
     m_cnmiSetting.clear();
     m_patience = Patience{};
     m_selectedStorage.clear();
+    m_pin.clear();
     ++m_connection;
     if (m_channel)
         m_channel->disconnect(this);
@@ -187,6 +189,19 @@ void PellixGsmModem::onLinkLost(const QString &reason)
     if (m_channel && m_channel->running())
         return;
     note(QStringLiteral("connection lost: %1").arg(reason));
+    if (!callerHears())
+        m_endReason = libraryError(ErrorCode::ConnectionLost, reason);
+    teardown();
+    setStatus(Disconnected, QStringLiteral("Disconnected"));
+}
+
+void PellixGsmModem::endConnection(const RaisedError &why)
+{
+    note(QStringLiteral("connection ended: %1").arg(why.description()));
+    if (!callerHears())
+        m_endReason = why;
+    // The modem may be routing what arrives, as the restart or the attempt to set it up left it.
+    leaveStoring(true);
     teardown();
     setStatus(Disconnected, QStringLiteral("Disconnected"));
 }
@@ -261,6 +276,7 @@ void PellixGsmModem::Connect(qint32 modemType, qint16 port, const QString &pin, 
     auto profile = std::make_unique<ModemProfile>(modemProfile(modemType));
 
     clearIdentity();
+    m_endReason.reset();
     m_networkTimeoutMs = (timeout > 0 ? qMin(timeout, 600) : 60) * 1000;
     m_receiveMode = receiveMode;
     m_port = port;
@@ -308,23 +324,10 @@ void PellixGsmModem::Connect(qint32 modemType, qint16 port, const QString &pin, 
         connect(m_transport.get(), &ByteTransport::failed, this, &PellixGsmModem::onLinkLost);
         connect(m_channel.get(), &AtChannel::unsolicitedArrived, this, &PellixGsmModem::scheduleDelivery);
 
-        m_patience = Patience{};
-        m_patience.inConnect = true;
-        // Whatever state the last program left the modem in, then echo, result codes and what
-        // the modem offers: everything after depends on how the modem answers.
-        wakeUp();
-        initialise();
-        for (const QByteArray &init : m_profile->initCommands)
-            command(init, localTimeout());
-        for (const QByteArray &init : m_profile->optionalInitCommands)
-            tryCommand(init, QByteArray(), localTimeout());
-        if (m_checkSim)
-            checkSim(pin);
-        m_manufacturer = identity("AT+CGMI", false);
-        m_model = identity("AT+CGMM", false);
-        m_revision = identity("AT+CGMR", true);
-        m_imei = identity("AT+CGSN", true);
-        configureMessaging(receiveMode);
+        setUp(pin, false);
+        // The operator gave it for this connection: a SIM that asks again after a restart of the
+        // modem gets it once more, and no other.
+        m_pin = pin;
     } catch (...) {
         note(QStringLiteral("connect failed"));
         // The identity belongs to a modem that is ready; a failed attempt leaves none behind.
@@ -339,6 +342,8 @@ void PellixGsmModem::Connect(qint32 modemType, qint16 port, const QString &pin, 
     }
     m_patience.inConnect = false;
     m_patience.afterConnect = m_patience.settling;
+    // From now on the modem's boot lines are news: it restarted.
+    m_channel->setRestartWatch(AtChannel::RestartWatch::Full);
     note(QStringLiteral("ready: %1 %2 %3").arg(m_manufacturer, m_model, m_revision));
     setStatus(Connected, QStringLiteral("Ready"));
 }
@@ -346,6 +351,7 @@ void PellixGsmModem::Connect(qint32 modemType, qint16 port, const QString &pin, 
 void PellixGsmModem::Disconnect()
 {
     Operation op(*this);
+    m_endReason.reset();
     if (m_transport) {
         note(QStringLiteral("disconnect"));
         leaveStoring(false);

@@ -30,16 +30,34 @@ namespace replies { struct PhonebookRow; }
 // The library's modem: the contract of gsmmodem.h over 27.005/27.007 AT commands in PDU mode, on a
 // serial port or on the in-process virtual modem (modem type -1).
 //
-// SIM locations: messages carry their index in the profile's message storage. Where the profile
-// keeps status reports in a storage of their own ("SR"), a report's SimLocation is
-// ReportLocationBase + its index there, so that DeleteMessage(report.SimLocation) deletes that
-// report and not the message that has the same index; DeleteAllMessages empties both storages.
+// SIM locations: messages carry their index in the profile's message storage (the SIM, as the
+// console has always shown them). An item kept in another storage carries the index in a range
+// of its own, so that DeleteMessage(item.SimLocation) deletes that item and not the message with
+// the same index on the SIM: status reports "SR" ReportLocationBase + index, the phone memory
+// "ME" 20000 + index, "MT" (SIM and phone together) 25000 + index, broadcasts "BM" 30000 +
+// index. A profile whose message storage is another one gives its range to "SM". An index beyond
+// its range has no location (-1). DeleteAllMessages empties the message and report storages.
+//
+// Restarts: once connected, the AT channel watches for the modem's boot lines and for an echo
+// after ATE0. A command the restart interrupts fails at once (ModemRestarted); then, before the
+// next command and from the event loop when idle, the modem is set up again as Connect did
+// (pellixgsmmodemrestart.cpp), with Status 1 while it lasts, and what it stored meanwhile is
+// handed over. A PDU is only ever written after the modem has confirmed PDU mode.
 class PellixGsmModem : public GsmModem
 {
     Q_OBJECT
 
 public:
     static constexpr qint16 ReportLocationBase = 10000;
+    // The ranges of the other storages, and how many indexes each holds.
+    struct LocationRange
+    {
+        const char *storage;
+        qint16 base;
+        qint16 size;
+    };
+    static constexpr LocationRange OtherStorages[] = {
+        {"SR", ReportLocationBase, 10000}, {"ME", 20000, 5000}, {"MT", 25000, 5000}, {"BM", 30000, 2768}};
 
     // Makes the byte transport for a connection; the default opens the serial port of the COM
     // number, or the virtual modem for type -1. Tests put a scripted one in its place.
@@ -65,6 +83,7 @@ public:
     void Connect(qint32 modemType, qint16 port, const QString &pin, qint32 receiveMode, qint32 timeout,
                  qint32 baudRate) override;
     void Disconnect() override;
+    std::optional<RaisedError> ConnectionEndReason() const override { return m_endReason; }
     bool GetSignalQuality(qint16 &rssi, qint16 &ber) override;
     qint32 SendMessage(SmsMessage &message) override;
     qint32 SendLongMessage(const QString &number, const QString &text, bool statusReport) override;
@@ -147,7 +166,8 @@ private:
     bool waitIfBusy(const AtCommand &command, const AtResponse &answer);
     bool backOff(const QString &why);
     qint32 sendPdu(const QByteArray &hex, int tpduLength);
-    void requireConnected() const;
+    // Status 2, and a modem that restarted meanwhile set up again first.
+    void requireConnected();
 
     void selectStorage(const QByteArray &storage);
     // selectStorage, but false (and traced) when the modem turns a report storage of its own down.
@@ -155,6 +175,11 @@ private:
     // The message storage, and the report storage when it is another one.
     QList<QByteArray> storages() const;
     qint16 locationIn(const QByteArray &storage, int index) const;
+    // The storage and index a location names; nullopt for one in no range.
+    std::optional<StoredRef> storedAt(qint16 location) const;
+    // AT+CPMS, or a listing, as a command that ends by silence (a slow line, a large storage);
+    // items: how many the modem announced (-1 not known).
+    AtCommand listingCommand(const AtCommand &command, int items) const;
     QList<StoredItem> listStored(qint32 filter);
     void deleteRead(const QList<StoredRef> &items, quint64 connection);
 
@@ -168,6 +193,22 @@ private:
 
     void setStatus(qint32 status, const QString &text);
     void teardown();
+    // The connection ends by itself for `why`; kept as ConnectionEndReason when no caller of
+    // ours is there to hear it.
+    void endConnection(const RaisedError &why);
+    bool callerHears() const { return m_depth > 0 && !m_background; }
+
+    // Restarts of the modem (pellixgsmmodemrestart.cpp).
+    bool restartToCheck() const;
+    void recoverIfRestarted();
+    void verifySettings(const QString &readinessLine);
+    void recover(const QString &evidence);
+    // The steps of Connect after the port is open, started over when the modem restarts in
+    // between; again: after a restart of a connected modem (the identity is not read again).
+    void setUp(const QString &pin, bool again);
+    void setUpOnce(const QString &pin, bool again);
+    void catchUpStored();
+    void confirmPduMode();
     void noticeLostLink();
     void onLinkLost(const QString &reason);
     void note(const QString &text);
@@ -203,13 +244,18 @@ private:
     bool m_checkSim = false;
     bool m_callerId = false;
     qint16 m_port = 0;
+    QString m_pin;                   // given to this connection's Connect
     qint32 m_receiveMode = 0;
     int m_networkTimeoutMs = 60000;
     quint8 m_concatReference = 0;
     QByteArray m_selectedStorage;    // empty: not known (never selected, or the answer was lost)
+    int m_storedItems = -1;          // what +CPMS last announced for it (-1: not known)
     quint64 m_connection = 0;        // counts closed connections: work of an old one stops
 
     int m_depth = 0;                 // public operations under way (nesting from event handlers)
+    bool m_background = false;       // the library's own work from the event loop: nobody hears its errors
+    bool m_recovering = false;       // the modem is being set up again after a restart
+    std::optional<RaisedError> m_endReason;
     bool m_deliveryScheduled = false;
     bool m_delivering = false;
     // Per routed +CMT/+CDS still to acknowledge, in order: handed over (+CNMA) or not (+CNMA=2).

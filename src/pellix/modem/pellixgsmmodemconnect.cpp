@@ -210,8 +210,13 @@ void PellixGsmModem::checkSim(const QString &pin)
         }
         return;
     }
-    raise(ErrorCode::PinRequired, QStringLiteral("the SIM asks for %1%2").arg(QString::fromLatin1(state),
-          state == "SIM PIN" ? QStringLiteral("; give it as Connect's PIN") : QStringLiteral("; unlock it in a phone first")));
+    // No PIN is ever tried that was not given: a SIM has three attempts, then wants its PUK.
+    if (state == "SIM PIN")
+        raise(ErrorCode::PinRequired,
+              QStringLiteral("the SIM asks for its PIN, and none was given. Enter it once with the command line "
+                             "(pellix --pin NNNN identify): the SIM then stays unlocked until the modem loses its "
+                             "power. Or switch the PIN request off with the SIM in a phone"));
+    raise(ErrorCode::PinRequired, QStringLiteral("the SIM asks for %1; unlock it in a phone first").arg(QString::fromLatin1(state)));
 }
 
 QByteArray PellixGsmModem::simState()
@@ -246,17 +251,22 @@ void PellixGsmModem::configureMessaging(qint32 receiveMode)
     if (!m_profile->cpmsWithoutOk)
         steps << cpms;
     steps << "+CNMI=" + cnmiText(setting) << cpbs << clip;
+    // +CPMS: <used1>,...: how many messages a listing will bring.
+    const auto storedItems = [](const AtResponse &answer) {
+        return answer.lines.isEmpty() ? -1 : replies::number(replies::fields(answer.lines.first(), "+CPMS"), 0).value_or(-1);
+    };
     if (m_profile->cpmsWithoutOk) {
         AtCommand select = AtCommand::prefixed("AT" + cpms, "+CPMS:", localTimeout());
         select.finalMayBeMissing = true;
-        exec(select, true);
+        m_storedItems = storedItems(exec(select, true));
     }
     // One command line for all of them (V.250 5.2.1); when the modem refuses the line, the
     // settings are made one by one, so that the error names the one it refused.
-    if (tryCommand("AT" + steps.join(';'), "+CPMS:", localTimeout()).final == FinalCode::Ok) {
+    if (const AtResponse all = tryCommand("AT" + steps.join(';'), "+CPMS:", localTimeout()); all.ok()) {
         m_cnmiSetting = setting;
         m_acknowledge = cnmiRoutes(setting) && (csms || m_profile->cnmaRequired);
         m_selectedStorage = m_profile->messageStorage;
+        m_storedItems = storedItems(all);
         return;
     }
     const AtResponse pdu = tryCommand("AT+CMGF=0", QByteArray(), localTimeout());
@@ -269,7 +279,7 @@ void PellixGsmModem::configureMessaging(qint32 receiveMode)
             setting = closestCnmi(wanted, m_cnmiSupport, CnmiPurpose::Live, false);
     }
     if (!m_profile->cpmsWithoutOk)
-        exec(AtCommand::prefixed("AT" + cpms, "+CPMS:", localTimeout()), true);
+        m_storedItems = storedItems(exec(AtCommand::prefixed("AT" + cpms, "+CPMS:", localTimeout()), true));
     m_selectedStorage = m_profile->messageStorage;
     // When the chosen setting is refused after all: store-and-indicate with what the modem
     // offers, then the bare minimum.

@@ -4,6 +4,7 @@
 
 #include "at/atchannel.h"
 #include "at/atreplies.h"
+#include "pellixerror.h"
 #include "profiles/modemprofile.h"
 #include "raisederror.h"
 
@@ -47,7 +48,8 @@ void PellixGsmModem::absorbUnsolicited()
     const QList<Unsolicited> codes = m_channel->takeUnsolicited();
     for (const Unsolicited &code : codes)
         handle(code);
-    if (!m_events.isEmpty() || !m_indicated.isEmpty())
+    // A restart that ended a command is taken care of from the event loop, once the channel is idle.
+    if (!m_events.isEmpty() || !m_indicated.isEmpty() || restartToCheck())
         scheduleDelivery();
 }
 
@@ -157,7 +159,9 @@ void PellixGsmModem::scheduleDelivery()
 
 void PellixGsmModem::fetchIndicated()
 {
-    while (!m_indicated.isEmpty() && m_status == Connected) {
+    // After a restart the modem is set up again first (the next delivery): its storage selection
+    // is gone.
+    while (!m_indicated.isEmpty() && m_status == Connected && !restartToCheck()) {
         const StoredRef indicated = m_indicated.takeFirst();
         const QByteArray storage = indicated.storage.isEmpty() ? m_profile->messageStorage : indicated.storage;
         const quint64 connection = m_connection;
@@ -186,6 +190,9 @@ void PellixGsmModem::fetchIndicated()
                 deleteRead({StoredRef{storage, indicated.index}}, connection);
         } catch (const RaisedError &error) {
             note(QStringLiteral("could not fetch indicated item %1: %2").arg(indicated.index).arg(error.description()));
+            // Fetched once the modem is set up again, unless its unread items are handed over then.
+            if (error.number() == libraryErrorNumber(quint16(ErrorCode::ModemRestarted)))
+                m_indicated.prepend(indicated);
         }
     }
 }
@@ -221,12 +228,29 @@ void PellixGsmModem::deliverEvents()
         bool &m_flag;
         ~Delivering() { m_flag = false; }
     } delivering{m_delivering};
-    if (m_channel) {
-        for (const Unsolicited &code : m_channel->takeUnsolicited())
-            handle(code);
+    {
+        // The library's own work: an error here reaches nobody but ConnectionEndReason.
+        struct Background
+        {
+            bool &m_flag;
+            explicit Background(bool &flag) : m_flag(flag) { m_flag = true; }
+            ~Background() { m_flag = false; }
+        } background{m_background};
+        if (m_channel) {
+            for (const Unsolicited &code : m_channel->takeUnsolicited())
+                handle(code);
+        }
+        if (restartToCheck()) {
+            Operation op(*this);
+            try {
+                recoverIfRestarted();
+            } catch (const RaisedError &error) {
+                note(QStringLiteral("after the restart: %1").arg(error.description()));
+            }
+        }
+        acknowledgeRouted();
+        fetchIndicated();
     }
-    acknowledgeRouted();
-    fetchIndicated();
     while (!m_events.isEmpty()) {
         const Event event = m_events.takeFirst();
         if (const auto *message = std::get_if<ReceivedMessage>(&event))
@@ -237,7 +261,7 @@ void PellixGsmModem::deliverEvents()
             Q_EMIT Ring(*caller);
     }
     // What came while the handlers ran, and was turned away above, is delivered in turn.
-    if (!m_indicated.isEmpty() || (m_channel && m_channel->queuedUnsolicited() > 0))
+    if (!m_indicated.isEmpty() || (m_channel && m_channel->queuedUnsolicited() > 0) || restartToCheck())
         scheduleDelivery();
 }
 

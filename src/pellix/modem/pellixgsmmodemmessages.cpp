@@ -17,6 +17,12 @@ using detail::undecodable;
 
 namespace {
 
+// A listing's cap: its silence window once more, and this per item the modem announced. An entry
+// of +CMGL is up to about 390 bytes: 2 s carry it at 2400 baud.
+constexpr int ListingMsPerItem = 2000;
+// When the modem did not say how many items it holds.
+constexpr int ItemsNotAnnounced = 255;
+
 ReceivedMessage toReceived(const pdu::DeliverPdu &deliver, int location, bool isNew)
 {
     ReceivedMessage message;
@@ -93,6 +99,9 @@ DecodedItem detail::decodeItem(const QByteArray &hex, int location, bool isNew)
 
 qint32 PellixGsmModem::sendPdu(const QByteArray &hex, int tpduLength)
 {
+    // In text mode (a modem that restarted with +CMGF=1 stored) AT+CMGS=<length> is a message to
+    // the number <length>, and the PDU its text: nothing is written before PDU mode is confirmed.
+    confirmPduMode();
     const AtResponse answer = exec(AtCommand::sendingPdu("AT+CMGS=" + num(tpduLength), hex, "+CMGS:", m_networkTimeoutMs),
                                    true);
     const auto reference = answer.lines.isEmpty() ? std::nullopt : replies::messageReference(answer.lines.first());
@@ -160,8 +169,16 @@ void PellixGsmModem::selectStorage(const QByteArray &storage)
     // Only the read/delete storage changes; writing and receiving stay where Connect put them.
     AtCommand select = AtCommand::prefixed("AT+CPMS=\"" + storage + '"', "+CPMS:", localTimeout());
     select.finalMayBeMissing = m_profile->cpmsWithoutOk;
-    exec(select, true);
+    const AtResponse answer = exec(listingCommand(select, 1), true);
     m_selectedStorage = storage;
+    // +CPMS: <used1>,<total1>,...: how long the listing of this storage may take.
+    m_storedItems = answer.lines.isEmpty() ? -1 : replies::number(replies::fields(answer.lines.first(), "+CPMS"), 0).value_or(-1);
+}
+
+AtCommand PellixGsmModem::listingCommand(const AtCommand &command, int items) const
+{
+    const int count = items >= 0 ? items : ItemsNotAnnounced;
+    return command.listing(int(qMin<qint64>(qint64(command.timeoutMs) + qint64(count) * ListingMsPerItem, 1 << 30)));
 }
 
 bool PellixGsmModem::selectReportStorage(const QByteArray &storage)
@@ -192,12 +209,42 @@ QList<QByteArray> PellixGsmModem::storages() const
     return result;
 }
 
+namespace {
+
+// The range of a storage: the message storage has the plain indexes below ReportLocationBase;
+// the range of a storage that is the message storage goes to "SM".
+std::optional<PellixGsmModem::LocationRange> rangeOf(const QByteArray &storage, const QByteArray &messageStorage)
+{
+    if (storage == messageStorage)
+        return PellixGsmModem::LocationRange{"", 0, PellixGsmModem::ReportLocationBase};
+    for (const PellixGsmModem::LocationRange &range : PellixGsmModem::OtherStorages) {
+        const QByteArray name = range.storage == messageStorage ? QByteArray("SM") : QByteArray(range.storage);
+        if (storage == name)
+            return range;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 qint16 PellixGsmModem::locationIn(const QByteArray &storage, int index) const
 {
-    const bool apart = storage == m_profile->reportStorage && storage != m_profile->messageStorage;
-    if (apart && index >= 0 && index <= 32767 - ReportLocationBase)
-        return qint16(ReportLocationBase + index);
-    return qint16(index);
+    const auto range = rangeOf(storage, m_profile->messageStorage);
+    if (!range || index < 0 || index >= range->size)
+        return -1;
+    return qint16(range->base + index);
+}
+
+std::optional<PellixGsmModem::StoredRef> PellixGsmModem::storedAt(qint16 location) const
+{
+    const QByteArray own = m_profile->messageStorage;
+    if (location >= 0 && location < ReportLocationBase)
+        return StoredRef{own, location};
+    for (const LocationRange &range : OtherStorages) {
+        if (location >= range.base && location - range.base < range.size)
+            return StoredRef{range.storage == own ? QByteArray("SM") : QByteArray(range.storage), location - range.base};
+    }
+    return std::nullopt;
 }
 
 QList<PellixGsmModem::StoredItem> PellixGsmModem::listStored(qint32 filter)
@@ -207,7 +254,7 @@ QList<PellixGsmModem::StoredItem> PellixGsmModem::listStored(qint32 filter)
     if (filter < 0 || filter > 2)
         raise(ErrorCode::InvalidArgument, QStringLiteral("filter %1 (0 all, 1 unread, 2 read)").arg(filter));
     const QByteArray line = "AT+CMGL=" + num(StatOf[filter]);
-    const AtResponse answer = exec(AtCommand::withPdus(line, "+CMGL:", listTimeout()), false);
+    const AtResponse answer = exec(listingCommand(AtCommand::withPdus(line, "+CMGL:", listTimeout()), m_storedItems), false);
     QList<StoredItem> items;
     // 27.005 leaves the answer on an empty storage open: most modems say OK, some +CMS ERROR:
     // 321 (invalid memory index). 314 (SIM busy) and 310 (SIM not inserted) say nothing about
@@ -263,13 +310,14 @@ QList<ReceivedMessage> PellixGsmModem::ReadMessages(qint32 filter, bool deleteAf
     QList<ReceivedMessage> messages;
     QList<StoredRef> decoded;
     for (const StoredItem &item : listStored(filter)) {
-        const DecodedItem d = decodeItem(item.pdu, item.index, item.stat == 0);
+        const qint16 location = locationIn(storage, item.index);
+        const DecodedItem d = decodeItem(item.pdu, location, item.stat == 0);
         if (d.message) {
             messages << *d.message;
             decoded << StoredRef{storage, item.index};
         } else if (!d.type || d.type == pdu::PduType::Deliver) {
             note(QStringLiteral("message %1 does not decode: %2").arg(item.index).arg(d.error));
-            messages << undecodable(item.pdu, item.index, item.stat == 0);
+            messages << undecodable(item.pdu, location, item.stat == 0);
         }
         // Status reports and stored outgoing messages have their own readers.
     }
@@ -327,9 +375,21 @@ void PellixGsmModem::DeleteMessage(qint16 simLocation)
 {
     Operation op(*this);
     requireConnected();
-    const bool report = storages().size() > 1 && simLocation >= ReportLocationBase;
-    selectStorage(report ? m_profile->reportStorage : m_profile->messageStorage);
-    command("AT+CMGD=" + num(report ? simLocation - ReportLocationBase : simLocation), localTimeout());
+    const std::optional<StoredRef> item = storedAt(simLocation);
+    if (!item)
+        raise(ErrorCode::InvalidArgument, QStringLiteral("location %1 names no stored message").arg(simLocation));
+    const QString where = QStringLiteral("%1 %2").arg(QString::fromLatin1(item->storage)).arg(item->index);
+    selectStorage(item->storage);
+    // Most modems answer OK to +CMGD of an empty place (27.005 leaves it open): only a read tells
+    // whether the location holds an item, and a number that names none is the operator's mistake.
+    const QByteArray read = "AT+CMGR=" + num(item->index);
+    const AtResponse held = exec(AtCommand::withPdus(read, "+CMGR:", listTimeout()), false);
+    const bool empty = (held.final == FinalCode::CmsError && held.errorCode == 321) || (held.ok() && held.lines.isEmpty());
+    if (empty)
+        raise(ErrorCode::InvalidArgument, QStringLiteral("location %1 holds no message (%2 is empty)").arg(simLocation).arg(where));
+    if (!held.ok())
+        AtChannel::raiseFor(held, read);
+    command("AT+CMGD=" + num(item->index), localTimeout());
 }
 
 void PellixGsmModem::DeleteAllMessages()

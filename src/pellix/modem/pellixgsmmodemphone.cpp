@@ -162,7 +162,8 @@ qint16 PellixGsmModem::PhonebookCount()
     // over an entry: the entries are counted instead.
     const auto bounds = queryValue("AT+CPBR=?", "+CPBR:", replies::phonebookRange, "index range");
     const QByteArray read = "AT+CPBR=" + num(bounds.first) + ',' + num(bounds.last);
-    const AtResponse answer = tryCommand(read, "+CPBR:", listTimeout());
+    const AtResponse answer = exec(listingCommand(AtCommand::prefixed(read, "+CPBR:", listTimeout()),
+                                                  bounds.last - bounds.first + 1), false);
     if (answer.final == FinalCode::CmeError && answer.errorCode == 22)
         return 0;
     if (answer.final != FinalCode::Ok)
@@ -191,7 +192,8 @@ QList<PhonebookEntry> PellixGsmModem::ReadPhonebook(qint32 first, qint32 last)
         // An empty range is answered with OK alone by some modems and +CME ERROR 22 (not found) by
         // others; both mean no entries.
         const QByteArray read = "AT+CPBR=" + num(first) + ',' + num(last);
-        const AtResponse answer = tryCommand(read, "+CPBR:", listTimeout());
+        const AtResponse answer = exec(listingCommand(AtCommand::prefixed(read, "+CPBR:", listTimeout()),
+                                                      last - first + 1), false);
         QList<PhonebookEntry> entries;
         if (answer.final == FinalCode::CmeError && answer.errorCode == 22)
             return entries;

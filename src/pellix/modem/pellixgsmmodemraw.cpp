@@ -135,6 +135,10 @@ RawAtAnswer PellixGsmModem::rawCommand(const QByteArray &line, int timeoutMs)
     AtCommand command = AtCommand::bare(line, timeoutMs > 0 ? timeoutMs : localTimeout());
     command.prefix = prefix;
     const AtResponse response = exec(command, false);
+    // An echo the operator asked for is no sign of a restart (an ATZ that brings back the stored
+    // profile is one, and the modem is set up again).
+    if (response.ok() && m_channel && line.toUpper().contains("E1"))
+        m_channel->expectEcho();
 
     RawAtAnswer answer;
     answer.lines = response.lines;

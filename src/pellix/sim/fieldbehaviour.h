@@ -45,6 +45,32 @@ struct FieldBehaviour
     // --late-count N: only the first N answers to lateCommands come late, then the modem has
     // recovered (0: every one comes late).
     int lateReplyCount = 0;
+    // --restart-on CMD (repeatable): the modem restarts when a command line holds CMD ("+CMGS"),
+    // as one that browns out under the load of that command: the line is lost, and the modem is
+    // deaf and mute for restartSilenceMs, says restartLines and comes back with its stored
+    // profile (echo on, +CMEE 0, +CNMI 0,0,0,0,0, +CMGF as stored, storages SM). The restart()
+    // of VirtualModem (and "restart" on pellix-modemsim's stdin) does the same at any moment.
+    QList<QByteArray> restartOn;
+    // --restart-count N: only the first N such command lines restart the modem (0: every one).
+    int restartCount = 0;
+    // --restart-lines LIST: what the modem says once it is up again, ';'-separated. The default
+    // is what SIMCom and Quectel modules say; "^SYSSTART" is Cinterion's; an empty list is a
+    // modem that says nothing (autobauding modules stay mute until they hear AT). "+CPIN: READY"
+    // follows the SIM: a SIM with a PIN says "+CPIN: SIM PIN" instead.
+    QList<QByteArray> restartLines = {"RDY", "+CFUN: 1", "+CPIN: READY", "Call Ready", "SMS Ready", "PB DONE"};
+    // --restart-silence MS: how long a restart keeps the modem deaf and mute.
+    int restartSilenceMs = 1500;
+    // --stored-text-mode: the profile stored with AT&W holds +CMGF=1. The modem offers text mode,
+    // and after a restart (or ATZ) it is in it: AT+CMGS=<n> then takes <n> for the destination
+    // number and whatever follows the prompt for the text.
+    bool storedTextMode = false;
+    // --sim-full: the SIM's message storage starts full, and new messages go to the phone memory
+    // instead (+CMTI: "ME",n), as many modems do when the SIM has no room.
+    bool simFull = false;
+    // --line-speed BPS: what the modem says reaches the client at this many bytes per second
+    // (960 for 9600 baud with 8N1 framing); 0: at once. The in-process transport and
+    // pellix-modemsim pace it.
+    int lineSpeed = 0;
 };
 
 } // namespace pellix::sim

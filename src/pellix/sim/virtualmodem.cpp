@@ -57,6 +57,8 @@ void VirtualModem::reset()
     if (!sets.contains(m_settings.charset) && !sets.isEmpty())
         m_settings.charset = sets.first();
     m_settings.registers = {{0, 0}, {3, 13}, {4, 10}, {5, 8}, {6, 2}, {7, 50}, {8, 2}, {10, 14}};
+    // ATZ, a restart and power-up all take the profile stored with AT&W.
+    m_settings.cmgf = m_options.field.storedTextMode ? 1 : 0;
     m_srSelected = false;
     m_cnmiBuffer.clear();
 }
@@ -64,6 +66,10 @@ void VirtualModem::reset()
 void VirtualModem::feed(const QByteArray &bytes)
 {
     poll();
+    if (m_restarting) {
+        trace(TraceKind::Command, "(lost while the modem restarts: " + bytes.left(40).trimmed() + ')');
+        return;
+    }
     takeInput(bytes);
 }
 
@@ -171,6 +177,14 @@ void VirtualModem::takePromptByte(char c)
     }
     if (m_settings.echo)
         m_output += c;
+    if (m_prompt.text) {
+        // Text mode: every character is the message's, line breaks included.
+        if (m_prompt.hex.size() < MaxPduHexLength)
+            m_prompt.hex += c;
+        else
+            m_prompt.tooLong = true;
+        return;
+    }
     if (c == '\r' || c == '\n' || c == ' ')
         return;
     if (c == char(reg(5))) {
@@ -197,6 +211,10 @@ void VirtualModem::executeLine(const QByteArray &body)
     trace(TraceKind::Command, "AT" + body);
     emitBootLine();
     const auto commands = AtCommandLine::parse(body);
+    if (commands && restartsOn(*commands)) {
+        restart();
+        return;
+    }
     const qsizetype answerStart = m_output.size();
     const bool late = commands && answersLate(*commands);
     Outcome outcome{Outcome::Ok};
@@ -272,7 +290,7 @@ const std::map<QByteArray, VirtualModem::CommandEntry> &VirtualModem::commandTab
         {"+COPS", {&VirtualModem::cops, N::Nothing, R | S,
                    "+COPS: (2," + quote(OperatorNames[0]) + ',' + quote(OperatorNames[1]) + ','
                        + quote(OperatorNames[2]) + "),,(0-4),(0-2)"}},
-        {"+CMGF", {&VirtualModem::cmgf, N::Nothing, R | S, "+CMGF: (0)"}},
+        {"+CMGF", {&VirtualModem::cmgf, N::Nothing, R | S}},
         {"+CSMS", {&VirtualModem::csms, N::Nothing, R | S, "+CSMS: (0,1)"}},
         // Without the outer parentheses some modems add (protocol notes 1.4).
         {"+CPMS", {&VirtualModem::cpms, N::SimForCms, R | S, "+CPMS: (\"SM\",\"ME\",\"SR\"),(\"SM\",\"ME\"),(\"SM\",\"ME\")"}},
@@ -431,6 +449,8 @@ void VirtualModem::writeFinal(const Outcome &outcome)
 
 void VirtualModem::unsolicited(const QByteArray &line, const QByteArray &pduLine)
 {
+    if (m_restarting)
+        return;
     const QByteArray eol = this->eol();
     QByteArray text = (m_settings.verbose ? eol : QByteArray()) + line + eol;
     if (!pduLine.isEmpty())

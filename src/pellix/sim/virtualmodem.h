@@ -82,6 +82,26 @@ public:
     // decode as one.
     bool incomingMessage(const QByteArray &hexPdu);
 
+    // The modem restarts now (brown-out, watchdog, a hub's power cycle): what it was doing is
+    // lost, it is deaf and mute for FieldBehaviour::restartSilenceMs, then says its boot lines
+    // and comes back with its stored profile. Messages arriving meanwhile wait in the network.
+    void restart();
+    bool restarting() const { return m_restarting; }
+
+    // What the service centre took from this modem, oldest first (the last 100): a client's
+    // message in PDU mode, or a text typed after a text-mode prompt.
+    struct Submission
+    {
+        QString destination;
+        QString text;
+        bool textMode = false;
+    };
+    const QList<Submission> &submissions() const { return m_submissions; }
+
+    const FieldBehaviour &field() const { return m_options.field; }
+    // For a test that changes a behaviour in the middle of a session.
+    FieldBehaviour &field() { return m_options.field; }
+
 private:
     struct Outcome
     {
@@ -96,6 +116,7 @@ private:
         bool verbose = true;          // V1
         bool quiet = false;           // Q1
         int cmee = 0;
+        int cmgf = 0;                 // 0 PDU mode, 1 text mode (27.005 3.2.3)
         QByteArray charset = "IRA";
         int cnmiMode = 0;
         int cnmiMt = 0;
@@ -143,6 +164,8 @@ private:
         MessageStat stat = MessageStat::StoUnsent;
         QByteArray hex;
         bool tooLong = false;
+        bool text = false;           // a text-mode +CMGS: what is typed is the message itself
+        QString destination;         // its <da>
     };
 
     using Handler = Outcome (VirtualModem::*)(const AtCommand &);
@@ -175,6 +198,11 @@ private:
     // The answer of a SIM that is still busy to a command that needs it; nullopt when it may run.
     std::optional<Outcome> simBusyAnswer(const AtCommand &command, Needs needs) const;
     void emitBootLine();
+    // Restarts (virtualmodemrestart.cpp): the command lines that bring one about, its end, and
+    // the full SIM of FieldBehaviour::simFull.
+    bool restartsOn(const QList<AtCommand> &commands);
+    void finishRestart(quint64 generation);
+    void fillSim();
 
     // Output side.
     void write(const QByteArray &bytes);
@@ -214,6 +242,8 @@ private:
     void sendSubmit(const QByteArray &hex, int length, quint8 &reference, Outcome &outcome);
     QByteArray loopBack(const pdu::SubmitPdu &submit) const;
     void acceptSubmit(const pdu::SubmitPdu &submit, const QByteArray &loopBackPdu, quint8 reference);
+    void sendText(const Prompt &prompt, Outcome &outcome);
+    void recordSubmission(const QString &destination, const QString &text, bool textMode);
     void reportDelivery(quint8 reference, const QString &recipient, qint64 submittedAt, quint8 status);
     void ring(quint64 callId);
     void endCall(quint64 callId, const QByteArray &resultCode, const QString &why);
@@ -262,6 +292,9 @@ private:
     MessageStore &readStore();
     void finishPrompt();
     Outcome cmgf(const AtCommand &c);
+    // Text mode (27.005 3.5.1, 3.4.3), offered only with FieldBehaviour::storedTextMode.
+    Outcome textCmgs(const AtCommand &c);
+    Outcome textCmgr(const StoredMessage &message);
     Outcome csms(const AtCommand &c);
     Outcome cpms(const AtCommand &c);
     Outcome cnmi(const AtCommand &c);
@@ -329,6 +362,10 @@ private:
     bool m_simBusyAtPowerUp = false;   // then +CPIN? itself is busy too
     quint64 m_simBusyToken = 0;
     QList<QByteArray> m_bootLines;     // boot noise still to come, one before each answer
+    bool m_restarting = false;         // deaf and mute until the restart ends
+    quint64 m_restartGeneration = 0;
+    int m_restartsByCommand = 0;
+    QList<Submission> m_submissions;
 };
 
 } // namespace pellix::sim

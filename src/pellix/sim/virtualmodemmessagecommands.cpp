@@ -38,20 +38,6 @@ MessageStore &VirtualModem::readStore()
     return *m_sim.store(m_settings.mem1);
 }
 
-VirtualModem::Outcome VirtualModem::cmgf(const AtCommand &c)
-{
-    if (c.form == AtCommand::Form::Read) {
-        m_info << "+CMGF: 0";
-        return Outcome{};
-    }
-    const auto args = AtArguments::parse(c.argument);
-    const auto mode = args ? args->integerOr(0, 0, 1, 0) : std::nullopt;
-    if (!mode || args->count() > 1)
-        return Outcome{Outcome::Error};
-    // Text mode is not offered: 303 "operation not supported".
-    return *mode == 0 ? Outcome{} : Outcome{Outcome::Cms, 303};
-}
-
 VirtualModem::Outcome VirtualModem::csms(const AtCommand &c)
 {
     if (c.form == AtCommand::Form::Read) {
@@ -174,6 +160,8 @@ VirtualModem::Outcome VirtualModem::cnma(const AtCommand &c)
 
 VirtualModem::Outcome VirtualModem::cmgs(const AtCommand &c)
 {
+    if (m_settings.cmgf == 1)
+        return textCmgs(c);
     const auto args = AtArguments::parse(c.argument);
     if (!args || args->count() != 1 || !args->present(0))
         return Outcome{Outcome::Error};
@@ -210,7 +198,9 @@ void VirtualModem::finishPrompt()
     trace(TraceKind::Data, hex);
     Outcome outcome{Outcome::Ok};
     m_executing = true;
-    if (prompt.tooLong) {
+    if (prompt.text) {
+        sendText(prompt, outcome);
+    } else if (prompt.tooLong) {
         outcome = Outcome{Outcome::Cms, 304};
     } else if (!prompt.write) {
         quint8 reference = 0;
@@ -285,6 +275,9 @@ VirtualModem::Outcome VirtualModem::cmgl(const AtCommand &c)
     int stat = 0;  // 27.005 3.4.2: REC UNREAD when omitted
     if (c.form == AtCommand::Form::Set) {
         const auto args = AtArguments::parse(c.argument);
+        // In text mode <stat> is a string ("ALL"); a number is no parameter there.
+        if (m_settings.cmgf == 1)
+            return Outcome{Outcome::Cms, 304};
         const auto value = args && args->count() <= 1 ? args->integerOr(0, 0, 4, 0) : std::nullopt;
         if (!value)
             return Outcome{Outcome::Cms, 304};
@@ -316,7 +309,10 @@ VirtualModem::Outcome VirtualModem::cmgr(const AtCommand &c)
     StoredMessage *message = index && store.validIndex(*index) ? store.find(*index) : nullptr;
     if (!message)
         return Outcome{Outcome::Cms, 321};
-    m_info << "+CMGR: " + num(int(message->stat)) + ",," + num(message->tpduLength) << message->pdu;
+    if (m_settings.cmgf == 1)
+        textCmgr(*message);
+    else
+        m_info << "+CMGR: " + num(int(message->stat)) + ",," + num(message->tpduLength) << message->pdu;
     if (message->stat == MessageStat::RecUnread)
         message->stat = MessageStat::RecRead;
     return Outcome{};

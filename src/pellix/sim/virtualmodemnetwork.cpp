@@ -67,7 +67,7 @@ void VirtualModem::poll()
 
 bool VirtualModem::reachable() const
 {
-    return m_functionality == 1 && m_sim.lock() == VirtualSim::Lock::Ready;
+    return !m_restarting && m_functionality == 1 && m_sim.lock() == VirtualSim::Lock::Ready;
 }
 
 void VirtualModem::updateRegistration()
@@ -127,12 +127,18 @@ bool VirtualModem::tryDeliver(Incoming &item)
                 expectAck(item);
         } else {
             MessageStore *store = m_sim.store(s.mem3);
-            const int index = store->add(StoredMessage{MessageStat::RecUnread, item.pdu, length});
+            int index = store->add(StoredMessage{MessageStat::RecUnread, item.pdu, length});
+            // FieldBehaviour::simFull: a storage without room sends the message to the phone
+            // memory, and the indication names that storage.
+            if (index < 0 && m_options.field.simFull && store != &m_sim.me()) {
+                store = &m_sim.me();
+                index = store->add(StoredMessage{MessageStat::RecUnread, item.pdu, length});
+            }
             if (index < 0) {
-                note(QStringLiteral("%1 is full: the centre keeps the message").arg(QString::fromLatin1(s.mem3)));
+                note(QStringLiteral("%1 is full: the centre keeps the message").arg(QString::fromLatin1(store->name())));
                 return false;
             }
-            note(QStringLiteral("message stored at %1 %2").arg(QString::fromLatin1(s.mem3)).arg(index));
+            note(QStringLiteral("message stored at %1 %2").arg(QString::fromLatin1(store->name())).arg(index));
             if (s.cnmiMt != 0)
                 smsIndication("+CMTI: " + quote(store->name()) + ',' + num(index));
         }
@@ -248,6 +254,7 @@ void VirtualModem::sendSubmit(const QByteArray &hex, int length, quint8 &referen
         }
     }
     reference = m_network.nextMessageReference();
+    recordSubmission(submit.destination, submit.text, false);
     acceptSubmit(submit, loopBackPdu, reference);
     outcome = Outcome{Outcome::Ok};
 }

@@ -35,6 +35,8 @@ void VirtualModem::powerUp()
     }
     if (field.simBusySeconds > 0)
         startSimBusy(true);
+    if (field.simFull)
+        fillSim();
 }
 
 void VirtualModem::startSimBusy(bool atPowerUp)

@@ -40,12 +40,36 @@ void VirtualModemTransport::pump()
     if (!m_open || m_fault == Fault::Silent)
         return;
     m_modem->poll();
-    m_pending += m_modem->takeOutput();
+    pace(m_modem->takeOutput());
     if (m_fault == Fault::Chatter) {
         ++m_noise;
         m_pending += m_noise % 2 ? "\r\n^RSSI:" + QByteArray::number(m_noise % 32) + "\r\n"
                                  : QByteArray("\r\n^BOOT:12345678,0,0,0,6\r\n");
     }
+}
+
+void VirtualModemTransport::pace(const QByteArray &said)
+{
+    const int bytesPerSecond = m_modem->field().lineSpeed;
+    if (bytesPerSecond <= 0) {
+        m_pending += said;
+        return;
+    }
+    if (!said.isEmpty()) {
+        // An idle line starts carrying at once; a busy one queues behind what it carries.
+        if (m_onLine.isEmpty()) {
+            m_lineBusy.start();
+            m_lineCarried = 0;
+        }
+        m_onLine += said;
+    }
+    if (m_onLine.isEmpty())
+        return;
+    const qint64 carried = m_lineBusy.elapsed() * bytesPerSecond / 1000 - m_lineCarried;
+    const qsizetype n = qsizetype(qBound<qint64>(0, carried, m_onLine.size()));
+    m_pending += m_onLine.left(n);
+    m_onLine.remove(0, n);
+    m_lineCarried += n;
 }
 
 bool VirtualModemTransport::write(const QByteArray &bytes)
@@ -91,6 +115,7 @@ void VirtualModemTransport::close()
     m_open = false;
     m_idleTimer.stop();
     m_pending.clear();
+    m_onLine.clear();
 }
 
 void VirtualModemTransport::pause(int ms)

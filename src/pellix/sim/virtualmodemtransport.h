@@ -3,6 +3,7 @@
 
 #include "transport/bytetransport.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <memory>
@@ -49,10 +50,16 @@ public:
 
 private:
     void pump();
+    // FieldBehaviour::lineSpeed: what the modem said reaches m_pending as fast as the line
+    // carries it, on real time (the deadlines of the driver are real time too).
+    void pace(const QByteArray &said);
 
     std::shared_ptr<VirtualModem> m_modem;
     QTimer m_idleTimer;
     QByteArray m_pending;
+    QByteArray m_onLine;          // said, still travelling
+    QElapsedTimer m_lineBusy;     // since the line began carrying m_onLine's first byte
+    qint64 m_lineCarried = 0;     // bytes carried since then
     bool m_open = true;
     bool m_signalled = false;
     QString m_error;

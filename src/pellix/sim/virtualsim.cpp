@@ -89,6 +89,12 @@ VirtualSim::PinResult VirtualSim::enterPin(const QString &pin)
     return PinResult::Wrong;
 }
 
+void VirtualSim::powerCycle()
+{
+    if (!m_pin.isEmpty() && m_lock == Lock::Ready)
+        m_lock = Lock::Pin;
+}
+
 VirtualSim::PinResult VirtualSim::enterPuk(const QString &puk, const QString &newPin)
 {
     if (m_lock == Lock::Ready)

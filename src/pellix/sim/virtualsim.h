@@ -27,6 +27,8 @@ public:
 
     const QByteArray &name() const { return m_name; }
     int capacity() const { return m_capacity; }
+    // A SIM or phone of another size; items beyond the new capacity stay until deleted.
+    void setCapacity(int capacity) { m_capacity = capacity; }
     int used() const { return int(m_items.size()); }
     bool isFull() const { return used() >= m_capacity; }
     bool validIndex(int index) const { return index >= 1 && index <= m_capacity; }
@@ -87,6 +89,8 @@ public:
     PinResult enterPin(const QString &pin);
     // The PUK unblocks the SIM and sets a new PIN.
     PinResult enterPuk(const QString &puk, const QString &newPin);
+    // The modem lost its power: a SIM with a PIN asks for it again.
+    void powerCycle();
 
     // The SIM a fresh virtual modem holds: a read and an unread 7-bit message (the latter with
     // German and extension-table characters), a UCS-2 one, an 8-bit one, a two-part concatenated

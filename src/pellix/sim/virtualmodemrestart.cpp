@@ -1,0 +1,196 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A modem that restarts under the client's feet (protocol notes 7: brown-out, watchdog, a USB hub
+// cycling its power): silence, boot lines, and the profile stored with AT&W instead of what the
+// client had set. Also the full SIM that sends new messages to the phone memory, and text mode,
+// which a restart may bring back.
+#include "virtualmodem.h"
+#include "virtualmodem_p.h"
+
+#include "pdu/smspdu.h"
+#include "pellixerror.h"
+
+namespace pellix::sim {
+
+using detail::isDialString;
+using detail::num;
+using detail::quote;
+
+namespace {
+
+constexpr qsizetype MaxSubmissions = 100;
+
+// 27.005 3.1 <stat> in text mode.
+const char *const StatNames[] = {"REC UNREAD", "REC READ", "STO UNSENT", "STO SENT"};
+
+} // namespace
+
+bool VirtualModem::restartsOn(const QList<AtCommand> &commands)
+{
+    const FieldBehaviour &field = m_options.field;
+    if (field.restartOn.isEmpty() || (field.restartCount > 0 && m_restartsByCommand >= field.restartCount))
+        return false;
+    for (const AtCommand &command : commands) {
+        for (const QByteArray &name : field.restartOn) {
+            if (name.toUpper() == command.name || '+' + name.toUpper() == command.name) {
+                ++m_restartsByCommand;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void VirtualModem::restart()
+{
+    if (m_restarting)
+        return;
+    note(QStringLiteral("restart: deaf and mute for %1 ms").arg(m_options.field.restartSilenceMs));
+    m_restarting = true;
+    const quint64 generation = ++m_restartGeneration;
+    // Everything of the old boot is gone: a half-typed line or PDU, answers not yet sent, codes
+    // held back, a call, the settings.
+    m_input = Input::Idle;
+    m_line.clear();
+    m_prompt = Prompt{};
+    m_info.clear();
+    m_output.clear();
+    m_held.clear();
+    m_cnmiBuffer.clear();
+    m_bootLines.clear();
+    dropLateAnswer();
+    m_call.reset();
+    m_simBusyUntil = -1;
+    ++m_simBusyToken;
+    // A routed item that was never acknowledged is delivered again by the centre.
+    if (m_ackPending) {
+        m_ackPending = false;
+        ++m_ackToken;
+        if (m_unacked)
+            m_waiting.prepend(*std::exchange(m_unacked, std::nullopt));
+    }
+    updateRegistration();
+    schedule(m_options.field.restartSilenceMs, [this, generation] { finishRestart(generation); });
+}
+
+void VirtualModem::finishRestart(quint64 generation)
+{
+    if (generation != m_restartGeneration || !m_restarting)
+        return;
+    m_restarting = false;
+    reset();
+    m_functionality = 1;
+    m_sim.powerCycle();
+    note(QStringLiteral("restarted with the stored profile (echo %1, +CMGF=%2)")
+             .arg(m_settings.echo ? QStringLiteral("on") : QStringLiteral("off"))
+             .arg(m_settings.cmgf));
+    for (const QByteArray &line : m_options.field.restartLines) {
+        if (line == "+CPIN: READY" && m_sim.lock() != VirtualSim::Lock::Ready)
+            unsolicited(m_sim.lock() == VirtualSim::Lock::Pin ? "+CPIN: SIM PIN" : "+CPIN: SIM PUK");
+        else
+            unsolicited(line);
+    }
+    if (m_options.field.simBusySeconds > 0)
+        startSimBusy(true);
+    updateRegistration();
+}
+
+void VirtualModem::fillSim()
+{
+    // Read messages from one sender fill every free place of the SIM's message storage.
+    MessageStore &sm = m_sim.sm();
+    for (int n = 1; !sm.isFull(); ++n) {
+        pdu::DeliverPdu deliver;
+        deliver.smsc = pdu::Address{m_serviceCentre, 0x91};
+        deliver.originator = pdu::Address{QStringLiteral("+393470000000"), 0x91};
+        deliver.timestamp = m_clock->now().addSecs(-3600 - n * 60);
+        deliver.text = QStringLiteral("Old message %1 that fills the SIM").arg(n);
+        const QByteArray hex = pdu::encodeDeliver(deliver);
+        sm.add(StoredMessage{MessageStat::RecRead, hex, tpduLengthOf(hex)});
+    }
+    note(QStringLiteral("the SIM's message storage is full: new messages go to ME"));
+}
+
+void VirtualModem::recordSubmission(const QString &destination, const QString &text, bool textMode)
+{
+    if (m_submissions.size() >= MaxSubmissions)
+        m_submissions.removeFirst();
+    m_submissions.append(Submission{destination, text, textMode});
+}
+
+VirtualModem::Outcome VirtualModem::cmgf(const AtCommand &c)
+{
+    const bool textOffered = m_options.field.storedTextMode;
+    if (c.form == AtCommand::Form::Test) {
+        m_info << (textOffered ? QByteArray("+CMGF: (0,1)") : QByteArray("+CMGF: (0)"));
+        return Outcome{};
+    }
+    if (c.form == AtCommand::Form::Read) {
+        m_info << "+CMGF: " + num(m_settings.cmgf);
+        return Outcome{};
+    }
+    const auto args = AtArguments::parse(c.argument);
+    const auto mode = args ? args->integerOr(0, 0, 1, 0) : std::nullopt;
+    if (!mode || args->count() > 1)
+        return Outcome{Outcome::Error};
+    // A modem without text mode answers 303 "operation not supported".
+    if (*mode == 1 && !textOffered)
+        return Outcome{Outcome::Cms, 303};
+    m_settings.cmgf = *mode;
+    return Outcome{};
+}
+
+VirtualModem::Outcome VirtualModem::textCmgs(const AtCommand &c)
+{
+    // 27.005 3.5.1 text mode: +CMGS=<da>[,<toda>]. Many modems take <da> unquoted as well, so
+    // "AT+CMGS=23" meant as a PDU length becomes a message to the number 23.
+    const auto args = AtArguments::parse(c.argument);
+    if (!args || !args->present(0) || args->count() > 2)
+        return Outcome{Outcome::Error};
+    const QString destination = QString::fromLatin1(args->text(0));
+    if (!isDialString(destination))
+        return Outcome{Outcome::Cms, 304};
+    m_prompt = Prompt{};
+    m_prompt.text = true;
+    m_prompt.destination = destination;
+    return Outcome{Outcome::Prompt};
+}
+
+void VirtualModem::sendText(const Prompt &prompt, Outcome &outcome)
+{
+    if (prompt.tooLong) {
+        outcome = Outcome{Outcome::Cms, 304};
+        return;
+    }
+    if (!reachable()) {
+        outcome = Outcome{Outcome::Cms, 331};
+        return;
+    }
+    const QString text = QString::fromLatin1(prompt.hex);
+    const quint8 reference = m_network.nextMessageReference();
+    recordSubmission(prompt.destination, text, true);
+    note(QStringLiteral("text-mode message %1 to %2 taken by the centre: \"%3\"")
+             .arg(reference).arg(prompt.destination, text.left(40)));
+    m_info << "+CMGS: " + num(reference);
+    outcome = Outcome{Outcome::Ok};
+}
+
+VirtualModem::Outcome VirtualModem::textCmgr(const StoredMessage &message)
+{
+    // 27.005 3.4.3 text mode: +CMGR: <stat>,<oa>,[<alpha>],<scts> and the text on the next line.
+    QByteArray header = "+CMGR: " + quote(StatNames[int(message.stat)]);
+    QByteArray text;
+    try {
+        if (pdu::pduType(message.pdu) == pdu::PduType::Deliver) {
+            const pdu::DeliverPdu deliver = pdu::decodeDeliver(message.pdu);
+            header += ',' + quote(deliver.originator.number.toLatin1()) + ",,"
+                + quote(deliver.timestamp.toString(QStringLiteral("yy/MM/dd,hh:mm:ss")).toLatin1());
+            text = toCharset(deliver.text);
+        }
+    } catch (const RaisedError &) {
+        // shown without its fields, as modems show what they cannot render
+    }
+    m_info << header << text;
+    return Outcome{};
+}
+
+} // namespace pellix::sim
