@@ -374,6 +374,47 @@ private Q_SLOTS:
         QVERIFY2(result.out.startsWith(QLatin1String("Pellix\nOK\n")), qPrintable(result.out));
     }
 
+    // A PIN or password typed in any form the modem takes appears nowhere: not in the output,
+    // not in the error on stderr or in JSON, not in Pellix.log.
+    void secretsNeverShown_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("lateCommand");
+        QTest::addColumn<int>("status");
+        const QString v = QStringLiteral("--type=-1");
+        QTest::newRow("PIN behind a blank, refused by the modem")
+            << QStringList{v, "--json", "at", "AT+CPIN =\"7391\""} << QByteArray() << int(cli::ExitModemError);
+        QTest::newRow("PIN change dialled, no answer in time")
+            << QStringList{v, "--timeout=1", "at", "atd**04*7391*1111*1111#;"} << QByteArray("D") << int(cli::ExitModemError);
+        QTest::newRow("lock password in JSON and on the trace")
+            << QStringList{v, "--json", "--trace", "at", "AT+CLCK = \"SC\",1,\"7391\""} << QByteArray() << int(cli::ExitModemError);
+    }
+    void secretsNeverShown()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, lateCommand);
+        QFETCH(int, status);
+        if (!lateCommand.isEmpty()) {
+            sim::VirtualModemOptions options;
+            options.seed = 11;
+            options.field.lateReplyMs = 60000;
+            options.field.lateCommands = {lateCommand};
+            m_virtual = std::make_shared<sim::VirtualModem>(options, m_clock);
+        }
+        const QString trace = m_dir.filePath(QStringLiteral("Pellix.log"));
+        QFile::remove(trace);
+        const Run result = run(arguments);
+        QCOMPARE(result.status, status);
+        QVERIFY2(!result.err.isEmpty(), "the error is said");
+        QVERIFY2(result.err.contains(QLatin1String("****")), qPrintable(result.err));
+        QFile file(trace);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray logged = file.readAll();
+        QVERIFY(logged.contains("****"));
+        for (const QString &where : {result.out, result.err, QString::fromLatin1(logged)})
+            QVERIFY2(!where.contains(QLatin1String("7391")), qPrintable(where));
+    }
+
     void monitor_data()
     {
         QTest::addColumn<bool>("unplug");

@@ -103,6 +103,42 @@ private Q_SLOTS:
         QCOMPARE(match.captured(2).toLatin1(), expected);
     }
 
+    // Modems ignore blanks and case outside quoted strings: every form they take is masked,
+    // and nothing that is no secret is.
+    void masksEveryFormTheModemTakes_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("shown");
+        QTest::newRow("blank before '='") << QByteArray("AT+CPIN =\"1234\"") << QByteArray("AT+CPIN =****");
+        QTest::newRow("blanks everywhere, lower case") << QByteArray("at + c pin = 1 2 3 4") << QByteArray("at + c pin = ****");
+        QTest::newRow("PIN2") << QByteArray("AT+CPIN2=\"5678\"") << QByteArray("AT+CPIN2=****");
+        QTest::newRow("PUK and new PIN, vendor form") << QByteArray("AT^CPIN=\"12345678\",\"1234\"") << QByteArray("AT^CPIN=****");
+        QTest::newRow("password change with blanks")
+            << QByteArray("AT + cpwd = \"SC\",\"1111\",\"2222\"") << QByteArray("AT + cpwd = ****");
+        QTest::newRow("facility lock with blanks")
+            << QByteArray("AT+CLCK = \"SC\" , 1 , \"0000\"") << QByteArray("AT+CLCK = \"SC\" , 1 , ****");
+        QTest::newRow("lock between other commands")
+            << QByteArray("AT+CSQ;+clck=\"SC\",0,\"1234\";+CPIN?") << QByteArray("AT+CSQ;+clck=\"SC\",0,****;+CPIN?");
+        QTest::newRow("';' inside a quoted PIN") << QByteArray("AT+CPIN=\"12;34\";+CSQ") << QByteArray("AT+CPIN=****;+CSQ");
+        QTest::newRow("PIN change dialled") << QByteArray("ATD**04*1234*5678*5678#;") << QByteArray("ATD**04*****#;");
+        QTest::newRow("PUK in a USSD string")
+            << QByteArray("AT+CUSD=1,\"**05*12345678*1111*1111#\",15") << QByteArray("AT+CUSD=1,\"**05*****#\",15");
+        QTest::newRow("barring password change keeps the service")
+            << QByteArray("ATD**03*330*1111*2222*2222#;") << QByteArray("ATD**03*330*****#;");
+        QTest::newRow("barring password, basic service kept") << QByteArray("ATD*33*0000*11#;") << QByteArray("ATD*33******11#;");
+        QTest::newRow("dialled number is no PIN") << QByteArray("ATD+393471234;") << QByteArray("ATD+393471234;");
+        QTest::newRow("caller id prefix is no PIN") << QByteArray("ATD*31#1234;") << QByteArray("ATD*31#1234;");
+        QTest::newRow("PIN query") << QByteArray("AT+CPIN?") << QByteArray("AT+CPIN?");
+        QTest::newRow("PIN attempts answer") << QByteArray("+CPINR: SIM PIN,3,3") << QByteArray("+CPINR: SIM PIN,3,3");
+        QTest::newRow("lock query with blanks") << QByteArray("AT+CLCK = \"SC\",2") << QByteArray("AT+CLCK = \"SC\",2");
+    }
+    void masksEveryFormTheModemTakes()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QByteArray, shown);
+        QCOMPARE(TraceLog::masked(line), shown);
+    }
+
     void bytesComeBackFromTheirText_data()
     {
         QTest::addColumn<QByteArray>("bytes");

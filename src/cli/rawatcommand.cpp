@@ -7,12 +7,19 @@
 #include "output.h"
 #include "raisederror.h"
 #include "session.h"
+#include "transport/tracelog.h"
 #include "usageerror.h"
 
 #include <QJsonArray>
 
 namespace cli {
 namespace {
+
+// The line as pellix shows it (errors, JSON): a PIN or password in it is masked as in the trace.
+QString shown(const QString &command)
+{
+    return QString::fromUtf8(pellix::TraceLog::masked(command.toUtf8()));
+}
 
 int rawAt(Session &session, const CommandLine &line, Output &output)
 {
@@ -25,7 +32,7 @@ int rawAt(Session &session, const CommandLine &line, Output &output)
     for (const QString &command : commands) {
         const QString why = pellix::PellixGsmModem::rawCommandRefusal(command.toLatin1());
         if (!why.isEmpty() || command.toLatin1() != command.toUtf8())
-            throw UsageError(QStringLiteral("at: %1").arg(why.isEmpty() ? QStringLiteral("\"%1\" is not ASCII").arg(command) : why));
+            throw UsageError(QStringLiteral("at: %1").arg(why.isEmpty() ? QStringLiteral("\"%1\" is not ASCII").arg(shown(command)) : why));
     }
     pellix::PellixGsmModem &modem = session.connect();
     const int timeoutMs = session.timeoutGiven() ? session.networkTimeoutSeconds() * 1000 : 0;
@@ -48,7 +55,7 @@ int rawAt(Session &session, const CommandLine &line, Output &output)
             lines.append(QString::fromLatin1(l));
         }
         text << QString::fromLatin1(answer.finalLine);
-        QJsonObject object{{QLatin1String("command"), command},
+        QJsonObject object{{QLatin1String("command"), shown(command)},
                            {QLatin1String("lines"), lines},
                            {QLatin1String("final"), QString::fromLatin1(answer.finalLine)},
                            {QLatin1String("ok"), answer.ok}};

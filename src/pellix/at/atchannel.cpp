@@ -5,6 +5,7 @@
 #include "pduline.h"
 #include "pellixerror.h"
 #include "transport/bytetransport.h"
+#include "transport/tracelog.h"
 
 #include <QMetaObject>
 
@@ -32,6 +33,12 @@ bool breaksFraming(const QByteArray &bytes, bool escInQuotes = false)
             return true;
     }
     return false;
+}
+
+// A command line as error texts show it: with its secrets masked, as in the trace.
+QString shown(const QByteArray &commandLine)
+{
+    return QString::fromLatin1(TraceLog::masked(commandLine));
 }
 
 // Modems echo the PDU with (or without) the Ctrl-Z that ended it.
@@ -81,11 +88,10 @@ AtChannel::~AtChannel() = default;
 AtResponse AtChannel::run(const AtCommand &command)
 {
     if (m_running)
-        raise(ErrorCode::InvalidArgument, QStringLiteral("%1 issued while another command runs")
-                                              .arg(QString::fromLatin1(command.line)));
+        raise(ErrorCode::InvalidArgument, QStringLiteral("%1 issued while another command runs").arg(shown(command.line)));
     if (command.line.isEmpty() || breaksFraming(command.line, true) || breaksFraming(command.pdu))
         raise(ErrorCode::InvalidArgument, QStringLiteral("command line or PDU with control characters: %1")
-                                              .arg(QString::fromLatin1(command.line.toPercentEncoding(" +=?,\"'"))));
+                                              .arg(QString::fromLatin1(TraceLog::masked(command.line).toPercentEncoding(" +=?,\"'"))));
     if (m_linkLost)
         raise(ErrorCode::ConnectionLost, m_failure);
     if (transportGone())
@@ -135,7 +141,7 @@ AtResponse AtChannel::run(const AtCommand &command)
                 trace(TraceDirection::Sent, QByteArrayView(&Esc, 1));
                 m_transport.write(QByteArray(1, Esc));
             }
-            timedOut(command.line, QString::fromLatin1(command.line));
+            timedOut(command.line, shown(command.line));
         }
         m_transport.waitForBytes(exchange.deadline);
     }
@@ -160,7 +166,7 @@ AtResponse AtChannel::execute(const AtCommand &command)
 
 void AtChannel::raiseFor(const AtResponse &response, const QByteArray &commandLine)
 {
-    const QString name = QString::fromLatin1(commandLine);
+    const QString name = shown(commandLine);
     if (response.final == FinalCode::CmeError && response.errorCode >= 0)
         throw cmeError(response.errorCode, name);
     if (response.final == FinalCode::CmsError && response.errorCode >= 0)
@@ -177,7 +183,7 @@ void AtChannel::timedOut(const QByteArray &commandLine, const QString &what)
     if (m_consecutiveTimeouts >= m_maxConsecutiveTimeouts) {
         m_failure = QStringLiteral("no answer to %1 commands in a row (last %2)")
                         .arg(m_consecutiveTimeouts)
-                        .arg(QString::fromLatin1(commandLine));
+                        .arg(shown(commandLine));
         markLinkLost();
         raise(ErrorCode::ConnectionLost, m_failure);
     }

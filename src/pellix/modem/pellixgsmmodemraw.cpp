@@ -74,7 +74,7 @@ QString PellixGsmModem::rawCommandRefusal(const QByteArray &line)
     if (line.isEmpty())
         return QStringLiteral("the command line is empty");
     if (line.size() < 2 || qstrnicmp(line.constData(), "AT", 2) != 0)
-        return QStringLiteral("\"%1\" does not start with AT").arg(QString::fromLatin1(TraceLog::printable(line)));
+        return QStringLiteral("\"%1\" does not start with AT").arg(QString::fromLatin1(TraceLog::printable(TraceLog::masked(line))));
     for (const char c : line) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
             return QStringLiteral("the command line holds a control character");

@@ -17,12 +17,6 @@ namespace {
 
 constexpr char HexDigits[] = "0123456789ABCDEF";
 
-bool startsWithCi(const QByteArray &bytes, qsizetype at, const char *word)
-{
-    const qsizetype n = qsizetype(std::strlen(word));
-    return at + n <= bytes.size() && qstrnicmp(bytes.constData() + at, word, n) == 0;
-}
-
 int hexValue(char c)
 {
     if (c >= '0' && c <= '9')
@@ -249,47 +243,6 @@ QByteArray TraceLog::bytesOf(QByteArrayView text)
         } else {
             out += text.at(i);
         }
-    }
-    return out;
-}
-
-QByteArray TraceLog::masked(const QByteArray &line)
-{
-    // +CPIN=<pin>[,<newpin>] and +CPWD=<fac>,<old>,<new> hide every argument; +CLCK=<fac>,<mode>
-    // [,<passwd>[,<class>]] hides the third (TS 27.007 7.4, 7.5, 8.3). Arguments end at ';'.
-    QByteArray out = line;
-    for (qsizetype at = 0; at < out.size(); ++at) {
-        if (out.at(at) != '+')
-            continue;
-        int keepFields = -1;
-        if (startsWithCi(out, at, "+CPIN=") || startsWithCi(out, at, "+CPWD="))
-            keepFields = 0;
-        else if (startsWithCi(out, at, "+CLCK="))
-            keepFields = 2;
-        if (keepFields < 0)
-            continue;
-        const qsizetype argsStart = at + 6;
-        qsizetype end = out.indexOf(';', argsStart);
-        if (end < 0)
-            end = out.size();
-        qsizetype from = argsStart;
-        for (int field = 0; field < keepFields && from <= end; ++field) {
-            const qsizetype comma = out.indexOf(',', from);
-            from = comma < 0 || comma > end ? end + 1 : comma + 1;
-        }
-        if (from > end)
-            continue;
-        qsizetype to = end;
-        if (keepFields > 0) {
-            const qsizetype comma = out.indexOf(',', from);
-            if (comma >= 0 && comma < end)
-                to = comma;
-        }
-        if (to > from) {
-            out.replace(from, to - from, "****");
-            end += 4 - (to - from);
-        }
-        at = end;
     }
     return out;
 }

@@ -72,7 +72,11 @@ public:
     static QByteArray printable(const QByteArray &bytes, int maxBytes = MaxLineBytes);
     // The bytes printable() was given (older traces, which left '<' alone, read the same way).
     static QByteArray bytesOf(QByteArrayView text);
-    // The line with the secrets of +CPIN=, +CPWD= and +CLCK= replaced by "****".
+    // The line with its secrets replaced by "****": the arguments of +CPIN, +CPIN2, ^CPIN and
+    // +CPWD, the password of +CLCK, and the passwords of the PIN, PUK and call-barring service
+    // strings (ATD**04*..., +CUSD), in any form the modem takes (blanks, case). Every text that
+    // shows a command line (the trace, error descriptions, pellix's output) goes through this
+    // (tracelogmasking.cpp).
     static QByteArray masked(const QByteArray &line);
 
 private:
