@@ -167,6 +167,16 @@ private Q_SLOTS:
                                                               << "AT+CMGS would break the session";
         QTest::newRow("quiet behind an S-register") << QStringList{v, "at", "ATS0=0Q1"} << usage << ""
                                                     << "ATQ1 silences the result codes";
+        QTest::newRow("line terminator changed") << QStringList{v, "at", "ATS3=65"} << usage << ""
+                                                 << "ATS3= changes how command lines and answers are framed";
+        QTest::newRow("answer format behind another basic command") << QStringList{v, "at", "ATE1S4=10"} << usage << ""
+                                                                     << "ATS4= changes";
+        QTest::newRow("editing character with blanks, lower case") << QStringList{v, "at", "at s 5 = 8"} << usage << ""
+                                                                    << "ATS5= changes";
+        QTest::newRow("settings stored for power-up") << QStringList{v, "at", "AT+CSQ;&W"} << usage << ""
+                                                      << "AT&W stores the settings";
+        QTest::newRow("character framing") << QStringList{v, "at", "AT+ICF=3,1"} << usage << "" << "AT+ICF would break the session";
+        QTest::newRow("line terminator read") << QStringList{v, "at", "ATS3?"} << 0 << "OK" << "";
         QTest::newRow("ports with a modem option") << QStringList{"ports", "--port", "COM3"} << usage << ""
                                                    << "ports looks at every port and takes no --port";
         QTest::newRow("not an AT line") << QStringList{v, "at", "hello"} << usage << "" << "does not start with AT";

@@ -89,7 +89,10 @@ const CommandInfo RawAtCommand = {
     "  it are not sent, and the exit status is 3; so is a line that gets no final code in time,\n"
     "  after the answers of the lines before it. Lines that would break the session are refused\n"
     "  before anything is sent (exit status 2): not starting with AT, control characters, ATQ1,\n"
-    "  ATV0, ATO, ATD without ';', AT+CMGS/+CMGW/+CMGC (a PDU prompt), AT+IPR, AT+CMUX. A line's\n"
+    "  ATV0, ATO, ATD without ';', AT+CMGS/+CMGW/+CMGC (a PDU prompt), AT+IPR, AT+ICF, AT+CMUX;\n"
+    "  and what would break later sessions too: setting S3, S4 or S5 (the characters that end a\n"
+    "  command line and frame the answers; the modem would understand no command until it is\n"
+    "  power-cycled) and AT&W (stores the settings as the power-up profile). A line's\n"
     "  deadline is the profile's for local commands, or --timeout when given.\n"
     "  JSON: {\"answers\": [{\"command\", \"lines\", \"final\", \"ok\"}]} (a failed one also \"error\",\n"
     "  \"description\")\n",
