@@ -623,6 +623,19 @@ private Q_SLOTS:
         QCOMPARE(rig.transport.writes(), (QList<QByteArray>{"AT+CMGS=19\r", "\x1b"}));
     }
 
+    // A modem that answers AT+CMGS with blanks and never a prompt: the send ends with its own
+    // error long before the network deadline, the entry cancelled, the PDU never written.
+    void blanksInsteadOfPromptEndTheSend()
+    {
+        Rig rig;
+        rig.transport.script("AT+CMGS=19\r", ScriptedTransport::Reply{QByteArray(200000, ' '), 0, Delivery::Chunked, 512});
+        QString why;
+        QCOMPARE(raised([&] { rig.channel.run(AtCommand::sendingPdu("AT+CMGS=19", SubmitPdu, "+CMGS:", 60000)); }, &why),
+                 number(ErrorCode::UnexpectedAnswer));
+        QVERIFY2(why.contains(QLatin1String("instead of the prompt")), qPrintable(why));
+        QCOMPARE(rig.transport.writes(), (QList<QByteArray>{"AT+CMGS=19\r", "\x1b"}));
+    }
+
     void traceSeesEveryLine()
     {
         Rig rig;

@@ -190,6 +190,25 @@ void AtChannel::timedOut(const QByteArray &commandLine, const QString &what)
     raise(ErrorCode::Timeout, what);
 }
 
+void AtChannel::abandonPrompt(const QByteArray &commandLine, QByteArrayView line)
+{
+    // Before its prompt a modem sends nothing longer than a line. One that sends blanks or noise
+    // without end instead would hold the command to its deadline (a network one, a minute) for
+    // nothing: it ends now, the entry cancelled should the prompt still come (27.005 3.5.1), and
+    // whatever else comes is drained by an AT before the next command.
+    ++m_stats.cutLines;
+    discard(line);
+    trace(TraceDirection::Sent, QByteArrayView(&Esc, 1));
+    m_transport.write(QByteArray(1, Esc));
+    m_staleExpected = true;
+    m_resyncNeeded = true;
+    raise(ErrorCode::UnexpectedAnswer,
+          QStringLiteral("%1: the modem sent more than %2 bytes without a line end instead of the prompt for the "
+                         "PDU; nothing was sent")
+              .arg(shown(commandLine))
+              .arg(m_splitter.maxLineLength()));
+}
+
 void AtChannel::reset()
 {
     m_splitter.clear();
@@ -296,6 +315,8 @@ bool AtChannel::handleCommandLine(Exchange &exchange, QByteArrayView line, bool 
         return handleResyncLine(exchange, line, cut);
     const AtCommand &command = exchange.command;
     AtResponse &response = exchange.response;
+    if (cut && exchange.awaitingPrompt)
+        abandonPrompt(exchange.command.line, line);
     if (cut) {
         ++m_stats.cutLines;
         discard(line);

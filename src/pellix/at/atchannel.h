@@ -146,6 +146,8 @@ private:
     // Counts a command (or the AT before it) that got no answer; raises Timeout, or
     // ConnectionLost when too many came in a row.
     [[noreturn]] void timedOut(const QByteArray &commandLine, const QString &what);
+    // A cut line came where only the prompt may: raises UnexpectedAnswer.
+    [[noreturn]] void abandonPrompt(const QByteArray &commandLine, QByteArrayView line);
     void writeOrLose(const QByteArray &bytes, const QByteArray &traceText);
     bool transportGone() const;
     QString transportFailure(const QString &fallback) const;
