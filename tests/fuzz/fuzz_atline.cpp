@@ -105,7 +105,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     pellix::AtChannel channel(transport);
     channel.setStaleGraceMs(0);
     channel.setPduWaitMs(0);
-    channel.setMaxQueuedUnsolicited(8);
     const auto takeCodes = [&] {
         for (const pellix::Unsolicited &u : channel.takeUnsolicited()) {
             if (u.line.size() > 4096 || u.pdu.size() > 4096)

@@ -515,10 +515,9 @@ void AtChannel::onPendingTimeout()
 
 void AtChannel::enqueue(Unsolicited &&code)
 {
-    if (m_queue.size() >= m_maxQueued) {
-        m_queue.removeFirst();
-        ++m_stats.droppedUnsolicited;
-    }
+    // No bound: what the modem says may be a message it will not say again (a +CMT routed
+    // without acknowledgement, a +CMTI), and a queue grows only while a command runs, at the
+    // line's speed, for at most its deadline.
     m_queue.append(std::move(code));
     m_queuedSinceNotify = true;
 }
