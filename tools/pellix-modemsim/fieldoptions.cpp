@@ -31,13 +31,21 @@ FieldOptions::FieldOptions()
     , m_lateCount(QStringLiteral("late-count"),
                   QStringLiteral("Only the first N answers to the --late-command commands come late (default: all)."),
                   QStringLiteral("N"))
+    , m_flood(QStringLiteral("flood"),
+              QStringLiteral("Once the client asks for new-message indications, N messages arrive at once, pushed "
+                             "without waiting for acknowledgements (+CMT routed, +CMTI stored)."),
+              QStringLiteral("N"))
+    , m_freezeAfter(QStringLiteral("freeze-after"),
+                    QStringLiteral("S seconds after start the modem stops answering; the port stays open."),
+                    QStringLiteral("S"))
 {
 }
 
 void FieldOptions::addTo(QCommandLineParser &parser) const
 {
     parser.addOptions({m_simBusy, m_vendorNoise, m_lateReply, m_lateCommand, m_strictCnmi, m_charsets,
-                       m_emptyListError, m_stuckPrompt, m_quiet, m_bootNoise, m_loseRouted, m_lateCount});
+                       m_emptyListError, m_stuckPrompt, m_quiet, m_bootNoise, m_loseRouted, m_lateCount,
+                       m_flood, m_freezeAfter});
 }
 
 std::optional<FieldBehaviour> FieldOptions::read(const QCommandLineParser &parser, QString &error) const
@@ -55,7 +63,8 @@ std::optional<FieldBehaviour> FieldOptions::read(const QCommandLineParser &parse
         return true;
     };
     if (!number(m_simBusy, field.simBusySeconds) || !number(m_lateReply, field.lateReplyMs)
-        || !number(m_lateCount, field.lateReplyCount))
+        || !number(m_lateCount, field.lateReplyCount) || !number(m_flood, field.floodMessages)
+        || !number(m_freezeAfter, field.freezeAfterSeconds))
         return std::nullopt;
     for (const QString &command : parser.values(m_lateCommand))
         field.lateCommands << command.trimmed().toUpper().toLatin1();

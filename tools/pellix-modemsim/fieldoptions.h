@@ -33,4 +33,6 @@ private:
     QCommandLineOption m_bootNoise;
     QCommandLineOption m_loseRouted;
     QCommandLineOption m_lateCount;
+    QCommandLineOption m_flood;
+    QCommandLineOption m_freezeAfter;
 };

@@ -63,6 +63,8 @@ void VirtualModem::reset()
 
 void VirtualModem::feed(const QByteArray &bytes)
 {
+    if (frozen())
+        return;
     poll();
     takeInput(bytes);
 }
@@ -355,6 +357,9 @@ void VirtualModem::write(const QByteArray &bytes)
 
 QByteArray VirtualModem::takeOutput()
 {
+    // A hung firmware says nothing, whatever the network does meanwhile.
+    if (frozen())
+        m_output.clear();
     QByteArray out;
     out.swap(m_output);
     return out;
