@@ -425,6 +425,38 @@ private Q_SLOTS:
             QVERIFY2(!where.contains(QLatin1String("7391")), qPrintable(where));
     }
 
+    // Messages that arrive all at once, faster than any acknowledgement: every one is reported,
+    // in order, once.
+    void monitorFlood_data()
+    {
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("routed (+CMT)") << false;
+        QTest::newRow("stored and indicated (+CMTI)") << true;
+    }
+    void monitorFlood()
+    {
+        QFETCH(bool, stored);
+        constexpr int Count = 1000;
+        sim::VirtualModemOptions options;
+        options.seed = 11;
+        options.field.floodMessages = Count;
+        options.field.strictCnmi = stored;
+        m_virtual = std::make_shared<sim::VirtualModem>(options, m_clock);
+        const Run result = run({QStringLiteral("--type=-1"), QStringLiteral("monitor")}, [](int step) {
+            if (step == 50)
+                std::raise(SIGINT);
+        });
+        QCOMPARE(result.status, 0);
+        QStringList floods;
+        for (const QString &line : result.out.split(QLatin1Char('\n'))) {
+            if (line.startsWith(QLatin1String("message: ")) && line.contains(QLatin1String(": flood ")))
+                floods << line.section(QLatin1String(": flood "), 1);
+        }
+        QCOMPARE(floods.size(), Count);
+        for (int i = 0; i < Count; ++i)
+            QCOMPARE(floods.at(i), QString::number(i + 1));
+    }
+
     void monitor_data()
     {
         QTest::addColumn<bool>("unplug");
