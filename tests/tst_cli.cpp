@@ -264,6 +264,47 @@ private Q_SLOTS:
         QCOMPARE(run(list).out, before);
     }
 
+    // The link drops during the deletes of a listing: no success, and the error says what was
+    // deleted, what is still stored, and which delete went out without an answer.
+    void linkDropsWhileDeleting()
+    {
+        const QStringList list{QStringLiteral("--type=-1"), QStringLiteral("--json"), QStringLiteral("sms"), QStringLiteral("list")};
+        int deletes = 0;
+        m_virtual->setTrace([&](sim::VirtualModem::TraceKind kind, const QByteArray &text) {
+            if (kind == sim::VirtualModem::TraceKind::Command && text.startsWith("AT+CMGD=") && ++deletes == 2)
+                m_transport->setFault(sim::VirtualModemTransport::Fault::Unplugged);
+        });
+        const Run result = run(list + QStringList{QStringLiteral("--delete")});
+        m_virtual->setTrace({});
+        QCOMPARE(result.status, int(cli::ExitConnectionLost));
+        const QStringList documents = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(documents.size(), 2);
+        QList<int> listed;
+        for (const QJsonValue message : QJsonDocument::fromJson(documents.first().toUtf8()).object().value(QLatin1String("messages")).toArray())
+            listed << message.toObject().value(QLatin1String("location")).toInt();
+        QVERIFY(listed.size() >= 3);
+        const QJsonObject error = QJsonDocument::fromJson(documents.last().toUtf8()).object();
+        QCOMPARE(error.value(QLatin1String("exit")).toInt(), int(cli::ExitConnectionLost));
+        const auto numbers = [](const QJsonValue &value) {
+            QList<int> out;
+            for (const QJsonValue n : value.toArray())
+                out << n.toInt();
+            return out;
+        };
+        QCOMPARE(numbers(error.value(QLatin1String("deleted"))), listed.mid(0, 1));
+        QCOMPARE(numbers(error.value(QLatin1String("unconfirmed"))), listed.mid(1, 1));
+        QCOMPARE(numbers(error.value(QLatin1String("remaining"))), listed.mid(2));
+        QVERIFY2(result.err.contains(QLatin1String("still stored: ")), qPrintable(result.err));
+        // What is said to be stored is.
+        const QJsonArray after = QJsonDocument::fromJson(run(list).out.toUtf8()).object().value(QLatin1String("messages")).toArray();
+        QList<int> stored;
+        for (const QJsonValue message : after)
+            stored << message.toObject().value(QLatin1String("location")).toInt();
+        for (const int location : listed.mid(2))
+            QVERIFY(stored.contains(location));
+        QVERIFY(!stored.contains(listed.first()));
+    }
+
     void ports_data()
     {
         QTest::addColumn<bool>("usbStick");

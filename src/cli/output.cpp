@@ -46,7 +46,7 @@ qint32 Output::shownNumber(qint32 raisedNumber)
         : raisedNumber;
 }
 
-void Output::error(const RaisedError &error, int exitStatus, const QString &hint)
+void Output::error(const RaisedError &error, int exitStatus, const QString &hint, const QJsonObject &details)
 {
     const qint32 number = shownNumber(error.number());
     QString description = error.description();
@@ -54,7 +54,7 @@ void Output::error(const RaisedError &error, int exitStatus, const QString &hint
         description += QStringLiteral(" (%1)").arg(hint);
     write(m_err, QStringLiteral("pellix: error %1: %2").arg(number).arg(description));
     if (m_json) {
-        QJsonObject object;
+        QJsonObject object = details;
         object[QLatin1String("error")] = number;
         object[QLatin1String("description")] = description;
         object[QLatin1String("source")] = error.source();

@@ -27,8 +27,9 @@ public:
     // Plain stdout text, for help.
     void text(const QString &text);
     // A failure of the library or the modem; number as the library raised it. exitStatus goes
-    // into the JSON object.
-    void error(const RaisedError &error, int exitStatus, const QString &hint = QString());
+    // into the JSON object, and so do the details' fields.
+    void error(const RaisedError &error, int exitStatus, const QString &hint = QString(),
+               const QJsonObject &details = QJsonObject());
     // The error line on stderr alone, for a command whose JSON result already tells of it.
     void errorLine(const RaisedError &error);
     void usage(const QString &text);

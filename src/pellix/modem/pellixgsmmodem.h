@@ -4,6 +4,7 @@
 #include "gsmmodem.h"
 #include "modem/cnmichoice.h"
 #include "modem/phonebooktext.h"
+#include "raisederror.h"
 
 #include <QByteArray>
 #include <QList>
@@ -75,9 +76,22 @@ public:
     // command line's output that could not be written) stays on the SIM.
     template <typename Item>
     using HandOver = std::function<bool(const QList<Item> &items)>;
-    QList<ReceivedMessage> ReadMessages(qint32 filter, bool deleteAfterReading, const HandOver<ReceivedMessage> &handOver);
+    // What the deleting after a hand-over did: the SIM locations deleted, those handed over but
+    // still stored, those whose delete went out and got no answer (the modem may have carried it
+    // out), and why (the lost connection that ended the deleting, else the first refusal).
+    // Deleting goes on past a refusal and stops when the connection ends.
+    struct Deletion
+    {
+        QList<qint16> deleted;
+        QList<qint16> remaining;
+        QList<qint16> unconfirmed;
+        std::optional<RaisedError> failure;
+        bool complete() const { return remaining.isEmpty() && unconfirmed.isEmpty(); }
+    };
+    QList<ReceivedMessage> ReadMessages(qint32 filter, bool deleteAfterReading, const HandOver<ReceivedMessage> &handOver,
+                                        Deletion *deletion = nullptr);
     QList<SmsStatusReport> ReadStatusReports(qint32 filter, bool deleteAfterReading,
-                                             const HandOver<SmsStatusReport> &handOver);
+                                             const HandOver<SmsStatusReport> &handOver, Deletion *deletion = nullptr);
     void DeleteMessage(qint16 simLocation) override;
     void DeleteAllMessages() override;
     QList<PhonebookEntry> ReadPhonebook(qint32 first, qint32 last) override;
@@ -149,7 +163,7 @@ private:
     QList<QByteArray> storages() const;
     qint16 locationIn(const QByteArray &storage, int index) const;
     QList<StoredItem> listStored(qint32 filter);
-    void deleteRead(const QList<StoredRef> &items, quint64 connection);
+    Deletion deleteRead(const QList<StoredRef> &items, quint64 connection);
 
     // Phonebook names and numbers travel in the +CSCS set negotiated at the first phonebook
     // operation of a connection; work runs in it, and the modem's own set is put back after.
