@@ -498,6 +498,54 @@ private Q_SLOTS:
             QCOMPARE(floods.at(i), QString::number(i + 1));
     }
 
+    // A modem that stops answering while its port stays open: a quiet spell, a plain AT without
+    // an answer, and the monitor ends saying so.
+    void monitorFindsAFrozenModem()
+    {
+        sim::VirtualModemOptions options;
+        options.seed = 11;
+        options.field.freezeAfterSeconds = 2;
+        m_virtual = std::make_shared<sim::VirtualModem>(options, m_clock);
+        const Run result = run({QStringLiteral("--type=-1"), QStringLiteral("monitor"), QStringLiteral("--liveness"), QStringLiteral("1")},
+                               [](int step) {
+                                   // A monitor that never finds out ends here, with the wrong status.
+                                   if (step == 400)
+                                       std::raise(SIGINT);
+                               });
+        QCOMPARE(result.status, int(cli::ExitConnectionLost));
+        QVERIFY2(result.err.startsWith(QLatin1String("pellix: error 5: ")) && result.err.contains(QLatin1String("stopped answering")),
+                 qPrintable(result.err));
+        QVERIFY2(result.out.contains(QLatin1String("status: 0")), qPrintable(result.out));
+    }
+
+    void watchIntervals_data()
+    {
+        QTest::addColumn<QString>("interval");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("readings"); // before Ctrl-C at 2 s
+        QTest::newRow("half a second") << "0.5" << 0 << 4;
+        QTest::newRow("a tenth, no leading zero") << ".1" << 0 << 20;
+        QTest::newRow("whole seconds") << "1" << 0 << 2;
+        QTest::newRow("below a tenth") << "0.05" << int(cli::ExitUsage) << 0;
+        QTest::newRow("exponent") << "1e1" << int(cli::ExitUsage) << 0;
+        QTest::newRow("comma") << "0,5" << int(cli::ExitUsage) << 0;
+    }
+    void watchIntervals()
+    {
+        QFETCH(QString, interval);
+        QFETCH(int, status);
+        QFETCH(int, readings);
+        const Run result = run({QStringLiteral("--type=-1"), QStringLiteral("signal"), QStringLiteral("--watch"), interval},
+                               [](int step) {
+                                   if (step == 20)
+                                       std::raise(SIGINT);
+                               });
+        QCOMPARE(result.status, status);
+        QCOMPARE(int(result.out.count(QLatin1String(" dBm)"))), readings);
+        if (status == int(cli::ExitUsage))
+            QVERIFY2(result.err.contains(QLatin1String("--watch must be a number of seconds from 0.1 to 86400")), qPrintable(result.err));
+    }
+
     void monitor_data()
     {
         QTest::addColumn<bool>("unplug");

@@ -60,7 +60,8 @@ QString generalHelp()
         "  2  usage error: unknown command or option, bad number, missing argument (nothing sent)\n"
         "  3  the library or the modem failed: \"pellix: error N: description\" on stderr, N the\n"
         "     library's error number as the console shows it\n"
-        "  4  the connection to the modem was lost during the command\n"
+        "  4  the connection to the modem was lost during the command (or the modem stopped\n"
+        "     answering)\n"
         "  5  timed out waiting (send --wait-report)\n"
         "With --json an error is also an object on stdout: {\"error\": N, \"description\", \"source\",\n"
         "\"exit\"}, a usage error {\"usage\", \"exit\"}.\n");

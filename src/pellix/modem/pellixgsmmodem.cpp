@@ -201,6 +201,31 @@ AtResponse PellixGsmModem::exec(const AtCommand &cmd, bool raiseOnFinal)
     }
 }
 
+void PellixGsmModem::checkAlive()
+{
+    Operation op(*this);
+    requireConnected();
+    const qint32 timedOut = libraryErrorNumber(quint16(ErrorCode::Timeout));
+    for (;;) {
+        try {
+            // ERROR is an answer as good as OK: the modem is there.
+            tryCommand("AT", QByteArray(), localTimeout());
+            return;
+        } catch (const RaisedError &error) {
+            // Each timeout counts towards the channel's limit, after which it gives the link up.
+            if (error.number() == timedOut && m_status == Connected)
+                continue;
+            if (error.number() != libraryErrorNumber(quint16(ErrorCode::ConnectionLost)))
+                throw;
+            QString detail = error.description();
+            const QString lost = errorCodeText(ErrorCode::ConnectionLost) + QStringLiteral(": ");
+            if (detail.startsWith(lost))
+                detail = detail.mid(lost.size());
+            raise(ErrorCode::ConnectionLost, QStringLiteral("the modem stopped answering (%1)").arg(detail));
+        }
+    }
+}
+
 AtResponse PellixGsmModem::command(const QByteArray &line, int timeoutMs)
 {
     return exec(AtCommand::plain(line, timeoutMs), true);

@@ -117,6 +117,13 @@ public:
     // Why a typed line may not go to the modem (it would break the session), empty when it may.
     static QString rawCommandRefusal(const QByteArray &line);
 
+    // Whether the modem still answers, for a caller that has heard nothing for a while (a
+    // monitor on a quiet line: a hung modem keeps its port open and says nothing). A plain AT,
+    // asked again after a timeout until it is answered (any final code) or the channel gives the
+    // link up; then the connection ends and ConnectionLost is raised, saying the modem stopped
+    // answering. Raises NotConnected when no connection is open.
+    void checkAlive();
+
 private:
     class Operation;
     using Event = std::variant<ReceivedMessage, SmsStatusReport, PhoneNumber>;
