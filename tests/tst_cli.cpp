@@ -59,7 +59,7 @@ private:
                     m_transport = transport.get();
                     return transport;
                 });
-            modem->setTracePath(m_dir.filePath(QStringLiteral("Pellix.log")));
+            modem->setTracePath(m_tracePath.isEmpty() ? m_dir.filePath(QStringLiteral("Pellix.log")) : m_tracePath);
             return modem;
         };
         environment.listPorts = [this] { return m_ports; };
@@ -92,6 +92,7 @@ private:
     QHash<QString, PortProbeResult> m_probes;
     int m_probed = 0;
     bool m_outputGone = false;
+    QString m_tracePath; // empty: Pellix.log in m_dir
 
 private Q_SLOTS:
     void init()
@@ -544,6 +545,18 @@ private Q_SLOTS:
         QCOMPARE(int(result.out.count(QLatin1String(" dBm)"))), readings);
         if (status == int(cli::ExitUsage))
             QVERIFY2(result.err.contains(QLatin1String("--watch must be a number of seconds from 0.1 to 86400")), qPrintable(result.err));
+    }
+
+    // A trace that cannot be written is said once on stderr; the command does what it did.
+    void unwritableTraceIsSaidOnce()
+    {
+        m_tracePath = m_dir.filePath(QStringLiteral("no-such-folder/Pellix.log"));
+        const Run result = run({QStringLiteral("--type=-1"), QStringLiteral("at"), QStringLiteral("AT"), QStringLiteral("AT+CSQ")});
+        m_tracePath.clear();
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.err.count(QLatin1Char('\n')), 1);
+        QVERIFY2(result.err.startsWith(QLatin1String("pellix: warning: ") + m_dir.filePath(QStringLiteral("no-such-folder/Pellix.log"))),
+                 qPrintable(result.err));
     }
 
     void monitor_data()

@@ -6,11 +6,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -282,6 +285,56 @@ private Q_SLOTS:
         log.sent("AT");
         QVERIFY(!log.isOpen());
         QCOMPARE(contents(path), QByteArray());
+    }
+
+    // A full disk (a file-size limit fails writes the same way, cutting the one that crosses it
+    // short): a record is whole or absent, the failure is told once, and once there is room
+    // again the next record is a line of its own behind a note of what was lost.
+    void fullDiskKeepsRecordsWhole()
+    {
+        const QString path = pathOf("full.log");
+        QFile::remove(path);
+        struct rlimit saved {};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto restore = qScopeGuard([&] {
+            ::setrlimit(RLIMIT_FSIZE, &saved);
+            ::signal(SIGXFSZ, SIG_DFL);
+        });
+        ::signal(SIGXFSZ, SIG_IGN);
+        QStringList told;
+        TraceLog log(path);
+        log.setFailureHandler([&](const QString &why) { told << why; });
+        log.sent("AT+CSQ");
+        const qint64 size = QFileInfo(path).size();
+        struct rlimit full = saved;
+        full.rlim_cur = rlim_t(size + 20); // the next record gets 20 bytes in
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &full), 0);
+        log.sent("AT+CMGL=4");
+        log.received("+CMGL: 1,0,,23");
+        QCOMPARE(QFileInfo(path).size(), size);
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told.first().startsWith(path), qPrintable(told.first()));
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+        log.sent("AT+CPMS?");
+        const QList<QByteArray> lines = linesOf(path);
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines.at(0).endsWith("-> AT+CSQ"));
+        QVERIFY2(lines.at(1).contains("== 2 trace record(s) before this one could not be written"), lines.at(1).constData());
+        QVERIFY(lines.at(2).endsWith("-> AT+CPMS?"));
+        QCOMPARE(told.size(), 1);
+    }
+
+    // A trace that cannot be opened is told once, also to a handler set afterwards.
+    void unwritableTraceIsToldOnce()
+    {
+        const QString path = pathOf("missing-folder/Pellix.log");
+        TraceLog log(path);
+        QStringList told;
+        log.setFailureHandler([&](const QString &why) { told << why; });
+        log.sent("AT");
+        log.note(QStringLiteral("connect"));
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told.first().startsWith(path) && told.first().contains(QLatin1String("no trace is written")), qPrintable(told.first()));
     }
 
     void rotatesOnceWhenFull()

@@ -84,6 +84,11 @@ void Output::failure(const QString &text)
     write(m_err, QStringLiteral("pellix: error: %1").arg(text));
 }
 
+void Output::warning(const QString &text)
+{
+    write(m_err, QStringLiteral("pellix: warning: %1").arg(text));
+}
+
 void Output::progress(const QString &text)
 {
     if (m_progress)

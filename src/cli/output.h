@@ -35,6 +35,9 @@ public:
     void usage(const QString &text);
     // A failure of pellix's own, not the library's (the output could not be written).
     void failure(const QString &text);
+    // Something the operator must know that does not change the result (the trace cannot be
+    // written): a line on stderr.
+    void warning(const QString &text);
     // A line for the operator on stderr, only when stderr is a terminal (a long listing).
     void progress(const QString &text);
     // A line on stderr as it is (the AT trace).

@@ -12,7 +12,6 @@
 #include "transport/serialtransport.h"
 #include "transport/tracelog.h"
 
-#include <QDir>
 
 namespace pellix {
 
@@ -47,7 +46,7 @@ PellixGsmModem::PellixGsmModem(QObject *parent)
 PellixGsmModem::PellixGsmModem(TransportFactory factory, QObject *parent)
     : GsmModem(parent)
     , m_factory(std::move(factory))
-    , m_tracePath(QDir::tempPath() + QStringLiteral("/Pellix.log"))
+    , m_tracePath(TraceLog::defaultPath())
 {
     if (!m_factory) {
         m_factory = [this](qint32 modemType, const ModemProfile &profile, qint16 port, qint32 baudRate) {
@@ -276,6 +275,7 @@ void PellixGsmModem::Connect(qint32 modemType, qint16 port, const QString &pin, 
         m_trace = std::make_unique<TraceLog>(m_tracePath);
         m_trace->setSink(m_traceSink);
         m_trace->setVersionLine(true);
+        m_trace->setFailureHandler([this](const QString &why) { Q_EMIT TraceFailed(why); });
     }
 
     setStatus(Connecting, QStringLiteral("Connecting"));

@@ -102,7 +102,8 @@ public:
     // The virtual modem behind type -1; kept across connections so that its SIM keeps what it
     // stored. Created on first use.
     sim::VirtualModem &virtualModem();
-    // Where the AT trace goes; empty path: no trace. Default: Pellix.log in the temporary folder.
+    // Where the AT trace goes; empty path: no trace. Default: Pellix.log in the user's temporary
+    // folder (TraceLog::defaultPath). TraceFailed tells once when it cannot be written.
     void setTracePath(const QString &path);
     // Also hands every trace line (newline included, PINs masked) to sink as it is written; the
     // trace file is written as before. Empty: none.

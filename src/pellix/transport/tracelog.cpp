@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tracelog.h"
 
+#include "tempfolder.h"
+
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -52,7 +54,7 @@ QByteArray TraceLog::versionNote()
 
 QString TraceLog::defaultPath()
 {
-    return QDir::tempPath() + QStringLiteral("/Pellix.log");
+    return TempFolder::path() + QStringLiteral("/Pellix.log");
 }
 
 TraceLog::TraceLog(const QString &path, qint64 maxBytes)
@@ -73,6 +75,12 @@ bool TraceLog::openFile()
     if (m_path.isEmpty()) {
         m_error = QStringLiteral("no trace file");
         return false;
+    }
+    if (QFileInfo(m_path).absolutePath() == TempFolder::path()) {
+        if (const QString why = TempFolder::prepare(); !why.isEmpty()) {
+            closeFile(QStringLiteral("%1; no trace is written").arg(why));
+            return false;
+        }
     }
     const QByteArray path = QFile::encodeName(m_path);
     // O_NOFOLLOW: a symbolic link at the name is refused (ELOOP), never written through.
@@ -114,6 +122,27 @@ void TraceLog::closeFile(const QString &why)
         ::close(m_fd);
     m_fd = -1;
     m_error = why;
+    failed(why);
+}
+
+void TraceLog::failed(const QString &why)
+{
+    if (m_failureTold || !m_failure.isEmpty())
+        return;
+    m_failure = why;
+    if (m_failureHandler) {
+        m_failureTold = true;
+        m_failureHandler(m_failure);
+    }
+}
+
+void TraceLog::setFailureHandler(FailureHandler handler)
+{
+    m_failureHandler = std::move(handler);
+    if (m_failureHandler && !m_failureTold && !m_failure.isEmpty()) {
+        m_failureTold = true;
+        m_failureHandler(m_failure);
+    }
 }
 
 void TraceLog::rotate()
@@ -137,6 +166,32 @@ void TraceLog::rotate()
     ::close(m_fd);
     m_fd = -1;
     openFile();
+}
+
+bool TraceLog::writeRecord(const QByteArray &record)
+{
+    qsizetype written = 0;
+    while (written < record.size()) {
+        const ssize_t n = ::write(m_fd, record.constData() + written, size_t(record.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n > 0) {
+            written += n;
+            continue;
+        }
+        m_lossReason = QString::fromLocal8Bit(std::strerror(n < 0 ? errno : ENOSPC));
+        if (written == 0)
+            return false;
+        // A full disk took part of the record: the stump goes, or the next record, written once
+        // there is room again, would join it into a line that reads as neither. It can go only
+        // while it is the end of the file (another program may have written behind it).
+        const off_t end = ::lseek(m_fd, 0, SEEK_CUR);
+        struct stat st {};
+        if (end < written || ::fstat(m_fd, &st) != 0 || st.st_size != end || ::ftruncate(m_fd, end - written) != 0)
+            m_stumpLeft = true;
+        return false;
+    }
+    return true;
 }
 
 void TraceLog::append(const char *direction, const QByteArray &text)
@@ -175,21 +230,26 @@ void TraceLog::append(const char *direction, const QByteArray &text)
         if (!m_rotationNote.isEmpty())
             record.prepend(stampNow() + ' ' + std::exchange(m_rotationNote, {}) + '\n');
     }
+    if (m_lostRecords > 0) {
+        record.prepend(stampNow() + " == "
+                       + printable(QStringLiteral("%1 trace record(s) before this one could not be written (%2)")
+                                       .arg(m_lostRecords).arg(m_lossReason).toUtf8())
+                       + '\n');
+    }
     // A reader of a rotated Pellix.log learns the format from its own first line.
     if (m_size == 0 && m_versionLine)
         record.prepend(stampNow() + " == " + versionNote() + '\n');
-
-    const char *data = record.constData();
-    qsizetype left = record.size();
-    while (left > 0) {
-        const ssize_t n = ::write(m_fd, data, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return; // a full disk costs trace lines, never the connection
-        data += n;
-        left -= n;
+    // A stump that could not be taken back ends here, so that this record begins a line.
+    if (m_stumpLeft)
+        record.prepend('\n');
+    if (!writeRecord(record)) {
+        // A full disk costs trace records, never the connection; it is said once.
+        ++m_lostRecords;
+        failed(QStringLiteral("%1: %2; trace records are lost until it can be written again").arg(m_path, m_lossReason));
+        return;
     }
+    m_stumpLeft = false;
+    m_lostRecords = 0;
     m_size += record.size();
 }
 
