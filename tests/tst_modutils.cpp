@@ -335,6 +335,8 @@ private Q_SLOTS:
         QTest::newRow("several trailing separators") << "%1///" << "%1";
         QTest::newRow("plain") << "%1" << "%1";
         QTest::newRow("root stays a folder") << "/" << "/";
+        // Named as it is, so that the log goes nowhere else and its failure names the folder.
+        QTest::newRow("a folder that does not exist") << "/nonexistent-vendrel-test//" << "/nonexistent-vendrel-test";
         // A folder that every user shares would give the log to whoever came first.
         QTest::newRow("not set: a folder of the user's own") << "" << QStringLiteral("/tmp/pellix-%1").arg(::geteuid());
     }

@@ -11,12 +11,11 @@
 
 QString TempFolder::path()
 {
-    QString folder = QDir::tempPath();
+    // Not QDir::tempPath(): for a TMPDIR that does not exist it gives the empty path, and the
+    // trace would land in the working folder or at the root.
     if (ownFolder())
-        folder = QDir::cleanPath(folder) + QStringLiteral("/pellix-%1").arg(::geteuid());
-    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
-        folder.chop(1);
-    return folder;
+        return QStringLiteral("/tmp/pellix-%1").arg(::geteuid());
+    return QDir::cleanPath(QDir(qEnvironmentVariable("TMPDIR")).absolutePath());
 }
 
 bool TempFolder::ownFolder()
