@@ -581,19 +581,33 @@ private Q_SLOTS:
         QVERIFY(rig.channel.takeUnsolicited().isEmpty());
     }
 
-    void unsolicitedQueueBounded()
+    // Nothing the modem says is dropped, however much of it comes while a command runs or while
+    // nobody takes it: a modem routing +CMT without acknowledgements says each message once.
+    void unsolicitedFloodKeepsEveryCode_data()
     {
+        QTest::addColumn<bool>("duringCommand");
+        QTest::newRow("during a command") << true;
+        QTest::newRow("while idle") << false;
+    }
+    void unsolicitedFloodKeepsEveryCode()
+    {
+        QFETCH(bool, duringCommand);
+        constexpr int Count = 5000;
         Rig rig;
-        rig.channel.setMaxQueuedUnsolicited(16);
         QByteArray flood;
-        for (int i = 0; i < 100; ++i)
+        for (int i = 0; i < Count; ++i)
             flood += "\r\n+CMTI: \"SM\"," + QByteArray::number(i) + "\r\n";
-        rig.transport.inject(flood);
-        QTRY_COMPARE(rig.channel.queuedUnsolicited(), 16);
+        if (duringCommand) {
+            rig.transport.script("AT+CSQ\r", flood + "\r\n+CSQ: 1,1\r\n\r\nOK\r\n");
+            rig.channel.run(AtCommand::prefixed("AT+CSQ", "+CSQ:"));
+        } else {
+            rig.transport.inject(flood);
+            QTRY_COMPARE(rig.channel.queuedUnsolicited(), qsizetype(Count));
+        }
         const QList<Unsolicited> codes = rig.channel.takeUnsolicited();
-        QCOMPARE(codes.first().index, 84); // the oldest went first
-        QCOMPARE(codes.last().index, 99);
-        QCOMPARE(rig.channel.statistics().droppedUnsolicited, 84);
+        QCOMPARE(codes.size(), qsizetype(Count));
+        for (int i = 0; i < Count; ++i)
+            QCOMPARE(codes.at(i).index, i);
     }
 
     void missingFinal_data()
@@ -620,6 +634,19 @@ private Q_SLOTS:
         rig.transport.script("AT+CMGS=19\r", QByteArray());
         QCOMPARE(raised([&] { rig.channel.run(AtCommand::sendingPdu("AT+CMGS=19", SubmitPdu, "+CMGS:", 200)); }),
                  number(ErrorCode::Timeout));
+        QCOMPARE(rig.transport.writes(), (QList<QByteArray>{"AT+CMGS=19\r", "\x1b"}));
+    }
+
+    // A modem that answers AT+CMGS with blanks and never a prompt: the send ends with its own
+    // error long before the network deadline, the entry cancelled, the PDU never written.
+    void blanksInsteadOfPromptEndTheSend()
+    {
+        Rig rig;
+        rig.transport.script("AT+CMGS=19\r", ScriptedTransport::Reply{QByteArray(200000, ' '), 0, Delivery::Chunked, 512});
+        QString why;
+        QCOMPARE(raised([&] { rig.channel.run(AtCommand::sendingPdu("AT+CMGS=19", SubmitPdu, "+CMGS:", 60000)); }, &why),
+                 number(ErrorCode::UnexpectedAnswer));
+        QVERIFY2(why.contains(QLatin1String("instead of the prompt")), qPrintable(why));
         QCOMPARE(rig.transport.writes(), (QList<QByteArray>{"AT+CMGS=19\r", "\x1b"}));
     }
 

@@ -126,6 +126,25 @@ private Q_SLOTS:
         QCOMPARE(splitter.cutLines(), 1);
     }
 
+    // A modem that answers a send with blanks and never its prompt: the splitter keeps no more
+    // than a line of them and says so with a cut line, and a prompt after them is still one.
+    void blanksWhilePromptExpected()
+    {
+        AtLineSplitter splitter;
+        splitter.setPromptExpected(true);
+        QStringList out;
+        const QByteArray blanks(1000, ' ');
+        for (int i = 0; i < 1000; ++i) {
+            splitter.feed(blanks);
+            out << tokens(splitter);
+            QVERIFY(splitter.buffered() <= splitter.maxLineLength());
+        }
+        QVERIFY(!out.isEmpty());
+        QVERIFY(std::all_of(out.begin(), out.end(), [](const QString &t) { return t.startsWith(QLatin1String("C:")); }));
+        splitter.feed("\r\n> ");
+        QCOMPARE(tokens(splitter), QStringList{QStringLiteral("P")});
+    }
+
     void classification_data()
     {
         QTest::addColumn<QByteArray>("line");

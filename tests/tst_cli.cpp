@@ -66,7 +66,7 @@ private:
                     m_transport = transport.get();
                     return transport;
                 });
-            modem->setTracePath(m_dir.filePath(QStringLiteral("Pellix.log")));
+            modem->setTracePath(m_tracePath.isEmpty() ? m_dir.filePath(QStringLiteral("Pellix.log")) : m_tracePath);
             return modem;
         };
         environment.listPorts = [this] { return m_ports; };
@@ -100,6 +100,7 @@ private:
     int m_probed = 0;
     int m_modemsMade = 0;
     bool m_outputGone = false;
+    QString m_tracePath; // empty: Pellix.log in m_dir
 
 private Q_SLOTS:
     void init()
@@ -191,6 +192,16 @@ private Q_SLOTS:
                                                               << "AT+CMGS would break the session";
         QTest::newRow("quiet behind an S-register") << QStringList{v, "at", "ATS0=0Q1"} << usage << ""
                                                     << "ATQ1 silences the result codes";
+        QTest::newRow("line terminator changed") << QStringList{v, "at", "ATS3=65"} << usage << ""
+                                                 << "ATS3= changes how command lines and answers are framed";
+        QTest::newRow("answer format behind another basic command") << QStringList{v, "at", "ATE1S4=10"} << usage << ""
+                                                                     << "ATS4= changes";
+        QTest::newRow("editing character with blanks, lower case") << QStringList{v, "at", "at s 5 = 8"} << usage << ""
+                                                                    << "ATS5= changes";
+        QTest::newRow("settings stored for power-up") << QStringList{v, "at", "AT+CSQ;&W"} << usage << ""
+                                                      << "AT&W stores the settings";
+        QTest::newRow("character framing") << QStringList{v, "at", "AT+ICF=3,1"} << usage << "" << "AT+ICF would break the session";
+        QTest::newRow("line terminator read") << QStringList{v, "at", "ATS3?"} << 0 << "OK" << "";
         QTest::newRow("ports with a modem option") << QStringList{"ports", "--port", "COM3"} << usage << ""
                                                    << "ports looks at every port and takes no --port";
         QTest::newRow("not an AT line") << QStringList{v, "at", "hello"} << usage << "" << "does not start with AT";
@@ -339,6 +350,47 @@ private Q_SLOTS:
         QCOMPARE(run(list).out, before);
     }
 
+    // The link drops during the deletes of a listing: no success, and the error says what was
+    // deleted, what is still stored, and which delete went out without an answer.
+    void linkDropsWhileDeleting()
+    {
+        const QStringList list{QStringLiteral("--type=-1"), QStringLiteral("--json"), QStringLiteral("sms"), QStringLiteral("list")};
+        int deletes = 0;
+        m_virtual->setTrace([&](sim::VirtualModem::TraceKind kind, const QByteArray &text) {
+            if (kind == sim::VirtualModem::TraceKind::Command && text.startsWith("AT+CMGD=") && ++deletes == 2)
+                m_transport->setFault(sim::VirtualModemTransport::Fault::Unplugged);
+        });
+        const Run result = run(list + QStringList{QStringLiteral("--delete")});
+        m_virtual->setTrace({});
+        QCOMPARE(result.status, int(cli::ExitConnectionLost));
+        const QStringList documents = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(documents.size(), 2);
+        QList<int> listed;
+        for (const QJsonValue message : QJsonDocument::fromJson(documents.first().toUtf8()).object().value(QLatin1String("messages")).toArray())
+            listed << message.toObject().value(QLatin1String("location")).toInt();
+        QVERIFY(listed.size() >= 3);
+        const QJsonObject error = QJsonDocument::fromJson(documents.last().toUtf8()).object();
+        QCOMPARE(error.value(QLatin1String("exit")).toInt(), int(cli::ExitConnectionLost));
+        const auto numbers = [](const QJsonValue &value) {
+            QList<int> out;
+            for (const QJsonValue n : value.toArray())
+                out << n.toInt();
+            return out;
+        };
+        QCOMPARE(numbers(error.value(QLatin1String("deleted"))), listed.mid(0, 1));
+        QCOMPARE(numbers(error.value(QLatin1String("unconfirmed"))), listed.mid(1, 1));
+        QCOMPARE(numbers(error.value(QLatin1String("remaining"))), listed.mid(2));
+        QVERIFY2(result.err.contains(QLatin1String("still stored: ")), qPrintable(result.err));
+        // What is said to be stored is.
+        const QJsonArray after = QJsonDocument::fromJson(run(list).out.toUtf8()).object().value(QLatin1String("messages")).toArray();
+        QList<int> stored;
+        for (const QJsonValue message : after)
+            stored << message.toObject().value(QLatin1String("location")).toInt();
+        for (const int location : listed.mid(2))
+            QVERIFY(stored.contains(location));
+        QVERIFY(!stored.contains(listed.first()));
+    }
+
     void ports_data()
     {
         QTest::addColumn<bool>("usbStick");
@@ -457,6 +509,139 @@ private Q_SLOTS:
         QCOMPARE(result.status, int(cli::ExitModemError));
         QVERIFY2(result.err.contains(QLatin1String("Timeout")), qPrintable(result.err));
         QVERIFY2(result.out.startsWith(QLatin1String("Pellix\nOK\n")), qPrintable(result.out));
+    }
+
+    // A PIN or password typed in any form the modem takes appears nowhere: not in the output,
+    // not in the error on stderr or in JSON, not in Pellix.log.
+    void secretsNeverShown_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("lateCommand");
+        QTest::addColumn<int>("status");
+        const QString v = QStringLiteral("--type=-1");
+        QTest::newRow("PIN behind a blank, refused by the modem")
+            << QStringList{v, "--json", "at", "AT+CPIN =\"7391\""} << QByteArray() << int(cli::ExitModemError);
+        QTest::newRow("PIN change dialled, no answer in time")
+            << QStringList{v, "--timeout=1", "at", "atd**04*7391*1111*1111#;"} << QByteArray("D") << int(cli::ExitModemError);
+        QTest::newRow("lock password in JSON and on the trace")
+            << QStringList{v, "--json", "--trace", "at", "AT+CLCK = \"SC\",1,\"7391\""} << QByteArray() << int(cli::ExitModemError);
+    }
+    void secretsNeverShown()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, lateCommand);
+        QFETCH(int, status);
+        if (!lateCommand.isEmpty()) {
+            sim::VirtualModemOptions options;
+            options.seed = 11;
+            options.field.lateReplyMs = 60000;
+            options.field.lateCommands = {lateCommand};
+            m_virtual = std::make_shared<sim::VirtualModem>(options, m_clock);
+        }
+        const QString trace = m_dir.filePath(QStringLiteral("Pellix.log"));
+        QFile::remove(trace);
+        const Run result = run(arguments);
+        QCOMPARE(result.status, status);
+        QVERIFY2(!result.err.isEmpty(), "the error is said");
+        QVERIFY2(result.err.contains(QLatin1String("****")), qPrintable(result.err));
+        QFile file(trace);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray logged = file.readAll();
+        QVERIFY(logged.contains("****"));
+        for (const QString &where : {result.out, result.err, QString::fromLatin1(logged)})
+            QVERIFY2(!where.contains(QLatin1String("7391")), qPrintable(where));
+    }
+
+    // Messages that arrive all at once, faster than any acknowledgement: every one is reported,
+    // in order, once.
+    void monitorFlood_data()
+    {
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("routed (+CMT)") << false;
+        QTest::newRow("stored and indicated (+CMTI)") << true;
+    }
+    void monitorFlood()
+    {
+        QFETCH(bool, stored);
+        constexpr int Count = 1000;
+        sim::VirtualModemOptions options;
+        options.seed = 11;
+        options.field.floodMessages = Count;
+        options.field.strictCnmi = stored;
+        m_virtual = std::make_shared<sim::VirtualModem>(options, m_clock);
+        const Run result = run({QStringLiteral("--type=-1"), QStringLiteral("monitor")}, [](int step) {
+            if (step == 50)
+                std::raise(SIGINT);
+        });
+        QCOMPARE(result.status, 0);
+        QStringList floods;
+        for (const QString &line : result.out.split(QLatin1Char('\n'))) {
+            if (line.startsWith(QLatin1String("message: ")) && line.contains(QLatin1String(": flood ")))
+                floods << line.section(QLatin1String(": flood "), 1);
+        }
+        QCOMPARE(floods.size(), Count);
+        for (int i = 0; i < Count; ++i)
+            QCOMPARE(floods.at(i), QString::number(i + 1));
+    }
+
+    // A modem that stops answering while its port stays open: a quiet spell, a plain AT without
+    // an answer, and the monitor ends saying so.
+    void monitorFindsAFrozenModem()
+    {
+        sim::VirtualModemOptions options;
+        options.seed = 11;
+        options.field.freezeAfterSeconds = 2;
+        m_virtual = std::make_shared<sim::VirtualModem>(options, m_clock);
+        const Run result = run({QStringLiteral("--type=-1"), QStringLiteral("monitor"), QStringLiteral("--liveness"), QStringLiteral("1")},
+                               [](int step) {
+                                   // A monitor that never finds out ends here, with the wrong status.
+                                   if (step == 400)
+                                       std::raise(SIGINT);
+                               });
+        QCOMPARE(result.status, int(cli::ExitConnectionLost));
+        QVERIFY2(result.err.startsWith(QLatin1String("pellix: error 5: ")) && result.err.contains(QLatin1String("stopped answering")),
+                 qPrintable(result.err));
+        QVERIFY2(result.out.contains(QLatin1String("status: 0")), qPrintable(result.out));
+    }
+
+    void watchIntervals_data()
+    {
+        QTest::addColumn<QString>("interval");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("readings"); // before Ctrl-C at 2 s
+        QTest::newRow("half a second") << "0.5" << 0 << 4;
+        QTest::newRow("a tenth, no leading zero") << ".1" << 0 << 20;
+        QTest::newRow("whole seconds") << "1" << 0 << 2;
+        QTest::newRow("below a tenth") << "0.05" << int(cli::ExitUsage) << 0;
+        QTest::newRow("exponent") << "1e1" << int(cli::ExitUsage) << 0;
+        QTest::newRow("comma") << "0,5" << int(cli::ExitUsage) << 0;
+    }
+    void watchIntervals()
+    {
+        QFETCH(QString, interval);
+        QFETCH(int, status);
+        QFETCH(int, readings);
+        const Run result = run({QStringLiteral("--type=-1"), QStringLiteral("signal"), QStringLiteral("--watch"), interval},
+                               [](int step) {
+                                   if (step == 20)
+                                       std::raise(SIGINT);
+                               });
+        QCOMPARE(result.status, status);
+        QCOMPARE(int(result.out.count(QLatin1String(" dBm)"))), readings);
+        if (status == int(cli::ExitUsage))
+            QVERIFY2(result.err.contains(QLatin1String("--watch must be a number of seconds from 0.1 to 86400")), qPrintable(result.err));
+    }
+
+    // A trace that cannot be written is said once on stderr; the command does what it did.
+    void unwritableTraceIsSaidOnce()
+    {
+        m_tracePath = m_dir.filePath(QStringLiteral("no-such-folder/Pellix.log"));
+        const Run result = run({QStringLiteral("--type=-1"), QStringLiteral("at"), QStringLiteral("AT"), QStringLiteral("AT+CSQ")});
+        m_tracePath.clear();
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.err.count(QLatin1Char('\n')), 1);
+        QVERIFY2(result.err.startsWith(QLatin1String("pellix: warning: ") + m_dir.filePath(QStringLiteral("no-such-folder/Pellix.log"))),
+                 qPrintable(result.err));
     }
 
     void monitor_data()

@@ -12,6 +12,7 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -129,6 +130,47 @@ private Q_SLOTS:
         const Run run = pellix(QStringList{QStringLiteral("--device"), m_device} + arguments);
         QCOMPARE(run.status, 0);
         QVERIFY2(run.out.contains(out), qPrintable(run.out + run.err));
+    }
+
+    // Two users on one machine, neither with TMPDIR: each gets a trace of their own, in a folder
+    // of their own that nobody else can read.
+    void eachUserHasATrace()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to run pellix as a second user");
+        constexpr uid_t Second = 65534;
+        const QString secondFolder = QStringLiteral("/tmp/pellix-%1").arg(Second);
+        QDir(secondFolder).removeRecursively();
+        const auto cleanup = qScopeGuard([&] { QDir(secondFolder).removeRecursively(); });
+        for (const bool second : {false, true}) {
+            QProcess process;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.remove(QStringLiteral("TMPDIR"));
+            environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+            if (second)
+                environment.insert(QStringLiteral("HOME"), QStringLiteral("/nonexistent"));
+            process.setProcessEnvironment(environment);
+            if (second) {
+                process.setChildProcessModifier([] {
+                    if (::setgid(Second) != 0 || ::setuid(Second) != 0)
+                        ::_exit(99);
+                });
+            }
+            process.start(QStringLiteral(PELLIX_CLI), {QStringLiteral("--type=-1"), QStringLiteral("identify")});
+            QVERIFY(process.waitForFinished(60000));
+            const QByteArray err = process.readAllStandardError();
+            QCOMPARE(process.exitCode(), 0);
+            QVERIFY2(!err.contains("pellix: warning"), err.constData());
+        }
+        struct stat folder {};
+        struct stat file {};
+        QCOMPARE(::lstat(QFile::encodeName(secondFolder).constData(), &folder), 0);
+        QCOMPARE(::lstat(QFile::encodeName(secondFolder + QStringLiteral("/Pellix.log")).constData(), &file), 0);
+        QCOMPARE(folder.st_uid, Second);
+        QCOMPARE(folder.st_mode & 0077, mode_t(0));
+        QCOMPARE(file.st_uid, Second);
+        QCOMPARE(file.st_mode & 0077, mode_t(0));
+        QVERIFY(file.st_size > 0);
     }
 
     // monitor prints a call as it rings, and ends cleanly on the signal a service manager sends.

@@ -102,6 +102,7 @@ private Q_SLOTS:
     void statusDisplayErrorDoesNotFailTheConnect();
     void unloadClosesTheConnection();
     void endToEndOnTheVirtualModem();
+    void unwritableTraceIsReportedOnce();
 };
 
 void TestConnection::cleanup()
@@ -674,6 +675,28 @@ void TestConnection::endToEndOnTheVirtualModem()
     QTest::qWait(200);
     QCOMPARE(readings(), afterDisconnect);
     QVERIFY(v.TimerGSMSignal->isActive());
+}
+
+// A support request must not go out without its trace: when the library cannot write it, the
+// report log says so, once however often the modem connects.
+void TestConnection::unwritableTraceIsReportedOnce()
+{
+    const QString trace = QStringLiteral("/nonexistent-vendrel-test/Pellix.log");
+    Rig rig({{QStringLiteral("ModemType"), QStringLiteral("-1")}}, [&] {
+        auto modem = std::make_unique<pellix::PellixGsmModem>();
+        modem->setTracePath(trace);
+        return std::unique_ptr<GsmModem>(std::move(modem));
+    });
+    frmVendrel &v = rig.view();
+    const int first = rig.lineCount();
+    for (int i = 0; i < 2; ++i) {
+        v.cmdConnect->click();
+        QCOMPARE(rig.console->modem()->Status(), 2);
+        v.cmdConnect->click();
+        QCOMPARE(rig.console->modem()->Status(), 0);
+    }
+    const QStringList lines = rig.linesFrom(first).filter(QStringLiteral("Trace not written: ") + trace);
+    QCOMPARE(lines.size(), 1);
 }
 
 QTEST_MAIN(TestConnection)

@@ -24,6 +24,8 @@
 #include <functional>
 #include <optional>
 
+#include <unistd.h>
+
 namespace {
 
 const QString OddLength = QStringLiteral("Invalid hex string (string is composed by an odd number of digits)");
@@ -333,6 +335,10 @@ private Q_SLOTS:
         QTest::newRow("several trailing separators") << "%1///" << "%1";
         QTest::newRow("plain") << "%1" << "%1";
         QTest::newRow("root stays a folder") << "/" << "/";
+        // Named as it is, so that the log goes nowhere else and its failure names the folder.
+        QTest::newRow("a folder that does not exist") << "/nonexistent-vendrel-test//" << "/nonexistent-vendrel-test";
+        // A folder that every user shares would give the log to whoever came first.
+        QTest::newRow("not set: a folder of the user's own") << "" << QStringLiteral("/tmp/pellix-%1").arg(::geteuid());
     }
     void getTempFolder()
     {
@@ -343,7 +349,10 @@ private Q_SLOTS:
         const QByteArray saved = qgetenv("TMPDIR");
         const auto restore = qScopeGuard([&] { qputenv("TMPDIR", saved); });
         const QString path = QDir(dir.path()).canonicalPath();
-        qputenv("TMPDIR", (tmpdir.contains(QLatin1String("%1")) ? tmpdir.arg(path) : tmpdir).toLocal8Bit());
+        if (tmpdir.isEmpty())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", (tmpdir.contains(QLatin1String("%1")) ? tmpdir.arg(path) : tmpdir).toLocal8Bit());
         const QString expected = folder.contains(QLatin1String("%1")) ? folder.arg(path) : folder;
         QCOMPARE(ModUtils::GetTempFolder(), expected);
     }

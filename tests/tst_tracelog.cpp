@@ -6,11 +6,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -101,6 +104,42 @@ private Q_SLOTS:
         QVERIFY(when.isValid());
         QVERIFY(qAbs(when.secsTo(QDateTime::currentDateTime())) < 60);
         QCOMPARE(match.captured(2).toLatin1(), expected);
+    }
+
+    // Modems ignore blanks and case outside quoted strings: every form they take is masked,
+    // and nothing that is no secret is.
+    void masksEveryFormTheModemTakes_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("shown");
+        QTest::newRow("blank before '='") << QByteArray("AT+CPIN =\"1234\"") << QByteArray("AT+CPIN =****");
+        QTest::newRow("blanks everywhere, lower case") << QByteArray("at + c pin = 1 2 3 4") << QByteArray("at + c pin = ****");
+        QTest::newRow("PIN2") << QByteArray("AT+CPIN2=\"5678\"") << QByteArray("AT+CPIN2=****");
+        QTest::newRow("PUK and new PIN, vendor form") << QByteArray("AT^CPIN=\"12345678\",\"1234\"") << QByteArray("AT^CPIN=****");
+        QTest::newRow("password change with blanks")
+            << QByteArray("AT + cpwd = \"SC\",\"1111\",\"2222\"") << QByteArray("AT + cpwd = ****");
+        QTest::newRow("facility lock with blanks")
+            << QByteArray("AT+CLCK = \"SC\" , 1 , \"0000\"") << QByteArray("AT+CLCK = \"SC\" , 1 , ****");
+        QTest::newRow("lock between other commands")
+            << QByteArray("AT+CSQ;+clck=\"SC\",0,\"1234\";+CPIN?") << QByteArray("AT+CSQ;+clck=\"SC\",0,****;+CPIN?");
+        QTest::newRow("';' inside a quoted PIN") << QByteArray("AT+CPIN=\"12;34\";+CSQ") << QByteArray("AT+CPIN=****;+CSQ");
+        QTest::newRow("PIN change dialled") << QByteArray("ATD**04*1234*5678*5678#;") << QByteArray("ATD**04*****#;");
+        QTest::newRow("PUK in a USSD string")
+            << QByteArray("AT+CUSD=1,\"**05*12345678*1111*1111#\",15") << QByteArray("AT+CUSD=1,\"**05*****#\",15");
+        QTest::newRow("barring password change keeps the service")
+            << QByteArray("ATD**03*330*1111*2222*2222#;") << QByteArray("ATD**03*330*****#;");
+        QTest::newRow("barring password, basic service kept") << QByteArray("ATD*33*0000*11#;") << QByteArray("ATD*33******11#;");
+        QTest::newRow("dialled number is no PIN") << QByteArray("ATD+393471234;") << QByteArray("ATD+393471234;");
+        QTest::newRow("caller id prefix is no PIN") << QByteArray("ATD*31#1234;") << QByteArray("ATD*31#1234;");
+        QTest::newRow("PIN query") << QByteArray("AT+CPIN?") << QByteArray("AT+CPIN?");
+        QTest::newRow("PIN attempts answer") << QByteArray("+CPINR: SIM PIN,3,3") << QByteArray("+CPINR: SIM PIN,3,3");
+        QTest::newRow("lock query with blanks") << QByteArray("AT+CLCK = \"SC\",2") << QByteArray("AT+CLCK = \"SC\",2");
+    }
+    void masksEveryFormTheModemTakes()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QByteArray, shown);
+        QCOMPARE(TraceLog::masked(line), shown);
     }
 
     void bytesComeBackFromTheirText_data()
@@ -246,6 +285,56 @@ private Q_SLOTS:
         log.sent("AT");
         QVERIFY(!log.isOpen());
         QCOMPARE(contents(path), QByteArray());
+    }
+
+    // A full disk (a file-size limit fails writes the same way, cutting the one that crosses it
+    // short): a record is whole or absent, the failure is told once, and once there is room
+    // again the next record is a line of its own behind a note of what was lost.
+    void fullDiskKeepsRecordsWhole()
+    {
+        const QString path = pathOf("full.log");
+        QFile::remove(path);
+        struct rlimit saved {};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto restore = qScopeGuard([&] {
+            ::setrlimit(RLIMIT_FSIZE, &saved);
+            ::signal(SIGXFSZ, SIG_DFL);
+        });
+        ::signal(SIGXFSZ, SIG_IGN);
+        QStringList told;
+        TraceLog log(path);
+        log.setFailureHandler([&](const QString &why) { told << why; });
+        log.sent("AT+CSQ");
+        const qint64 size = QFileInfo(path).size();
+        struct rlimit full = saved;
+        full.rlim_cur = rlim_t(size + 20); // the next record gets 20 bytes in
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &full), 0);
+        log.sent("AT+CMGL=4");
+        log.received("+CMGL: 1,0,,23");
+        QCOMPARE(QFileInfo(path).size(), size);
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told.first().startsWith(path), qPrintable(told.first()));
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+        log.sent("AT+CPMS?");
+        const QList<QByteArray> lines = linesOf(path);
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines.at(0).endsWith("-> AT+CSQ"));
+        QVERIFY2(lines.at(1).contains("== 2 trace record(s) before this one could not be written"), lines.at(1).constData());
+        QVERIFY(lines.at(2).endsWith("-> AT+CPMS?"));
+        QCOMPARE(told.size(), 1);
+    }
+
+    // A trace that cannot be opened is told once, also to a handler set afterwards.
+    void unwritableTraceIsToldOnce()
+    {
+        const QString path = pathOf("missing-folder/Pellix.log");
+        TraceLog log(path);
+        QStringList told;
+        log.setFailureHandler([&](const QString &why) { told << why; });
+        log.sent("AT");
+        log.note(QStringLiteral("connect"));
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told.first().startsWith(path) && told.first().contains(QLatin1String("no trace is written")), qPrintable(told.first()));
     }
 
     void rotatesOnceWhenFull()

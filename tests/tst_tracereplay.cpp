@@ -286,8 +286,6 @@ private Q_SLOTS:
         QTest::newRow("binary") << QByteArray("\x7F" "ELF\x02\x01\x01\0\0\n", 10) << QStringLiteral("line 1: byte 0x7f");
         QTest::newRow("no session") << QByteArray("2024-05-02 10:00:00.010 -> AT\n2024-05-02 10:00:00.020 <- OK\n")
                                     << QStringLiteral("no session");
-        QTest::newRow("last line cut in half") << good + "2024-05-02 10:00:00.0"
-                                               << QStringLiteral("line 4: the file ends in the middle");
         QTest::newRow("bad time in the middle") << good + "2024-13-02 10:00:00.030 -> AT\n"
                                                 << QStringLiteral("line 4: not a trace line");
         QTest::newRow("unknown direction") << good + "2024-05-02 10:00:00.030 <> AT\n"
@@ -308,6 +306,23 @@ private Q_SLOTS:
         QVERIFY(!sim::TraceRecording::fromFile(path, why));
         QVERIFY2(why.startsWith(path) && why.contains(error), qPrintable(why));
         QCOMPARE(errorOf([&] { replayModem(path); }), code(ErrorCode::InvalidArgument));
+    }
+
+    // A trace whose last record a full disk cut short: the stump is left out with a note, and
+    // what came before it replays.
+    void tornLastLineIsLeftOut()
+    {
+        const QByteArray good = "2024-05-02 10:00:00.000 == connect: modem type -1 (Virtual modem), port COM0\n"
+                                "2024-05-02 10:00:00.010 -> AT\n"
+                                "2024-05-02 10:00:00.020 <- OK\n";
+        QString why;
+        const auto recording = sim::TraceRecording::fromText(good + "2024-05-02 10:00:00.030 -> AT+C", QStringLiteral("full.log"), why);
+        QVERIFY2(recording, qPrintable(why));
+        QCOMPARE(recording->notes(), QStringList{QStringLiteral("full.log, line 4: the file ends in the middle of this line "
+                                                                "(cut off?); the line is left out")});
+        QCOMPARE(recording->sessions().size(), 1);
+        QCOMPARE(recording->sessions().first().exchanges.size(), 1);
+        QCOMPARE(recording->sessions().first().exchanges.first().replies.first().bytes, QByteArray("OK"));
     }
 
     // A field trace kept as a regression test: a Wavecom on ttyUSB0 with boot and vendor noise

@@ -156,6 +156,9 @@ private Q_SLOTS:
     void vendorLines();
     void lateAnswers_data();
     void lateAnswers();
+    void floodComesAtOnce_data();
+    void floodComesAtOnce();
+    void freezesWithThePortOpen();
 };
 
 void TestVirtualModem::lineAssembly_data()
@@ -1319,6 +1322,59 @@ void TestVirtualModem::lateAnswers()
     // A modem that has recovered answers at once; one still under load stays late.
     const QList<QByteArray> next = rig.at("AT+CSQ");
     QCOMPARE(next.size(), lateCount ? csqEcho.size() + 2 : csqEcho.size());
+}
+
+void TestVirtualModem::floodComesAtOnce_data()
+{
+    QTest::addColumn<QByteArray>("setting");
+    QTest::addColumn<QByteArray>("code");
+    QTest::newRow("routed, acknowledged afterwards") << QByteArray("AT+CSMS=1;+CNMI=2,2,0,0,0") << QByteArray("+CMT: ");
+    QTest::newRow("stored beyond a SIM's size") << QByteArray("AT+CNMI=2,1,0,0,0") << QByteArray("+CMTI: ");
+}
+
+void TestVirtualModem::floodComesAtOnce()
+{
+    QFETCH(QByteArray, setting);
+    QFETCH(QByteArray, code);
+    constexpr int Count = 200;
+    VirtualModemOptions options;
+    options.echo = false;
+    options.field.floodMessages = Count;
+    Rig rig(options);
+    QCOMPARE(rig.at("AT+CMEE=1"), QList<QByteArray>{"OK"});
+    QCOMPARE(rig.at(setting).last(), QByteArray("OK"));
+    const QList<QByteArray> lines = rig.advance(0);
+    QList<QByteArray> codes;
+    for (const QByteArray &line : lines) {
+        if (line.startsWith(code))
+            codes << line;
+    }
+    QCOMPARE(codes.size(), Count);
+    QByteArray last;
+    if (code == "+CMT: ") {
+        last = lines.last();
+        // Pushed without waiting, each one acknowledged afterwards; no more than were pushed.
+        for (int i = 0; i < Count; ++i)
+            QCOMPARE(rig.at("AT+CNMA"), QList<QByteArray>{"OK"});
+        QCOMPARE(rig.at("AT+CNMA"), QList<QByteArray>{"+CMS ERROR: 340"});
+    } else {
+        const QByteArray index = codes.last().mid(codes.last().indexOf(',') + 1);
+        last = rig.at("AT+CMGR=" + index).value(1);
+    }
+    QCOMPARE(pdu::decodeDeliver(last).text, QStringLiteral("flood %1").arg(Count));
+}
+
+void TestVirtualModem::freezesWithThePortOpen()
+{
+    VirtualModemOptions options;
+    options.echo = false;
+    options.field.freezeAfterSeconds = 5;
+    Rig rig(options);
+    QCOMPARE(rig.at("AT"), QList<QByteArray>{"OK"});
+    QCOMPARE(rig.advance(5000), QList<QByteArray>{});
+    QCOMPARE(rig.at("AT"), QList<QByteArray>{});
+    rig.modem.incomingCall(QStringLiteral("+15550001"));
+    QCOMPARE(rig.advance(10000), QList<QByteArray>{});
 }
 
 QTEST_GUILESS_MAIN(TestVirtualModem)

@@ -129,6 +129,10 @@ GsmModem &VendrelConsole::createModem()
     connect(m_modem.get(), &GsmModem::MessageReceived, m_inbox.get(), &InboxController::Modem_MessageReceived);
     connect(m_modem.get(), &GsmModem::StatusReport, m_inbox.get(), &InboxController::Modem_StatusReport);
     connect(m_modem.get(), &GsmModem::Ring, m_incomingCalls.get(), &IncomingCalls::Modem_Ring);
+    // The library's trace is what a support request needs: when it cannot be written, the
+    // operator reads so in the report log, once, before sending one without it.
+    connect(m_modem.get(), &GsmModem::TraceFailed, m_reportLog.get(),
+            [this](const QString &why) { m_reportLog->AddReport(QStringLiteral("Trace not written: %1").arg(why)); });
     return *m_modem;
 }
 

@@ -30,7 +30,7 @@ constexpr OptionKind Options[] = {
     {"validity", Kind::Value},  {"receipt", Kind::Flag},   {"wait-report", Kind::OptionalNumber},
     {"all", Kind::Flag},        {"unread", Kind::Flag},    {"read", Kind::Flag},
     {"delete", Kind::Flag},     {"watch", Kind::Value},    {"reason", Kind::Value},
-    {"probe", Kind::Flag},      {"version", Kind::Flag},
+    {"probe", Kind::Flag},      {"version", Kind::Flag},   {"liveness", Kind::Value},
 };
 
 const OptionKind *find(const QString &name)

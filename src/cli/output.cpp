@@ -46,7 +46,7 @@ qint32 Output::shownNumber(qint32 raisedNumber)
         : raisedNumber;
 }
 
-void Output::error(const RaisedError &error, int exitStatus, const QString &hint)
+void Output::error(const RaisedError &error, int exitStatus, const QString &hint, const QJsonObject &details)
 {
     const qint32 number = shownNumber(error.number());
     QString description = error.description();
@@ -54,7 +54,7 @@ void Output::error(const RaisedError &error, int exitStatus, const QString &hint
         description += QStringLiteral(" (%1)").arg(hint);
     write(m_err, QStringLiteral("pellix: error %1: %2").arg(number).arg(description));
     if (m_json) {
-        QJsonObject object;
+        QJsonObject object = details;
         object[QLatin1String("error")] = number;
         object[QLatin1String("description")] = description;
         object[QLatin1String("source")] = error.source();
@@ -82,6 +82,11 @@ void Output::usage(const QString &text)
 void Output::failure(const QString &text)
 {
     write(m_err, QStringLiteral("pellix: error: %1").arg(text));
+}
+
+void Output::warning(const QString &text)
+{
+    write(m_err, QStringLiteral("pellix: warning: %1").arg(text));
 }
 
 void Output::progress(const QString &text)

@@ -27,13 +27,17 @@ public:
     // Plain stdout text, for help.
     void text(const QString &text);
     // A failure of the library or the modem; number as the library raised it. exitStatus goes
-    // into the JSON object.
-    void error(const RaisedError &error, int exitStatus, const QString &hint = QString());
+    // into the JSON object, and so do the details' fields.
+    void error(const RaisedError &error, int exitStatus, const QString &hint = QString(),
+               const QJsonObject &details = QJsonObject());
     // The error line on stderr alone, for a command whose JSON result already tells of it.
     void errorLine(const RaisedError &error);
     void usage(const QString &text);
     // A failure of pellix's own, not the library's (the output could not be written).
     void failure(const QString &text);
+    // Something the operator must know that does not change the result (the trace cannot be
+    // written): a line on stderr.
+    void warning(const QString &text);
     // A line for the operator on stderr, only when stderr is a terminal (a long listing).
     void progress(const QString &text);
     // A line on stderr as it is (the AT trace).

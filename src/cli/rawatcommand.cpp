@@ -7,12 +7,19 @@
 #include "output.h"
 #include "raisederror.h"
 #include "session.h"
+#include "transport/tracelog.h"
 #include "usageerror.h"
 
 #include <QJsonArray>
 
 namespace cli {
 namespace {
+
+// The line as pellix shows it (errors, JSON): a PIN or password in it is masked as in the trace.
+QString shown(const QString &command)
+{
+    return QString::fromUtf8(pellix::TraceLog::masked(command.toUtf8()));
+}
 
 int rawAt(Session &session, const CommandLine &line, Output &output)
 {
@@ -25,7 +32,7 @@ int rawAt(Session &session, const CommandLine &line, Output &output)
     for (const QString &command : commands) {
         const QString why = pellix::PellixGsmModem::rawCommandRefusal(command.toLatin1());
         if (!why.isEmpty() || command.toLatin1() != command.toUtf8())
-            throw UsageError(QStringLiteral("at: %1").arg(why.isEmpty() ? QStringLiteral("\"%1\" is not ASCII").arg(command) : why));
+            throw UsageError(QStringLiteral("at: %1").arg(why.isEmpty() ? QStringLiteral("\"%1\" is not ASCII").arg(shown(command)) : why));
     }
     pellix::PellixGsmModem &modem = session.connect();
     const int timeoutMs = session.timeoutGiven() ? session.networkTimeoutSeconds() * 1000 : 0;
@@ -48,7 +55,7 @@ int rawAt(Session &session, const CommandLine &line, Output &output)
             lines.append(QString::fromLatin1(l));
         }
         text << QString::fromLatin1(answer.finalLine);
-        QJsonObject object{{QLatin1String("command"), command},
+        QJsonObject object{{QLatin1String("command"), shown(command)},
                            {QLatin1String("lines"), lines},
                            {QLatin1String("final"), QString::fromLatin1(answer.finalLine)},
                            {QLatin1String("ok"), answer.ok}};
@@ -82,7 +89,10 @@ const CommandInfo RawAtCommand = {
     "  it are not sent, and the exit status is 3; so is a line that gets no final code in time,\n"
     "  after the answers of the lines before it. Lines that would break the session are refused\n"
     "  before anything is sent (exit status 2): not starting with AT, control characters, ATQ1,\n"
-    "  ATV0, ATO, ATD without ';', AT+CMGS/+CMGW/+CMGC (a PDU prompt), AT+IPR, AT+CMUX. A line's\n"
+    "  ATV0, ATO, ATD without ';', AT+CMGS/+CMGW/+CMGC (a PDU prompt), AT+IPR, AT+ICF, AT+CMUX;\n"
+    "  and what would break later sessions too: setting S3, S4 or S5 (the characters that end a\n"
+    "  command line and frame the answers; the modem would understand no command until it is\n"
+    "  power-cycled) and AT&W (stores the settings as the power-up profile). A line's\n"
     "  deadline is the profile's for local commands, or --timeout when given.\n"
     "  JSON: {\"answers\": [{\"command\", \"lines\", \"final\", \"ok\"}]} (a failed one also \"error\",\n"
     "  \"description\")\n",

@@ -103,6 +103,9 @@ pellix::PellixGsmModem &Session::connect(qint32 receiveMode, bool callerId)
     m_modem = m_environment.makeModem(m_request);
     if (m_trace)
         m_modem->setTraceSink([this](const QByteArray &record) { m_output.raw(record); });
+    // A support request must not go out without its trace and nobody knowing why.
+    QObject::connect(m_modem.get(), &GsmModem::TraceFailed, m_modem.get(),
+                     [this](const QString &why) { m_output.warning(why); });
     // The SIM is always checked: a SIM that wants a PIN fails Connect with the library's clear
     // error instead of failing some later command. Nothing ever prompts for the PIN.
     m_modem->setConnectOptionA(true);

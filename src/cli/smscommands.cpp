@@ -5,6 +5,8 @@
 #include "items.h"
 #include "modem/pellixgsmmodem.h"
 #include "output.h"
+#include "pellixerror.h"
+#include "raisederror.h"
 #include "session.h"
 #include "usageerror.h"
 
@@ -26,6 +28,44 @@ int finishListing(Output &output, qsizetype count, const QString &what, bool rem
     return ExitSuccess;
 }
 
+QString locations(const QList<qint16> &list)
+{
+    QStringList numbers;
+    for (const qint16 location : list)
+        numbers << QString::number(location);
+    return numbers.isEmpty() ? QStringLiteral("none") : numbers.join(QStringLiteral(", "));
+}
+
+QJsonArray locationArray(const QList<qint16> &list)
+{
+    QJsonArray array;
+    for (const qint16 location : list)
+        array.append(location);
+    return array;
+}
+
+// A listing whose items were written but not all deleted (a delete refused, the connection lost
+// on the way) is no success: the error names what was deleted and what is still stored. -1 when
+// everything handed over was deleted.
+int deletionFailure(const Session &session, Output &output, const pellix::PellixGsmModem::Deletion &deletion)
+{
+    if (deletion.complete())
+        return -1;
+    const RaisedError failure = deletion.failure.value_or(
+        pellix::libraryError(pellix::ErrorCode::NotConnected, QStringLiteral("the connection was closed")));
+    const qint32 lost = pellix::libraryErrorNumber(quint16(pellix::ErrorCode::ConnectionLost));
+    const int status = session.linkLost() || failure.number() == lost ? ExitConnectionLost : ExitModemError;
+    QString text = QStringLiteral("%1; deleted: %2; still stored: %3")
+                       .arg(failure.description(), locations(deletion.deleted), locations(deletion.remaining));
+    if (!deletion.unconfirmed.isEmpty())
+        text += QStringLiteral("; deleted or not (no answer came): %1").arg(locations(deletion.unconfirmed));
+    output.error(RaisedError(failure.number(), failure.source(), text), status, QString(),
+                 {{QLatin1String("deleted"), locationArray(deletion.deleted)},
+                  {QLatin1String("remaining"), locationArray(deletion.remaining)},
+                  {QLatin1String("unconfirmed"), locationArray(deletion.unconfirmed)}});
+    return status;
+}
+
 int listMessages(Session &session, const CommandLine &line, Output &output)
 {
     line.allowOnly({QStringLiteral("all"), QStringLiteral("unread"), QStringLiteral("read"), QStringLiteral("delete")});
@@ -40,6 +80,7 @@ int listMessages(Session &session, const CommandLine &line, Output &output)
     pellix::PellixGsmModem &modem = session.connect();
     output.progress(QStringLiteral("reading messages..."));
     // Printed before anything is deleted: a message goes only once its line is out.
+    pellix::PellixGsmModem::Deletion deletion;
     const QList<ReceivedMessage> messages = modem.ReadMessages(filter, remove, [&](const QList<ReceivedMessage> &read) {
         QStringList lines;
         QJsonArray array;
@@ -49,8 +90,10 @@ int listMessages(Session &session, const CommandLine &line, Output &output)
         }
         output.result(lines.join(QLatin1Char('\n')), {{QLatin1String("messages"), array}, {QLatin1String("deleted"), remove}});
         return output.written();
-    });
+    }, &deletion);
     session.close();
+    if (const int status = deletionFailure(session, output, deletion); status >= 0)
+        return status;
     return finishListing(output, messages.size(), QStringLiteral("message(s)"), remove);
 }
 
@@ -89,6 +132,7 @@ int reports(Session &session, const CommandLine &line, Output &output)
     const bool remove = line.has(QStringLiteral("delete"));
     pellix::PellixGsmModem &modem = session.connect();
     output.progress(QStringLiteral("reading status reports..."));
+    pellix::PellixGsmModem::Deletion deletion;
     const QList<SmsStatusReport> reports = modem.ReadStatusReports(0, remove, [&](const QList<SmsStatusReport> &read) {
         QStringList lines;
         QJsonArray array;
@@ -98,8 +142,10 @@ int reports(Session &session, const CommandLine &line, Output &output)
         }
         output.result(lines.join(QLatin1Char('\n')), {{QLatin1String("reports"), array}, {QLatin1String("deleted"), remove}});
         return output.written();
-    });
+    }, &deletion);
     session.close();
+    if (const int status = deletionFailure(session, output, deletion); status >= 0)
+        return status;
     return finishListing(output, reports.size(), QStringLiteral("report(s)"), remove);
 }
 
@@ -111,7 +157,10 @@ const CommandInfo SmsCommand = {
     "  Lists the stored messages (all by default), one a line: location, new or read, sender,\n"
     "  time stamp, [user data header in hex] and text (the octets in hex for 8-bit messages).\n"
     "  --delete deletes each message once it was read, decoded and written out; one that does not\n"
-    "  decode stays, and nothing goes when the listing cannot be written (exit status 1).\n"
+    "  decode stays, and nothing goes when the listing cannot be written (exit status 1). A delete\n"
+    "  the modem refuses (exit status 3) or a connection lost while deleting (exit status 4) is an\n"
+    "  error after the listing that names the locations deleted, those still stored and any whose\n"
+    "  delete got no answer (JSON: \"deleted\", \"remaining\", \"unconfirmed\" in the error object).\n"
     "  JSON: {\"messages\": [{\"location\", \"new\", \"from\", \"time\", \"alphabet\", \"class\", \"udh\",\n"
     "  \"text\", \"serviceCenter\"}], \"deleted\"}\n"
     "pellix sms delete LOCATION|all\n"
@@ -125,7 +174,7 @@ const CommandInfo ReportsCommand = {
     "pellix reports list [--delete]\n"
     "  Lists the stored status reports, one a line: location, the reference of the message, its\n"
     "  recipient, the status in words and its number, the discharge time. --delete deletes each once\n"
-    "  it was read.\n"
+    "  it was read; a delete that fails is an error as for sms list --delete.\n"
     "  JSON: {\"reports\": [{\"location\", \"reference\", \"recipient\", \"status\", \"statusText\",\n"
     "  \"time\", \"discharged\"}], \"deleted\"}\n",
     reports,

@@ -5,6 +5,7 @@
 #include "dialogs.h"
 #include "numericanswer.h"
 #include "raisederror.h"
+#include "tempfolder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -136,10 +137,8 @@ QString ModUtils::FormatHex(const QByteArray &bytes)
 
 QString ModUtils::GetTempFolder()
 {
-    QString folder = QDir::tempPath();
-    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
-        folder.chop(1);
-    return folder;
+    // The user's own temporary folder, the one the library writes its trace into.
+    return TempFolder::path();
 }
 
 QString ModUtils::GetLongPath(const QString &path)

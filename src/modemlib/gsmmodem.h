@@ -111,4 +111,8 @@ Q_SIGNALS:
     void MessageReceived(const ReceivedMessage &Message);
     void StatusReport(const SmsStatusReport &statusRpt);
     void Ring(const PhoneNumber &Originator);
+    // The library's communication log (Pellix.log) cannot be written: the file cannot be
+    // opened or the disk is full. Told once, with a sentence that names the file and why, so that
+    // the operator knows before sending a support request without it.
+    void TraceFailed(const QString &why);
 };

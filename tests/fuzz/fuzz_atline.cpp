@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Modem output of any shape through the line splitter, the result-code table and a channel
-// running commands of every response shape. The first byte picks the chunk size, whether a
-// prompt is expected and the command. A RaisedError (timeout, lost link) is an answer; anything
-// else escaping, a crash or a sanitizer report is a fault.
+// running commands of every response shape, and then idle, with an event loop: its timers (a
+// +CMT header waiting for its PDU) and its notifications run as in a program. The first byte
+// picks the chunk size, whether a prompt is expected and the command. A RaisedError (timeout,
+// lost link) is an answer; anything else escaping, a crash or a sanitizer report is a fault.
 #include "at/atchannel.h"
 #include "at/atlineclassifier.h"
 #include "at/atlinesplitter.h"
 #include "raisederror.h"
 #include "transport/bytetransport.h"
+
+#include <QCoreApplication>
 
 #include <cstdint>
 
@@ -28,6 +31,7 @@ public:
         return piece;
     }
     bool waitForBytes(QDeadlineTimer) override { return m_open && m_pos < m_input.size(); }
+    bool hasMore() const { return m_pos < m_input.size(); }
     void close() override { m_open = false; }
     QString errorText() const override { return {}; }
 
@@ -74,10 +78,21 @@ pellix::AtCommand commandFor(uint8_t selector)
     }
 }
 
+// The channel's timers and queued notifications need an application, as in every program.
+void ensureApplication()
+{
+    static int argc = 1;
+    static char name[] = "fuzz_atline";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication *app = QCoreApplication::instance() ? nullptr : new QCoreApplication(argc, argv);
+    Q_UNUSED(app);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    ensureApplication();
     if (size < 1)
         return 0;
     const uint8_t control = data[0];
@@ -89,16 +104,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     MemoryTransport transport(input, chunk);
     pellix::AtChannel channel(transport);
     channel.setStaleGraceMs(0);
-    channel.setMaxQueuedUnsolicited(8);
+    channel.setPduWaitMs(0);
+    const auto takeCodes = [&] {
+        for (const pellix::Unsolicited &u : channel.takeUnsolicited()) {
+            if (u.line.size() > 4096 || u.pdu.size() > 4096)
+                __builtin_trap();
+        }
+    };
+    QObject::connect(&channel, &pellix::AtChannel::unsolicitedArrived, takeCodes);
     for (int round = 0; round < 2; ++round) {
         try {
             channel.run(commandFor(uint8_t((control >> 6) ^ round)));
         } catch (const RaisedError &) {
         }
-        for (const pellix::Unsolicited &u : channel.takeUnsolicited()) {
-            if (u.line.size() > 4096 || u.pdu.size() > 4096)
-                __builtin_trap();
-        }
+        QCoreApplication::processEvents();
+        takeCodes();
     }
+    // What is left comes to the idle channel, as a serial port's readyRead would bring it.
+    for (int idle = 0; transport.hasMore() && idle < 64; ++idle) {
+        Q_EMIT transport.bytesArrived();
+        QCoreApplication::processEvents();
+    }
+    QCoreApplication::processEvents();
+    takeCodes();
     return 0;
 }

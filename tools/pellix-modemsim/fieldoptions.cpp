@@ -54,6 +54,13 @@ FieldOptions::FieldOptions()
     , m_lineSpeed(QStringLiteral("line-speed"),
                   QStringLiteral("Send at most BPS bytes per second (960 for 9600 baud; default: at once)."),
                   QStringLiteral("BPS"))
+    , m_flood(QStringLiteral("flood"),
+              QStringLiteral("Once the client asks for new-message indications, N messages arrive at once, pushed "
+                             "without waiting for acknowledgements (+CMT routed, +CMTI stored)."),
+              QStringLiteral("N"))
+    , m_freezeAfter(QStringLiteral("freeze-after"),
+                    QStringLiteral("S seconds after start the modem stops answering; the port stays open."),
+                    QStringLiteral("S"))
 {
 }
 
@@ -62,7 +69,7 @@ void FieldOptions::addTo(QCommandLineParser &parser) const
     parser.addOptions({m_simBusy, m_vendorNoise, m_lateReply, m_lateCommand, m_strictCnmi, m_charsets,
                        m_emptyListError, m_stuckPrompt, m_quiet, m_bootNoise, m_loseRouted, m_lateCount,
                        m_restartOn, m_restartCount, m_restartLines, m_restartSilence, m_storedTextMode, m_simFull,
-                       m_lineSpeed});
+                       m_lineSpeed, m_flood, m_freezeAfter});
 }
 
 std::optional<FieldBehaviour> FieldOptions::read(const QCommandLineParser &parser, QString &error) const
@@ -81,7 +88,8 @@ std::optional<FieldBehaviour> FieldOptions::read(const QCommandLineParser &parse
     };
     if (!number(m_simBusy, field.simBusySeconds) || !number(m_lateReply, field.lateReplyMs)
         || !number(m_lateCount, field.lateReplyCount) || !number(m_restartCount, field.restartCount)
-        || !number(m_restartSilence, field.restartSilenceMs) || !number(m_lineSpeed, field.lineSpeed))
+        || !number(m_restartSilence, field.restartSilenceMs) || !number(m_lineSpeed, field.lineSpeed)
+        || !number(m_flood, field.floodMessages) || !number(m_freezeAfter, field.freezeAfterSeconds))
         return std::nullopt;
     for (const QString &command : parser.values(m_lateCommand))
         field.lateCommands << command.trimmed().toUpper().toLatin1();

@@ -67,6 +67,8 @@ std::optional<ReplaySetup> ReplayOptions::read(const QCommandLineParser &parser,
     const auto recording = TraceRecording::fromFile(parser.value(m_replay), error);
     if (!recording)
         return std::nullopt;
+    for (const QString &note : recording->notes())
+        std::fprintf(stderr, "pellix-modemsim: %s\n", qPrintable(note));
     setup.sessionCount = int(recording->sessions().size());
     setup.sessionNumber = setup.sessionCount;
     if (parser.isSet(m_session)) {

@@ -5,6 +5,7 @@
 #include "pduline.h"
 #include "pellixerror.h"
 #include "transport/bytetransport.h"
+#include "transport/tracelog.h"
 
 #include <QMetaObject>
 
@@ -32,6 +33,12 @@ bool breaksFraming(const QByteArray &bytes, bool escInQuotes = false)
             return true;
     }
     return false;
+}
+
+// A command line as error texts show it: with its secrets masked, as in the trace.
+QString shown(const QByteArray &commandLine)
+{
+    return QString::fromLatin1(TraceLog::masked(commandLine));
 }
 
 // Modems echo the PDU with (or without) the Ctrl-Z that ended it.
@@ -81,11 +88,10 @@ AtChannel::~AtChannel() = default;
 AtResponse AtChannel::run(const AtCommand &command)
 {
     if (m_running)
-        raise(ErrorCode::InvalidArgument, QStringLiteral("%1 issued while another command runs")
-                                              .arg(QString::fromLatin1(command.line)));
+        raise(ErrorCode::InvalidArgument, QStringLiteral("%1 issued while another command runs").arg(shown(command.line)));
     if (command.line.isEmpty() || breaksFraming(command.line, true) || breaksFraming(command.pdu))
         raise(ErrorCode::InvalidArgument, QStringLiteral("command line or PDU with control characters: %1")
-                                              .arg(QString::fromLatin1(command.line.toPercentEncoding(" +=?,\"'"))));
+                                              .arg(QString::fromLatin1(TraceLog::masked(command.line).toPercentEncoding(" +=?,\"'"))));
     if (m_linkLost)
         raise(ErrorCode::ConnectionLost, m_failure);
     if (transportGone())
@@ -141,7 +147,7 @@ AtResponse AtChannel::run(const AtCommand &command)
                 trace(TraceDirection::Sent, QByteArrayView(&Esc, 1));
                 m_transport.write(QByteArray(1, Esc));
             }
-            timedOut(command.line, QString::fromLatin1(command.line));
+            timedOut(command.line, shown(command.line));
         }
         m_transport.waitForBytes(exchange.deadline);
     }
@@ -168,7 +174,7 @@ AtResponse AtChannel::execute(const AtCommand &command)
 
 void AtChannel::raiseFor(const AtResponse &response, const QByteArray &commandLine)
 {
-    const QString name = QString::fromLatin1(commandLine);
+    const QString name = shown(commandLine);
     if (response.final == FinalCode::CmeError && response.errorCode >= 0)
         throw cmeError(response.errorCode, name);
     if (response.final == FinalCode::CmsError && response.errorCode >= 0)
@@ -185,11 +191,30 @@ void AtChannel::timedOut(const QByteArray &commandLine, const QString &what)
     if (m_consecutiveTimeouts >= m_maxConsecutiveTimeouts) {
         m_failure = QStringLiteral("no answer to %1 commands in a row (last %2)")
                         .arg(m_consecutiveTimeouts)
-                        .arg(QString::fromLatin1(commandLine));
+                        .arg(shown(commandLine));
         markLinkLost();
         raise(ErrorCode::ConnectionLost, m_failure);
     }
     raise(ErrorCode::Timeout, what);
+}
+
+void AtChannel::abandonPrompt(const QByteArray &commandLine, QByteArrayView line)
+{
+    // Before its prompt a modem sends nothing longer than a line. One that sends blanks or noise
+    // without end instead would hold the command to its deadline (a network one, a minute) for
+    // nothing: it ends now, the entry cancelled should the prompt still come (27.005 3.5.1), and
+    // whatever else comes is drained by an AT before the next command.
+    ++m_stats.cutLines;
+    discard(line);
+    trace(TraceDirection::Sent, QByteArrayView(&Esc, 1));
+    m_transport.write(QByteArray(1, Esc));
+    m_staleExpected = true;
+    m_resyncNeeded = true;
+    raise(ErrorCode::UnexpectedAnswer,
+          QStringLiteral("%1: the modem sent more than %2 bytes without a line end instead of the prompt for the "
+                         "PDU; nothing was sent")
+              .arg(shown(commandLine))
+              .arg(m_splitter.maxLineLength()));
 }
 
 void AtChannel::reset()
@@ -300,6 +325,8 @@ bool AtChannel::handleCommandLine(Exchange &exchange, QByteArrayView line, bool 
         return handleResyncLine(exchange, line, cut);
     const AtCommand &command = exchange.command;
     AtResponse &response = exchange.response;
+    if (cut && exchange.awaitingPrompt)
+        abandonPrompt(exchange.command.line, line);
     if (cut) {
         ++m_stats.cutLines;
         discard(line);
@@ -510,10 +537,9 @@ void AtChannel::onPendingTimeout()
 
 void AtChannel::enqueue(Unsolicited &&code)
 {
-    if (m_queue.size() >= m_maxQueued) {
-        m_queue.removeFirst();
-        ++m_stats.droppedUnsolicited;
-    }
+    // No bound: what the modem says may be a message it will not say again (a +CMT routed
+    // without acknowledgement, a +CMTI), and a queue grows only while a command runs, at the
+    // line's speed, for at most its deadline.
     m_queue.append(std::move(code));
     m_queuedSinceNotify = true;
 }

@@ -51,7 +51,6 @@ public:
     struct Statistics
     {
         qint64 cutLines = 0;            // lines longer than the bound
-        qint64 droppedUnsolicited = 0;  // oldest codes dropped from a full queue
         qint64 discardedLines = 0;      // echo, stale replies, stray prompts
         qint64 timeouts = 0;
         qint64 resyncs = 0;             // ATs sent to drain a late reply after a timeout
@@ -59,7 +58,6 @@ public:
 
     static constexpr int DefaultStaleGraceMs = 200;
     static constexpr int DefaultMaxConsecutiveTimeouts = 3;
-    static constexpr qsizetype DefaultMaxQueuedUnsolicited = 256;
     // A modem that has not answered a plain AT within this is as good as silent.
     static constexpr int DefaultResyncTimeoutMs = 1000;
     // A modem sends the PDU line right behind its +CMT/+CDS header; noise may come between, but
@@ -102,7 +100,6 @@ public:
     void setStaleGraceMs(int ms) { m_staleGraceMs = std::max(0, ms); }
     int staleGraceMs() const { return m_staleGraceMs; }
     void setMaxConsecutiveTimeouts(int n) { m_maxConsecutiveTimeouts = std::max(1, n); }
-    void setMaxQueuedUnsolicited(qsizetype n) { m_maxQueued = std::max<qsizetype>(1, n); }
     // The resynchronising AT's deadline (at most the next command's own).
     void setResyncTimeoutMs(int ms) { m_resyncTimeoutMs = std::max(1, ms); }
     void setPduWaitMs(int ms) { m_pduWaitMs = std::max(0, ms); }
@@ -172,6 +169,8 @@ private:
     // Counts a command (or the AT before it) that got no answer; raises Timeout, or
     // ConnectionLost when too many came in a row.
     [[noreturn]] void timedOut(const QByteArray &commandLine, const QString &what);
+    // A cut line came where only the prompt may: raises UnexpectedAnswer.
+    [[noreturn]] void abandonPrompt(const QByteArray &commandLine, QByteArrayView line);
     void writeOrLose(const QByteArray &bytes, const QByteArray &traceText);
     bool transportGone() const;
     QString transportFailure(const QString &fallback) const;
@@ -205,7 +204,6 @@ private:
     QString m_failure;
     int m_staleGraceMs = DefaultStaleGraceMs;
     int m_maxConsecutiveTimeouts = DefaultMaxConsecutiveTimeouts;
-    qsizetype m_maxQueued = DefaultMaxQueuedUnsolicited;
     int m_resyncTimeoutMs = DefaultResyncTimeoutMs;
     int m_pduWaitMs = DefaultPduWaitMs;
     int m_consecutiveTimeouts = 0;

@@ -8,6 +8,7 @@
 
 #include "pellixerror.h"
 #include "transport/bytetransport.h"
+#include "transport/tracelog.h"
 
 #include <utility>
 
@@ -37,7 +38,7 @@ void AtChannel::resynchronise(const AtCommand &next)
         if (exchange.finalHeld)
             break;
         timedOut(probe.line, QStringLiteral("%1 (no answer to the AT sent after the last timeout)")
-                                 .arg(QString::fromLatin1(next.line)));
+                                 .arg(QString::fromLatin1(TraceLog::masked(next.line))));
     }
     trace(TraceDirection::Received, exchange.response.finalLine);
     m_echoOn = exchange.echoSeen;

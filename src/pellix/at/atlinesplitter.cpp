@@ -76,14 +76,31 @@ AtLineSplitter::Token AtLineSplitter::next()
         if (isLineEnd(data[m_pos])) {
             ++m_pos;
             m_scanFrom = m_pos;
+            m_blankRun = 0;
             continue;
         }
         if (m_promptExpected) {
+            // Blanks before the prompt carry nothing (a line's own are trimmed anyway): taken as
+            // they come, so that a modem sending nothing else keeps neither the buffer growing
+            // nor each read scanning it again from the start.
+            const qsizetype runStart = m_pos;
             qsizetype i = m_pos;
             while (i < size && isBlank(data[i]))
                 ++i;
+            m_blankRun += i - runStart;
+            m_pos = i;
+            m_scanFrom = std::max(m_scanFrom, i);
+            if (m_blankRun > m_maxLineLength) {
+                // No prompt but a run of blanks longer than any line: handed out as a cut line.
+                m_line = QByteArrayView(data + runStart, i - runStart);
+                m_lineCut = true;
+                ++m_cutLines;
+                m_blankRun = 0;
+                return Token::Line;
+            }
             if (i == size)
                 return Token::None;
+            m_blankRun = 0;
             if (data[i] == '>') {
                 m_pos = i + 1;
                 m_scanFrom = m_pos;
@@ -143,6 +160,7 @@ void AtLineSplitter::clear()
     m_lineCut = false;
     m_discarding = false;
     m_skipSpaceAfterPrompt = false;
+    m_blankRun = 0;
 }
 
 } // namespace pellix

@@ -15,7 +15,8 @@ namespace pellix {
 // Use: feed() what arrived, then call next() until it returns None. Lines are views into the
 // splitter's buffer, valid until the next feed() or clear(). The buffer keeps at most the
 // unfinished line, and a line longer than maxLineLength is cut there (the rest up to its line
-// end is dropped) and reported with lineWasCut().
+// end is dropped) and reported with lineWasCut(). While a prompt is expected, blanks are taken as
+// they come, and a run of them longer than maxLineLength is a cut line as well.
 class AtLineSplitter
 {
 public:
@@ -51,6 +52,7 @@ private:
     qsizetype m_scanFrom = 0; // where the search for the line end resumes
     QByteArrayView m_line;
     qsizetype m_maxLineLength;
+    qsizetype m_blankRun = 0;        // blanks taken while a prompt is expected, since the last other byte
     qint64 m_cutLines = 0;
     bool m_lineCut = false;
     bool m_discarding = false;       // dropping the rest of a cut line

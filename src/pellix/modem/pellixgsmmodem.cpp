@@ -13,7 +13,6 @@
 #include "transport/serialtransport.h"
 #include "transport/tracelog.h"
 
-#include <QDir>
 
 namespace pellix {
 
@@ -68,7 +67,7 @@ PellixGsmModem::PellixGsmModem(QObject *parent)
 PellixGsmModem::PellixGsmModem(TransportFactory factory, QObject *parent)
     : GsmModem(parent)
     , m_factory(std::move(factory))
-    , m_tracePath(QDir::tempPath() + QStringLiteral("/Pellix.log"))
+    , m_tracePath(TraceLog::defaultPath())
 {
     if (!m_factory) {
         m_factory = [this](qint32 modemType, const ModemProfile &profile, qint16 port, qint32 baudRate) {
@@ -237,6 +236,31 @@ AtResponse PellixGsmModem::exec(const AtCommand &cmd, bool raiseOnFinal)
     }
 }
 
+void PellixGsmModem::checkAlive()
+{
+    Operation op(*this);
+    requireConnected();
+    const qint32 timedOut = libraryErrorNumber(quint16(ErrorCode::Timeout));
+    for (;;) {
+        try {
+            // ERROR is an answer as good as OK: the modem is there.
+            tryCommand("AT", QByteArray(), localTimeout());
+            return;
+        } catch (const RaisedError &error) {
+            // Each timeout counts towards the channel's limit, after which it gives the link up.
+            if (error.number() == timedOut && m_status == Connected)
+                continue;
+            if (error.number() != libraryErrorNumber(quint16(ErrorCode::ConnectionLost)))
+                throw;
+            QString detail = error.description();
+            const QString lost = errorCodeText(ErrorCode::ConnectionLost) + QStringLiteral(": ");
+            if (detail.startsWith(lost))
+                detail = detail.mid(lost.size());
+            raise(ErrorCode::ConnectionLost, QStringLiteral("the modem stopped answering (%1)").arg(detail));
+        }
+    }
+}
+
 AtResponse PellixGsmModem::command(const QByteArray &line, int timeoutMs)
 {
     return exec(AtCommand::plain(line, timeoutMs), true);
@@ -288,6 +312,7 @@ void PellixGsmModem::Connect(qint32 modemType, qint16 port, const QString &pin, 
         m_trace = std::make_unique<TraceLog>(m_tracePath);
         m_trace->setSink(m_traceSink);
         m_trace->setVersionLine(true);
+        m_trace->setFailureHandler([this](const QString &why) { Q_EMIT TraceFailed(why); });
     }
 
     setStatus(Connecting, QStringLiteral("Connecting"));

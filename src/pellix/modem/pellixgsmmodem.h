@@ -4,6 +4,7 @@
 #include "gsmmodem.h"
 #include "modem/cnmichoice.h"
 #include "modem/phonebooktext.h"
+#include "raisederror.h"
 
 #include <QByteArray>
 #include <QList>
@@ -94,9 +95,22 @@ public:
     // command line's output that could not be written) stays on the SIM.
     template <typename Item>
     using HandOver = std::function<bool(const QList<Item> &items)>;
-    QList<ReceivedMessage> ReadMessages(qint32 filter, bool deleteAfterReading, const HandOver<ReceivedMessage> &handOver);
+    // What the deleting after a hand-over did: the SIM locations deleted, those handed over but
+    // still stored, those whose delete went out and got no answer (the modem may have carried it
+    // out), and why (the lost connection that ended the deleting, else the first refusal).
+    // Deleting goes on past a refusal and stops when the connection ends.
+    struct Deletion
+    {
+        QList<qint16> deleted;
+        QList<qint16> remaining;
+        QList<qint16> unconfirmed;
+        std::optional<RaisedError> failure;
+        bool complete() const { return remaining.isEmpty() && unconfirmed.isEmpty(); }
+    };
+    QList<ReceivedMessage> ReadMessages(qint32 filter, bool deleteAfterReading, const HandOver<ReceivedMessage> &handOver,
+                                        Deletion *deletion = nullptr);
     QList<SmsStatusReport> ReadStatusReports(qint32 filter, bool deleteAfterReading,
-                                             const HandOver<SmsStatusReport> &handOver);
+                                             const HandOver<SmsStatusReport> &handOver, Deletion *deletion = nullptr);
     void DeleteMessage(qint16 simLocation) override;
     void DeleteAllMessages() override;
     QList<PhonebookEntry> ReadPhonebook(qint32 first, qint32 last) override;
@@ -107,7 +121,8 @@ public:
     // The virtual modem behind type -1; kept across connections so that its SIM keeps what it
     // stored. Created on first use.
     sim::VirtualModem &virtualModem();
-    // Where the AT trace goes; empty path: no trace. Default: Pellix.log in the temporary folder.
+    // Where the AT trace goes; empty path: no trace. Default: Pellix.log in the user's temporary
+    // folder (TraceLog::defaultPath). TraceFailed tells once when it cannot be written.
     void setTracePath(const QString &path);
     // Also hands every trace line (newline included, PINs masked) to sink as it is written; the
     // trace file is written as before. Empty: none.
@@ -128,6 +143,13 @@ public:
     // table holds, named with its position); empty when it can. SendMessage and SendLongMessage
     // raise TextNotRepresentable with it.
     static QString textRefusal(const QString &text, qint32 alphabet);
+
+    // Whether the modem still answers, for a caller that has heard nothing for a while (a
+    // monitor on a quiet line: a hung modem keeps its port open and says nothing). A plain AT,
+    // asked again after a timeout until it is answered (any final code) or the channel gives the
+    // link up; then the connection ends and ConnectionLost is raised, saying the modem stopped
+    // answering. Raises NotConnected when no connection is open.
+    void checkAlive();
 
 private:
     class Operation;
@@ -181,7 +203,7 @@ private:
     // items: how many the modem announced (-1 not known).
     AtCommand listingCommand(const AtCommand &command, int items) const;
     QList<StoredItem> listStored(qint32 filter);
-    void deleteRead(const QList<StoredRef> &items, quint64 connection);
+    Deletion deleteRead(const QList<StoredRef> &items, quint64 connection);
 
     // Phonebook names and numbers travel in the +CSCS set negotiated at the first phonebook
     // operation of a connection; work runs in it, and the modem's own set is put back after.

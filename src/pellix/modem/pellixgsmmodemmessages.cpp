@@ -276,22 +276,40 @@ QList<PellixGsmModem::StoredItem> PellixGsmModem::listStored(qint32 filter)
     return items;
 }
 
-void PellixGsmModem::deleteRead(const QList<StoredRef> &items, quint64 connection)
+PellixGsmModem::Deletion PellixGsmModem::deleteRead(const QList<StoredRef> &items, quint64 connection)
 {
     // The items were decoded and are being handed over: nothing here may fail the read, or those
     // already deleted would be lost with the error. A refused delete leaves its item on the SIM,
-    // which loses nothing; a closed connection (or a new one) ends the deleting.
+    // which loses nothing; a closed connection (or a new one) ends the deleting. What was left
+    // is told, so that nobody reports as deleted what is still stored.
+    Deletion result;
     for (const StoredRef &item : items) {
-        if (m_connection != connection || m_status != Connected)
-            return;
+        const qint16 location = locationIn(item.storage, item.index);
+        if (m_connection != connection || m_status != Connected) {
+            result.remaining << location;
+            if (!result.failure)
+                result.failure = libraryError(ErrorCode::NotConnected, QStringLiteral("the connection was closed"));
+            continue;
+        }
+        bool sent = false;
         try {
             selectStorage(item.storage);
+            sent = true;
             command("AT+CMGD=" + num(item.index), localTimeout());
+            result.deleted << location;
         } catch (const RaisedError &error) {
             note(QStringLiteral("could not delete %1 %2: %3")
                      .arg(QString::fromLatin1(item.storage)).arg(item.index).arg(error.description()));
+            // A delete that got no answer may have been carried out all the same.
+            const bool unanswered = error.number() == libraryErrorNumber(quint16(ErrorCode::Timeout))
+                || error.number() == libraryErrorNumber(quint16(ErrorCode::ConnectionLost));
+            (sent && unanswered ? result.unconfirmed : result.remaining) << location;
+            // The end of the connection explains what is left better than a refusal before it.
+            if (!result.failure || error.number() == libraryErrorNumber(quint16(ErrorCode::ConnectionLost)))
+                result.failure = error;
         }
     }
+    return result;
 }
 
 QList<ReceivedMessage> PellixGsmModem::ReadMessages(qint32 filter, bool deleteAfterReading)
@@ -300,7 +318,7 @@ QList<ReceivedMessage> PellixGsmModem::ReadMessages(qint32 filter, bool deleteAf
 }
 
 QList<ReceivedMessage> PellixGsmModem::ReadMessages(qint32 filter, bool deleteAfterReading,
-                                                    const HandOver<ReceivedMessage> &handOver)
+                                                    const HandOver<ReceivedMessage> &handOver, Deletion *deletion)
 {
     Operation op(*this);
     requireConnected();
@@ -322,8 +340,11 @@ QList<ReceivedMessage> PellixGsmModem::ReadMessages(qint32 filter, bool deleteAf
         // Status reports and stored outgoing messages have their own readers.
     }
     const bool handedOver = !handOver || handOver(messages);
-    if (deleteAfterReading && handedOver)
-        deleteRead(decoded, connection);
+    if (deleteAfterReading && handedOver) {
+        Deletion done = deleteRead(decoded, connection);
+        if (deletion)
+            *deletion = std::move(done);
+    }
     return messages;
 }
 
@@ -333,7 +354,7 @@ QList<SmsStatusReport> PellixGsmModem::ReadStatusReports(qint32 filter, bool del
 }
 
 QList<SmsStatusReport> PellixGsmModem::ReadStatusReports(qint32 filter, bool deleteAfterReading,
-                                                         const HandOver<SmsStatusReport> &handOver)
+                                                         const HandOver<SmsStatusReport> &handOver, Deletion *deletion)
 {
     Operation op(*this);
     requireConnected();
@@ -366,8 +387,11 @@ QList<SmsStatusReport> PellixGsmModem::ReadStatusReports(qint32 filter, bool del
         }
     }
     const bool handedOver = !handOver || handOver(reports);
-    if (deleteAfterReading && handedOver)
-        deleteRead(decoded, connection);
+    if (deleteAfterReading && handedOver) {
+        Deletion done = deleteRead(decoded, connection);
+        if (deletion)
+            *deletion = std::move(done);
+    }
     return reports;
 }
 

@@ -12,9 +12,9 @@ namespace pellix {
 namespace {
 
 // Extended commands after which the session cannot go on as the channel knows it: a prompt
-// waiting for a PDU the channel never sends (+CMGS, +CMGW, +CMGC), another line speed (+IPR),
-// a multiplexer taking the port over (+CMUX).
-constexpr const char *BreakingExtended[] = {"+CMGS", "+CMGW", "+CMGC", "+IPR", "+CMUX"};
+// waiting for a PDU the channel never sends (+CMGS, +CMGW, +CMGC), another line speed (+IPR) or
+// character framing (+ICF, V.250 6.2.11), a multiplexer taking the port over (+CMUX).
+constexpr const char *BreakingExtended[] = {"+CMGS", "+CMGW", "+CMGC", "+IPR", "+ICF", "+CMUX"};
 
 bool isLetter(char c)
 {
@@ -23,7 +23,10 @@ bool isLetter(char c)
 
 // The basic-command part of one command (V.250 5.3.1): letters, each with its digits, S-registers
 // with "=value" or '?'. Q1 (no result codes) and V0 (numeric ones) take away the final codes every
-// later command ends on; O and a D without the voice ';' put the port into online data mode. An
+// later command ends on; O and a D without the voice ';' put the port into online data mode. S3,
+// S4 and S5 (V.250 6.2.1-6.2.3) are the characters that end a command line, format the answers
+// and edit the line: changed, no later command is understood, also by the next program, until
+// the modem is power-cycled; &W stores the settings as the profile the modem powers up with. An
 // extended command may follow basic ones without a separator (V.250 5.4.1, "ATE1+CMGS=..."): its
 // start is left in extendedAt for the caller to check.
 QString basicRefusal(const QByteArray &part, bool endsWithSemicolon, qsizetype &extendedAt)
@@ -45,6 +48,9 @@ QString basicRefusal(const QByteArray &part, bool endsWithSemicolon, qsizetype &
         while (i < part.size() && part.at(i) >= '0' && part.at(i) <= '9')
             digits += part.at(i++);
         if (c == 'S' && !ampersand && i < part.size() && (part.at(i) == '=' || part.at(i) == '?')) {
+            const int reg = digits.isEmpty() ? 0 : digits.toInt();
+            if (part.at(i) == '=' && reg >= 3 && reg <= 5)
+                return QStringLiteral("ATS%1= changes how command lines and answers are framed, for later sessions too").arg(reg);
             // "S0=1" or "S0?": more basic commands may follow the register's value.
             if (part.at(i++) == '=') {
                 while (i < part.size() && part.at(i) >= '0' && part.at(i) <= '9')
@@ -53,6 +59,8 @@ QString basicRefusal(const QByteArray &part, bool endsWithSemicolon, qsizetype &
             continue;
         }
         const int value = digits.isEmpty() ? 0 : digits.toInt();
+        if (ampersand && c == 'W')
+            return QStringLiteral("AT&W stores the settings as the modem's power-up profile");
         if (ampersand)
             continue;
         if (c == 'Q' && value == 1)
@@ -74,7 +82,7 @@ QString PellixGsmModem::rawCommandRefusal(const QByteArray &line)
     if (line.isEmpty())
         return QStringLiteral("the command line is empty");
     if (line.size() < 2 || qstrnicmp(line.constData(), "AT", 2) != 0)
-        return QStringLiteral("\"%1\" does not start with AT").arg(QString::fromLatin1(TraceLog::printable(line)));
+        return QStringLiteral("\"%1\" does not start with AT").arg(QString::fromLatin1(TraceLog::printable(TraceLog::masked(line))));
     for (const char c : line) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
             return QStringLiteral("the command line holds a control character");

@@ -71,6 +71,15 @@ struct FieldBehaviour
     // (960 for 9600 baud with 8N1 framing); 0: at once. The in-process transport and
     // pellix-modemsim pace it.
     int lineSpeed = 0;
+    // --flood N: once the client has asked for new-message indications (+CNMI <mt> 1 to 3), the
+    // network brings N messages at once ("flood 1" ... "flood N" from +15550001), as after coverage
+    // returns, and the modem pushes them all without waiting for acknowledgements: +CMT each when
+    // routed (with +CSMS=1 it takes one +CNMA per message afterwards), +CMTI each when stored (the
+    // storage grows to hold them).
+    int floodMessages = 0;
+    // --freeze-after S: S seconds after power-up the modem stops answering: it takes what it is
+    // sent and says nothing, and the port stays open (a hung firmware, not an unplugged stick).
+    int freezeAfterSeconds = 0;
 };
 
 } // namespace pellix::sim

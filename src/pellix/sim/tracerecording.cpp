@@ -247,12 +247,16 @@ std::optional<TraceRecording> TraceRecording::fromText(const QByteArray &text, c
         return std::nullopt;
     }
     int number = 0;
+    QStringList notes;
     for (qsizetype from = 0; from < text.size();) {
         ++number;
         const qsizetype end = text.indexOf('\n', from);
         if (end < 0) {
-            reader.fail(number, QStringLiteral("the file ends in the middle of this line (cut off?)"));
-            return std::nullopt;
+            // A record is whole or absent when it is written; a stump at the end is what a full
+            // disk or a cut copy leaves, and what came before it is good.
+            notes << QStringLiteral("%1, line %2: the file ends in the middle of this line (cut off?); the line is left out")
+                         .arg(name).arg(number);
+            break;
         }
         QByteArrayView line(text.constData() + from, end - from);
         from = end + 1;
@@ -268,6 +272,7 @@ std::optional<TraceRecording> TraceRecording::fromText(const QByteArray &text, c
         return std::nullopt;
     recording.m_sessions = reader.m_sessions;
     recording.m_version = reader.m_version;
+    recording.m_notes = notes;
     return recording;
 }
 

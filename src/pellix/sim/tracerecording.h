@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -66,15 +67,20 @@ class TraceRecording
 {
 public:
     // Nullopt and, in `error`, what is wrong and where ("<file>, line 12: ...") for a file that is
-    // not a trace, is cut off, or holds no session.
+    // not a trace or holds no session. A last line without its line end (the disk filled up as it
+    // was written, the copy was cut short) is left out with a note.
     static std::optional<TraceRecording> fromFile(const QString &path, QString &error);
     static std::optional<TraceRecording> fromText(const QByteArray &text, const QString &name, QString &error);
 
     const QList<RecordedSession> &sessions() const { return m_sessions; }
     int formatVersion() const { return m_version; }
+    // What was left out of a file that is read all the same ("<file>, line 12: ..."), for the
+    // reader's user.
+    const QStringList &notes() const { return m_notes; }
 
 private:
     QList<RecordedSession> m_sessions;
+    QStringList m_notes;
     int m_version = 1;
 };
 

@@ -65,6 +65,8 @@ void VirtualModem::reset()
 
 void VirtualModem::feed(const QByteArray &bytes)
 {
+    if (frozen())
+        return;
     poll();
     if (m_restarting) {
         trace(TraceKind::Command, "(lost while the modem restarts: " + bytes.left(40).trimmed() + ')');
@@ -373,6 +375,9 @@ void VirtualModem::write(const QByteArray &bytes)
 
 QByteArray VirtualModem::takeOutput()
 {
+    // A hung firmware says nothing, whatever the network does meanwhile.
+    if (frozen())
+        m_output.clear();
     QByteArray out;
     out.swap(m_output);
     return out;

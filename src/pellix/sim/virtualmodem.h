@@ -221,6 +221,10 @@ private:
     void releaseLateAnswer(quint64 generation);
     void takeInput(const QByteArray &bytes);
     void dropLateAnswer();
+    // Field behaviours of the network and the firmware (virtualmodemfieldevents.cpp): a flood of
+    // messages at once, a modem that stops answering.
+    void flood();
+    bool frozen();
     void trace(TraceKind kind, const QByteArray &text) const;
     void note(const QString &text) const;
     int reg(int number) const;
@@ -366,6 +370,10 @@ private:
     quint64 m_restartGeneration = 0;
     int m_restartsByCommand = 0;
     QList<Submission> m_submissions;
+    bool m_flooded = false;            // the flood has come (once per power-up)
+    bool m_flooding = false;           // the flood is being delivered: routed without waiting
+    int m_floodAcks = 0;               // +CNMA the flood's routed messages may still get
+    bool m_frozen = false;
 };
 
 } // namespace pellix::sim

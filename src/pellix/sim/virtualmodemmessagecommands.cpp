@@ -130,6 +130,11 @@ VirtualModem::Outcome VirtualModem::cnmi(const AtCommand &c)
             for (const QByteArray &text : buffered)
                 m_held << text;
     }
+    if (m_options.field.floodMessages > 0 && !m_flooded && *mode != 0 && *mt != 0) {
+        // After this command's OK, as a network that has been waiting for the modem.
+        m_flooded = true;
+        schedule(0, [this] { flood(); });
+    }
     deliverWaiting();
     return Outcome{};
 }
@@ -143,6 +148,10 @@ VirtualModem::Outcome VirtualModem::cnma(const AtCommand &c)
         // The acknowledgement PDU form (<length> and a prompt) is not offered.
         if (!n || args->count() > 1)
             return Outcome{Outcome::Cms, 303};
+    }
+    if (!m_ackPending && m_floodAcks > 0) {
+        --m_floodAcks;
+        return Outcome{};
     }
     if (!m_ackPending)
         return Outcome{Outcome::Cms, 340};

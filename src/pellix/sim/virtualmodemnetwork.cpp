@@ -55,6 +55,8 @@ std::optional<qint64> VirtualModem::nextEventDue() const
 
 void VirtualModem::poll()
 {
+    if (frozen())
+        return;
     const qint64 now = m_clock->elapsedMs();
     while (!m_events.empty() && m_events.begin()->first.first <= now) {
         auto node = m_events.extract(m_events.begin());
@@ -119,11 +121,14 @@ bool VirtualModem::tryDeliver(Incoming &item)
         if (route && routesIntoTheVoid()) {
             note(QStringLiteral("message routed to a closed line (+CMT): acknowledged to the network and lost"));
         } else if (route) {
-            if (m_ackPending)
+            if (m_ackPending && !m_flooding)
                 return false;
             unsolicited("+CMT: ," + num(length), item.pdu);
             note(QStringLiteral("message routed to the client (+CMT)"));
-            if (s.csmsService == 1)
+            // FieldBehaviour::floodMessages: pushed without waiting; each takes its +CNMA later.
+            if (s.csmsService == 1 && m_flooding)
+                ++m_floodAcks;
+            else if (s.csmsService == 1)
                 expectAck(item);
         } else {
             MessageStore *store = m_sim.store(s.mem3);

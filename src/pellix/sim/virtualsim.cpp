@@ -26,13 +26,14 @@ MessageStore::MessageStore(QByteArray name, int capacity)
 
 int MessageStore::add(StoredMessage message)
 {
-    for (int index = 1; index <= m_capacity; ++index) {
-        if (m_items.find(index) == m_items.end()) {
-            m_items.emplace(index, std::move(message));
-            return index;
-        }
-    }
-    return -1;
+    // The first gap in the ordered places, in one pass.
+    int index = 1;
+    for (auto it = m_items.begin(); it != m_items.end() && it->first == index; ++it)
+        ++index;
+    if (index > m_capacity)
+        return -1;
+    m_items.emplace(index, std::move(message));
+    return index;
 }
 
 StoredMessage *MessageStore::find(int index)

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <algorithm>
 #include <map>
 
 namespace pellix::sim {
@@ -35,6 +36,8 @@ public:
 
     // Stores at the lowest free place; -1 when the storage is full.
     int add(StoredMessage message);
+    // Room for at least this many (a phone memory far larger than a SIM's).
+    void grow(int capacity) { m_capacity = std::max(m_capacity, capacity); }
     StoredMessage *find(int index);
     bool remove(int index);
     const std::map<int, StoredMessage> &items() const { return m_items; }

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tracelog.h"
 
+#include "tempfolder.h"
+
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -16,12 +18,6 @@ namespace pellix {
 namespace {
 
 constexpr char HexDigits[] = "0123456789ABCDEF";
-
-bool startsWithCi(const QByteArray &bytes, qsizetype at, const char *word)
-{
-    const qsizetype n = qsizetype(std::strlen(word));
-    return at + n <= bytes.size() && qstrnicmp(bytes.constData() + at, word, n) == 0;
-}
 
 int hexValue(char c)
 {
@@ -58,7 +54,7 @@ QByteArray TraceLog::versionNote()
 
 QString TraceLog::defaultPath()
 {
-    return QDir::tempPath() + QStringLiteral("/Pellix.log");
+    return TempFolder::path() + QStringLiteral("/Pellix.log");
 }
 
 TraceLog::TraceLog(const QString &path, qint64 maxBytes)
@@ -79,6 +75,12 @@ bool TraceLog::openFile()
     if (m_path.isEmpty()) {
         m_error = QStringLiteral("no trace file");
         return false;
+    }
+    if (QFileInfo(m_path).absolutePath() == TempFolder::path()) {
+        if (const QString why = TempFolder::prepare(); !why.isEmpty()) {
+            closeFile(QStringLiteral("%1; no trace is written").arg(why));
+            return false;
+        }
     }
     const QByteArray path = QFile::encodeName(m_path);
     // O_NOFOLLOW: a symbolic link at the name is refused (ELOOP), never written through.
@@ -120,6 +122,27 @@ void TraceLog::closeFile(const QString &why)
         ::close(m_fd);
     m_fd = -1;
     m_error = why;
+    failed(why);
+}
+
+void TraceLog::failed(const QString &why)
+{
+    if (m_failureTold || !m_failure.isEmpty())
+        return;
+    m_failure = why;
+    if (m_failureHandler) {
+        m_failureTold = true;
+        m_failureHandler(m_failure);
+    }
+}
+
+void TraceLog::setFailureHandler(FailureHandler handler)
+{
+    m_failureHandler = std::move(handler);
+    if (m_failureHandler && !m_failureTold && !m_failure.isEmpty()) {
+        m_failureTold = true;
+        m_failureHandler(m_failure);
+    }
 }
 
 void TraceLog::rotate()
@@ -143,6 +166,32 @@ void TraceLog::rotate()
     ::close(m_fd);
     m_fd = -1;
     openFile();
+}
+
+bool TraceLog::writeRecord(const QByteArray &record)
+{
+    qsizetype written = 0;
+    while (written < record.size()) {
+        const ssize_t n = ::write(m_fd, record.constData() + written, size_t(record.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n > 0) {
+            written += n;
+            continue;
+        }
+        m_lossReason = QString::fromLocal8Bit(std::strerror(n < 0 ? errno : ENOSPC));
+        if (written == 0)
+            return false;
+        // A full disk took part of the record: the stump goes, or the next record, written once
+        // there is room again, would join it into a line that reads as neither. It can go only
+        // while it is the end of the file (another program may have written behind it).
+        const off_t end = ::lseek(m_fd, 0, SEEK_CUR);
+        struct stat st {};
+        if (end < written || ::fstat(m_fd, &st) != 0 || st.st_size != end || ::ftruncate(m_fd, end - written) != 0)
+            m_stumpLeft = true;
+        return false;
+    }
+    return true;
 }
 
 void TraceLog::append(const char *direction, const QByteArray &text)
@@ -181,21 +230,26 @@ void TraceLog::append(const char *direction, const QByteArray &text)
         if (!m_rotationNote.isEmpty())
             record.prepend(stampNow() + ' ' + std::exchange(m_rotationNote, {}) + '\n');
     }
+    if (m_lostRecords > 0) {
+        record.prepend(stampNow() + " == "
+                       + printable(QStringLiteral("%1 trace record(s) before this one could not be written (%2)")
+                                       .arg(m_lostRecords).arg(m_lossReason).toUtf8())
+                       + '\n');
+    }
     // A reader of a rotated Pellix.log learns the format from its own first line.
     if (m_size == 0 && m_versionLine)
         record.prepend(stampNow() + " == " + versionNote() + '\n');
-
-    const char *data = record.constData();
-    qsizetype left = record.size();
-    while (left > 0) {
-        const ssize_t n = ::write(m_fd, data, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return; // a full disk costs trace lines, never the connection
-        data += n;
-        left -= n;
+    // A stump that could not be taken back ends here, so that this record begins a line.
+    if (m_stumpLeft)
+        record.prepend('\n');
+    if (!writeRecord(record)) {
+        // A full disk costs trace records, never the connection; it is said once.
+        ++m_lostRecords;
+        failed(QStringLiteral("%1: %2; trace records are lost until it can be written again").arg(m_path, m_lossReason));
+        return;
     }
+    m_stumpLeft = false;
+    m_lostRecords = 0;
     m_size += record.size();
 }
 
@@ -249,47 +303,6 @@ QByteArray TraceLog::bytesOf(QByteArrayView text)
         } else {
             out += text.at(i);
         }
-    }
-    return out;
-}
-
-QByteArray TraceLog::masked(const QByteArray &line)
-{
-    // +CPIN=<pin>[,<newpin>] and +CPWD=<fac>,<old>,<new> hide every argument; +CLCK=<fac>,<mode>
-    // [,<passwd>[,<class>]] hides the third (TS 27.007 7.4, 7.5, 8.3). Arguments end at ';'.
-    QByteArray out = line;
-    for (qsizetype at = 0; at < out.size(); ++at) {
-        if (out.at(at) != '+')
-            continue;
-        int keepFields = -1;
-        if (startsWithCi(out, at, "+CPIN=") || startsWithCi(out, at, "+CPWD="))
-            keepFields = 0;
-        else if (startsWithCi(out, at, "+CLCK="))
-            keepFields = 2;
-        if (keepFields < 0)
-            continue;
-        const qsizetype argsStart = at + 6;
-        qsizetype end = out.indexOf(';', argsStart);
-        if (end < 0)
-            end = out.size();
-        qsizetype from = argsStart;
-        for (int field = 0; field < keepFields && from <= end; ++field) {
-            const qsizetype comma = out.indexOf(',', from);
-            from = comma < 0 || comma > end ? end + 1 : comma + 1;
-        }
-        if (from > end)
-            continue;
-        qsizetype to = end;
-        if (keepFields > 0) {
-            const qsizetype comma = out.indexOf(',', from);
-            if (comma >= 0 && comma < end)
-                to = comma;
-        }
-        if (to > from) {
-            out.replace(from, to - from, "****");
-            end += 4 - (to - from);
-        }
-        at = end;
     }
     return out;
 }
