@@ -391,6 +391,29 @@ private Q_SLOTS:
         QVERIFY(!stored.contains(listed.first()));
     }
 
+    // Any other result, or the help, that cannot be written is a failure too (exit status 1): a
+    // script must not take "pellix send ... > full-disk" for a sent message it has the answer of.
+    void resultNobodyReads_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        const QString v = QStringLiteral("--type=-1");
+        QTest::newRow("identify") << QStringList{v, "identify"};
+        QTest::newRow("send, JSON") << QStringList{v, "--json", "send", "+3934811111111", "hi"};
+        QTest::newRow("help") << QStringList{"--help"};
+        QTest::newRow("version") << QStringList{"--version"};
+    }
+
+    void resultNobodyReads()
+    {
+        QFETCH(QStringList, arguments);
+        m_outputGone = true;
+        const Run gone = run(arguments);
+        m_outputGone = false;
+        QCOMPARE(gone.status, int(cli::ExitOutputFailed));
+        QVERIFY2(gone.err.startsWith(QStringLiteral("pellix: error: the result could not be written to the output")),
+                 qPrintable(gone.err));
+    }
+
     void ports_data()
     {
         QTest::addColumn<bool>("usbStick");

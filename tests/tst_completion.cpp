@@ -57,6 +57,14 @@ void TestCompletion::offers_data()
                                         << QStringList{};
     QTest::newRow("modem types") << QStringList{"--type", ""} << QStringList{"-1", "0"} << QStringList{};
     QTest::newRow("device paths") << QStringList{"--device", "/dev/pt"} << QStringList{"/dev/pts", "/dev/ptmx"} << QStringList{};
+    // "--name=value": bash splits the line at "=" (COMP_WORDBREAKS), and readline completes what
+    // follows it.
+    QTest::newRow("after --name=value") << QStringList{"--type", "=", "-1", "phonebook", ""}
+                                        << QStringList{"list", "write", "delete"} << QStringList{"send"};
+    QTest::newRow("a value after =") << QStringList{"send", "--alphabet", "=", "1"} << QStringList{"16"}
+                                     << QStringList{"7", "8", "--alphabet=16"};
+    QTest::newRow("a value right after =") << QStringList{"forward", "set", "--reason", "="} << QStringList{"0", "3"}
+                                           << QStringList{"list"};
 }
 
 void TestCompletion::offers()

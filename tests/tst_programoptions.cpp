@@ -12,6 +12,8 @@ class TestProgramOptions : public QObject
 private Q_SLOTS:
     void answers_data();
     void answers();
+    void refusesAWordItDoesNotTake_data();
+    void refusesAWordItDoesNotTake();
 };
 
 void TestProgramOptions::answers_data()
@@ -48,6 +50,33 @@ void TestProgramOptions::answers()
     QVERIFY2(process.exitCode() == 0, err.constData());
     QVERIFY2(err.isEmpty(), err.constData());
     QVERIFY2(out.startsWith(start), qPrintable(out));
+}
+
+void TestProgramOptions::refusesAWordItDoesNotTake_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    // "pellix-modemsim Pellix.log" meant a replay; serving the simulation instead would answer the
+    // support engineer with a modem that never was the operator's.
+    QTest::newRow("pellix-modemsim FILE") << QStringLiteral(PELLIX_MODEMSIM) << QStringList{QStringLiteral("Pellix.log")};
+}
+
+void TestProgramOptions::refusesAWordItDoesNotTake()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QProcess process;
+    process.start(program, arguments);
+    process.closeWriteChannel();
+    const bool finished = process.waitForFinished(5000);
+    if (!finished) {
+        process.kill();
+        process.waitForFinished();
+    }
+    QVERIFY2(finished, "still running: the word was ignored");
+    QVERIFY(process.exitCode() != 0);
+    const QString said = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(said.contains(arguments.last()), qPrintable(said));
 }
 
 QTEST_GUILESS_MAIN(TestProgramOptions)

@@ -95,11 +95,8 @@ bool jsonWanted(const QStringList &arguments)
     }
 }
 
-} // namespace
-
-int runPellix(const QStringList &arguments, Environment &environment)
+int runLine(const QStringList &arguments, Environment &environment, Output &output)
 {
-    Output output(*environment.out, *environment.err, jsonWanted(arguments), environment.progress);
     try {
         const CommandLine line = CommandLine::parse(arguments);
         const bool help = line.has(QStringLiteral("help"));
@@ -142,6 +139,21 @@ int runPellix(const QStringList &arguments, Environment &environment)
         output.usage(error.text());
         return ExitUsage;
     }
+}
+
+} // namespace
+
+int runPellix(const QStringList &arguments, Environment &environment)
+{
+    Output output(*environment.out, *environment.err, jsonWanted(arguments), environment.progress);
+    const int status = runLine(arguments, environment, output);
+    // A result that did not reach its reader (a full disk, a closed pipe) is no success: a script
+    // would take it for a done command whose answer it has. The help and --version too.
+    if (status == ExitSuccess && !output.written()) {
+        output.failure(QStringLiteral("the result could not be written to the output"));
+        return ExitOutputFailed;
+    }
+    return status;
 }
 
 int runPellix(const QList<QByteArray> &arguments, Environment &environment)

@@ -140,6 +140,11 @@ int main(int argc, char *argv[])
         return 0;
     }
     parser.process(app);
+    // It takes options alone: a file named without --replay would be ignored, and the simulation
+    // served in place of the operator's recorded modem.
+    if (!parser.positionalArguments().isEmpty())
+        fail(QStringLiteral("unexpected argument \"%1\" (a trace is played with --replay FILE)")
+                 .arg(parser.positionalArguments().constFirst()));
 
     // A recorded session instead of the simulation: read (and refused) before any terminal exists.
     QString replayError;
