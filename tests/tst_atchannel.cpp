@@ -522,9 +522,11 @@ private Q_SLOTS:
 
     void repeatedTimeouts_data()
     {
-        QTest::addColumn<QString>("pattern"); // T: the modem stays silent, A: it answers
+        QTest::addColumn<QString>("pattern"); // T: the modem stays silent, A: it answers, U: it sends other lines
         QTest::addColumn<bool>("lost");
         QTest::newRow("three silent commands in a row") << "TTT" << true;
+        QTest::newRow("no answers from a modem that keeps talking") << "UUUU" << false;
+        QTest::newRow("silent, then talking") << "TTUT" << false;
         QTest::newRow("an answer in between") << "TTATT" << false;
         QTest::newRow("two silent commands") << "TT" << false;
     }
@@ -538,10 +540,12 @@ private Q_SLOTS:
         const AtCommand at = AtCommand::plain("AT", 150);
         qint32 last = 0;
         for (QChar step : pattern) {
-            const QByteArray reply = step == QLatin1Char('A') ? QByteArray("\r\nOK\r\n") : QByteArray();
-            // After a timeout an AT goes first: a silent modem leaves it unanswered (and the
-            // command unsent), an answering one answers both.
-            if (last != 0 && !reply.isEmpty())
+            const QByteArray reply = step == QLatin1Char('A') ? QByteArray("\r\nOK\r\n")
+                                   : step == QLatin1Char('U') ? QByteArray("\r\nRING\r\n")
+                                                              : QByteArray();
+            // After a timeout an AT goes first: a silent (or only talking) modem leaves it
+            // unanswered (and the command unsent), an answering one answers both.
+            if (last != 0 && step == QLatin1Char('A'))
                 rig.transport.script("AT\r", reply);
             rig.transport.script("AT\r", reply);
             last = raised([&] { rig.channel.run(at); });

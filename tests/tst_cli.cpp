@@ -201,7 +201,20 @@ private Q_SLOTS:
         QTest::newRow("settings stored for power-up") << QStringList{v, "at", "AT+CSQ;&W"} << usage << ""
                                                       << "AT&W stores the settings";
         QTest::newRow("character framing") << QStringList{v, "at", "AT+ICF=3,1"} << usage << "" << "AT+ICF would break the session";
+        QTest::newRow("settings stored behind a backslash command") << QStringList{v, "at", "AT\\Q3&W"} << usage << ""
+                                                                     << "AT&W stores the settings";
+        QTest::newRow("line terminator behind a percent command") << QStringList{v, "at", "AT%C0S3=65"} << usage << ""
+                                                                  << "ATS3= changes";
+        QTest::newRow("numeric codes behind a backslash command") << QStringList{v, "at", "AT\\N3V0"} << usage << ""
+                                                                  << "ATV0 makes the result codes numeric";
+        QTest::newRow("register named by a read, set after it") << QStringList{v, "at", "ATS3?=65"} << usage << ""
+                                                               << "AT= sets the S-register named last";
+        QTest::newRow("register named on an earlier line") << QStringList{v, "at", "ATS3", "AT=65"} << usage << ""
+                                                          << "AT= sets the S-register named last";
+        QTest::newRow("register without its number") << QStringList{v, "at", "ATS=65"} << usage << ""
+                                                    << "AT= sets the S-register named last";
         QTest::newRow("line terminator read") << QStringList{v, "at", "ATS3?"} << 0 << "OK" << "";
+        QTest::newRow("line terminator read behind another") << QStringList{v, "at", "ATE1S3?"} << 0 << "OK" << "";
         QTest::newRow("ports with a modem option") << QStringList{"ports", "--port", "COM3"} << usage << ""
                                                    << "ports looks at every port and takes no --port";
         QTest::newRow("not an AT line") << QStringList{v, "at", "hello"} << usage << "" << "does not start with AT";

@@ -123,6 +123,11 @@ private Q_SLOTS:
         QTest::newRow("lock between other commands")
             << QByteArray("AT+CSQ;+clck=\"SC\",0,\"1234\";+CPIN?") << QByteArray("AT+CSQ;+clck=\"SC\",0,****;+CPIN?");
         QTest::newRow("';' inside a quoted PIN") << QByteArray("AT+CPIN=\"12;34\";+CSQ") << QByteArray("AT+CPIN=****;+CSQ");
+        // A stray quote makes the line one the modem refuses, but the PIN typed into it is no less
+        // a secret, and the refusal's error text quotes the line.
+        QTest::newRow("stray quote before the command") << QByteArray("AT\"+CPIN=1234") << QByteArray("AT\"+CPIN=****");
+        QTest::newRow("stray quote in the facility")
+            << QByteArray("AT+CLCK=\"S\"C\",1,1234") << QByteArray("AT+CLCK=****");
         QTest::newRow("PIN change dialled") << QByteArray("ATD**04*1234*5678*5678#;") << QByteArray("ATD**04*****#;");
         QTest::newRow("PUK in a USSD string")
             << QByteArray("AT+CUSD=1,\"**05*12345678*1111*1111#\",15") << QByteArray("AT+CUSD=1,\"**05*****#\",15");

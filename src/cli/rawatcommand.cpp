@@ -92,8 +92,10 @@ const CommandInfo RawAtCommand = {
     "  ATV0, ATO, ATD without ';', AT+CMGS/+CMGW/+CMGC (a PDU prompt), AT+IPR, AT+ICF, AT+CMUX;\n"
     "  and what would break later sessions too: setting S3, S4 or S5 (the characters that end a\n"
     "  command line and frame the answers; the modem would understand no command until it is\n"
-    "  power-cycled) and AT&W (stores the settings as the power-up profile). A line's\n"
-    "  deadline is the profile's for local commands, or --timeout when given.\n"
+    "  power-cycled), also as a bare \"=\" after a register was named (ATS3?=65), and AT&W\n"
+    "  (stores the settings as the power-up profile); also behind \\ and % commands (AT\\Q3&W).\n"
+    "  Reading them (ATS3?) is allowed. A line's deadline is the profile's for local commands,\n"
+    "  or --timeout when given.\n"
     "  JSON: {\"answers\": [{\"command\", \"lines\", \"final\", \"ok\"}]} (a failed one also \"error\",\n"
     "  \"description\")\n",
     rawAt,

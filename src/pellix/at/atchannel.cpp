@@ -147,7 +147,7 @@ AtResponse AtChannel::run(const AtCommand &command)
                 trace(TraceDirection::Sent, QByteArrayView(&Esc, 1));
                 m_transport.write(QByteArray(1, Esc));
             }
-            timedOut(command.line, shown(command.line));
+            timedOut(command.line, shown(command.line), exchange.heard);
         }
         m_transport.waitForBytes(exchange.deadline);
     }
@@ -182,10 +182,13 @@ void AtChannel::raiseFor(const AtResponse &response, const QByteArray &commandLi
     raise(ErrorCode::ModemAnsweredError, QStringLiteral("%1 to %2").arg(QString::fromLatin1(response.finalLine), name));
 }
 
-void AtChannel::timedOut(const QByteArray &commandLine, const QString &what)
+void AtChannel::timedOut(const QByteArray &commandLine, const QString &what, bool heard)
 {
     ++m_stats.timeouts;
-    ++m_consecutiveTimeouts;
+    // A modem that kept sending while the command waited (a flood of unacknowledged +CMT on a
+    // slow line holds its answer back) is there: the command failed, the link did not.
+    m_consecutiveTimeouts = heard ? 0 : m_consecutiveTimeouts + 1;
+    m_lastTimeoutHeard = heard;
     m_staleExpected = true;
     m_resyncNeeded = true;
     if (m_consecutiveTimeouts >= m_maxConsecutiveTimeouts) {
@@ -306,6 +309,9 @@ bool AtChannel::processTokens(Exchange *exchange)
         case AtLineSplitter::Token::Line:
             if (exchange && exchange->cap)
                 extendForLine(*exchange);
+            // The echo of the command is no sign of life beyond the port (a loop-back echoes).
+            if (exchange && m_splitter.line() != QByteArrayView(exchange->command.line))
+                exchange->heard = true;
             if (exchange) {
                 if (handleCommandLine(*exchange, m_splitter.line(), m_splitter.lineWasCut())) {
                     exchange->ended = true;

@@ -105,6 +105,9 @@ public:
     void setPduWaitMs(int ms) { m_pduWaitMs = std::max(0, ms); }
 
     const Statistics &statistics() const { return m_stats; }
+    // Whether the modem sent anything while the command that last timed out waited: it is there,
+    // only not answering that command.
+    bool lastTimeoutHeard() const { return m_lastTimeoutHeard; }
     bool running() const { return m_running; }
 
     // From now on, a line or echo that shows a restart is evidence, and a command during which
@@ -167,8 +170,8 @@ private:
     void resynchronise(const AtCommand &next);
     bool handleResyncLine(Exchange &exchange, QByteArrayView line, bool cut);
     // Counts a command (or the AT before it) that got no answer; raises Timeout, or
-    // ConnectionLost when too many came in a row.
-    [[noreturn]] void timedOut(const QByteArray &commandLine, const QString &what);
+    // ConnectionLost when too many came in a row from a modem that sent nothing (not heard).
+    [[noreturn]] void timedOut(const QByteArray &commandLine, const QString &what, bool heard);
     // A cut line came where only the prompt may: raises UnexpectedAnswer.
     [[noreturn]] void abandonPrompt(const QByteArray &commandLine, QByteArrayView line);
     void writeOrLose(const QByteArray &bytes, const QByteArray &traceText);
@@ -207,6 +210,7 @@ private:
     int m_resyncTimeoutMs = DefaultResyncTimeoutMs;
     int m_pduWaitMs = DefaultPduWaitMs;
     int m_consecutiveTimeouts = 0;
+    bool m_lastTimeoutHeard = false;
     bool m_running = false;
     bool m_linkLost = false;
     bool m_transportFailed = false;

@@ -19,6 +19,7 @@ struct AtChannel::Exchange
     QDeadlineTimer deadline;
     bool firstLineStale = false;     // a line had begun before the command was sent
     bool echoSeen = false;
+    bool heard = false;              // the modem sent something while the command waited
     bool awaitingPrompt = false;
     bool pduSent = false;
     bool pduEchoSeen = false;

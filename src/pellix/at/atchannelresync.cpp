@@ -38,7 +38,8 @@ void AtChannel::resynchronise(const AtCommand &next)
         if (exchange.finalHeld)
             break;
         timedOut(probe.line, QStringLiteral("%1 (no answer to the AT sent after the last timeout)")
-                                 .arg(QString::fromLatin1(TraceLog::masked(next.line))));
+                                 .arg(QString::fromLatin1(TraceLog::masked(next.line))),
+                 exchange.heard);
     }
     trace(TraceDirection::Received, exchange.response.finalLine);
     m_echoOn = exchange.echoSeen;

@@ -247,7 +247,10 @@ void PellixGsmModem::checkAlive()
             tryCommand("AT", QByteArray(), localTimeout());
             return;
         } catch (const RaisedError &error) {
-            // Each timeout counts towards the channel's limit, after which it gives the link up.
+            // A modem that sent other lines meanwhile is there (busy, on a slow line); each
+            // silent timeout counts towards the channel's limit, after which it gives the link up.
+            if (error.number() == timedOut && m_channel && m_channel->lastTimeoutHeard())
+                return;
             if (error.number() == timedOut && m_status == Connected)
                 continue;
             if (error.number() != libraryErrorNumber(quint16(ErrorCode::ConnectionLost)))

@@ -32,15 +32,23 @@ bool isLetter(char c)
 QString basicRefusal(const QByteArray &part, bool endsWithSemicolon, qsizetype &extendedAt)
 {
     extendedAt = -1;
+    // Hayes: "=" with no register sets the one named last ("ATS3?=65", "ATS3=65" over two lines).
+    bool registerNamed = true;
     for (qsizetype i = 0; i < part.size();) {
         char c = part.at(i);
         if (c == '+') {
             extendedAt = i;
             return QString();
         }
-        const bool ampersand = c == '&' && i + 1 < part.size();
+        // '&', and the '\' and '%' of the Hayes-derived sets (AT\Q3, AT%C0), lead a basic command
+        // of their own: the command line goes on behind its digits ("AT\Q3S3=65").
+        const bool ampersand = (c == '&' || c == '\\' || c == '%') && i + 1 < part.size();
+        const bool storing = c == '&';
         if (ampersand)
             c = part.at(++i);
+        if (c == '=' && !ampersand && registerNamed)
+            return QStringLiteral("AT= sets the S-register named last, which may be S3, S4 or S5");
+        registerNamed = c == 'S' && !ampersand;
         if (c == 'D' && !ampersand)
             return endsWithSemicolon ? QString() : QStringLiteral("ATD without ';' starts a data call");
         ++i;
@@ -48,7 +56,9 @@ QString basicRefusal(const QByteArray &part, bool endsWithSemicolon, qsizetype &
         while (i < part.size() && part.at(i) >= '0' && part.at(i) <= '9')
             digits += part.at(i++);
         if (c == 'S' && !ampersand && i < part.size() && (part.at(i) == '=' || part.at(i) == '?')) {
-            const int reg = digits.isEmpty() ? 0 : digits.toInt();
+            if (part.at(i) == '=' && digits.isEmpty())
+                return QStringLiteral("AT= sets the S-register named last, which may be S3, S4 or S5");
+            const int reg = digits.toInt();
             if (part.at(i) == '=' && reg >= 3 && reg <= 5)
                 return QStringLiteral("ATS%1= changes how command lines and answers are framed, for later sessions too").arg(reg);
             // "S0=1" or "S0?": more basic commands may follow the register's value.
@@ -59,7 +69,7 @@ QString basicRefusal(const QByteArray &part, bool endsWithSemicolon, qsizetype &
             continue;
         }
         const int value = digits.isEmpty() ? 0 : digits.toInt();
-        if (ampersand && c == 'W')
+        if (storing && c == 'W')
             return QStringLiteral("AT&W stores the settings as the modem's power-up profile");
         if (ampersand)
             continue;
@@ -103,7 +113,8 @@ QString PellixGsmModem::rawCommandRefusal(const QByteArray &line)
         QByteArray command = commands.at(n);
         if (command.isEmpty())
             continue;
-        if (isLetter(command.at(0)) || command.at(0) == '&') {
+        if (isLetter(command.at(0)) || command.at(0) == '&' || command.at(0) == '\\' || command.at(0) == '%'
+            || command.at(0) == '=') {
             // A dial command runs to the end of the line: its ';' ends the line, not a command.
             qsizetype extendedAt = -1;
             const QString why = basicRefusal(command, voiceDial && n + 2 == commands.size(), extendedAt);

@@ -75,8 +75,11 @@ std::optional<int> secretField(char lead, const QByteArray &name)
 
 // The arguments of an extended command whose '=' is at `equals`: spans of its secrets. Returns
 // where the command ends (its ';', or the end of the line).
-qsizetype extendedSecrets(const QByteArray &line, qsizetype equals, int field, QList<Span> &secrets)
+qsizetype extendedSecrets(const QByteArray &line, qsizetype equals, int field, bool balanced, QList<Span> &secrets)
 {
+    // Quotes that do not pair tell no field from another: every argument is masked.
+    if (!balanced)
+        field = -1;
     QList<Span> fields;
     bool quoted = false;
     qsizetype start = equals + 1;
@@ -163,6 +166,9 @@ void serviceStringSecrets(const QByteArray &line, qsizetype at, QList<Span> &sec
 QByteArray TraceLog::masked(const QByteArray &line)
 {
     QList<Span> secrets;
+    // A line whose quotes do not pair (a typing slip the modem refuses) has no telling inside
+    // from outside: its secrets are looked for everywhere, as if nothing were quoted.
+    const bool balanced = line.count('"') % 2 == 0;
     bool quoted = false;
     for (qsizetype at = 0; at < line.size(); ++at) {
         const char c = line.at(at);
@@ -171,7 +177,7 @@ QByteArray TraceLog::masked(const QByteArray &line)
         if ((c == '*' || c == '#') && !isDigit(before) && before != '*' && before != '#')
             serviceStringSecrets(line, at, secrets);
         if (c == '"') {
-            quoted = !quoted;
+            quoted = balanced && !quoted;
             continue;
         }
         if (quoted || (c != '+' && c != '^'))
@@ -185,7 +191,7 @@ QByteArray TraceLog::masked(const QByteArray &line)
         const std::optional<int> field = secretField(c, name);
         if (!field || p >= line.size() || line.at(p) != '=')
             continue;
-        at = extendedSecrets(line, p, *field, secrets);
+        at = extendedSecrets(line, p, *field, balanced, secrets);
     }
     if (secrets.isEmpty())
         return line;
