@@ -40,4 +40,6 @@ private:
     QCommandLineOption m_storedTextMode;
     QCommandLineOption m_simFull;
     QCommandLineOption m_lineSpeed;
+    QCommandLineOption m_restartSpread;
+    QCommandLineOption m_emptyRead;
 };
