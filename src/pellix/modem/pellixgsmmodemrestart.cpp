@@ -185,14 +185,21 @@ void PellixGsmModem::catchUpStored()
     // unread items are handed over now, as they would have been had the modem announced them.
     if (m_receiveMode != 2)
         return;
-    QList<QByteArray> storagesToRead{m_profile->receiveStorage};
-    if (m_profile->messageStorage != m_profile->receiveStorage)
-        storagesToRead << m_profile->messageStorage;
+    // A full SIM sends them to the phone memory, unannounced all the same.
     const quint64 connection = m_connection;
+    QList<QByteArray> storagesToRead;
+    try {
+        storagesToRead = messageStorages();
+    } catch (const RaisedError &error) {
+        note(QStringLiteral("could not learn the storages of the modem: %1").arg(error.description()));
+        storagesToRead = {m_profile->messageStorage};
+        if (m_profile->receiveStorage != m_profile->messageStorage)
+            storagesToRead << m_profile->receiveStorage;
+    }
     for (const QByteArray &storage : storagesToRead) {
         QList<StoredRef> handedOver;
         try {
-            selectStorage(storage);
+            selectStorage(storage, true);
             for (const StoredItem &item : listStored(1)) {
                 const DecodedItem d = decodeItem(item.pdu, locationIn(storage, item.index), true);
                 if (d.message)
