@@ -219,6 +219,7 @@ private:
     bool m_queuedSinceNotify = false;
     RestartWatch m_restartWatch = RestartWatch::Off;
     bool m_echoOffSeen = false;       // under the Full watch, the modem had stopped echoing
+    bool m_bootsAnnounced = false;    // it said RDY or ^SYSSTART once: its boots start so
     QString m_restartEvidence;
     QString m_readinessLine;
 };
