@@ -186,7 +186,7 @@ private:
     // Under a watch, a boot line is recorded as evidence and a readiness line noted; None when
     // the line is neither, or no watch is set.
     BootLine noticeBootLine(QByteArrayView line);
-    // A listing's deadline restarts with the line that just came, under its cap.
+    // A listing's deadline restarts with a line of its answer that just came, under its cap.
     void extendForLine(Exchange &exchange);
     // An echo from a modem that had stopped echoing; true when recorded as evidence.
     bool noticeEcho();
