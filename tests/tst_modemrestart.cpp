@@ -255,6 +255,24 @@ private Q_SLOTS:
             QCOMPARE(m_virtual->sim().sm().used(), storedBefore - 1);  // the first delete was lost with the restart
     }
 
+    // A restart among the deletes after a read: the messages were handed over, and every one but
+    // the one whose delete the restart took is deleted once the modem is set up again.
+    void deletingAfterReadingGoesOnAfterARestart()
+    {
+        useModem(restartingModem({"RDY", "+CFUN: 1", "+CPIN: READY", "SMS Ready"}));
+        auto modem = connectedModem(0);
+        m_virtual->field().restartOn = {"+CMGD"};
+        m_virtual->field().restartCount = 1;
+        const int stored = m_virtual->sim().sm().used() + m_virtual->sim().me().used();
+
+        QList<ReceivedMessage> read;
+        QCOMPARE(errorOf([&] { read = modem->ReadMessages(0, true); }), 0);
+        QVERIFY(read.size() > 2);
+        QCOMPARE(modem->Status(), 2);
+        // The stored status report is no message and stays, as does the one the restart took.
+        QCOMPARE(m_virtual->sim().sm().used() + m_virtual->sim().me().used(), stored - read.size() + 1);
+    }
+
     // A restart in the middle of Connect (a modem plugged in a moment ago, a failing supply):
     // what was set before it is set again, and Connect succeeds.
     void connectSurvivesARestart_data()

@@ -316,11 +316,14 @@ void PellixGsmModem::deleteRead(const QList<StoredRef> &items, quint64 connectio
 {
     // The items were decoded and are being handed over: nothing here may fail the read, or those
     // already deleted would be lost with the error. A refused delete leaves its item on the SIM,
-    // which loses nothing; a closed connection (or a new one) ends the deleting.
+    // which loses nothing; a closed connection (or a new one) ends the deleting. After a restart
+    // the rest are deleted once the modem is set up again: a restart moves no stored item. The
+    // delete it interrupted is not sent again, since its place may hold a new message by now.
     for (const StoredRef &item : items) {
         if (m_connection != connection || m_status != Connected)
             return;
         try {
+            recoverIfRestarted();
             selectStorage(item.storage);
             command("AT+CMGD=" + num(item.index), localTimeout());
         } catch (const RaisedError &error) {
