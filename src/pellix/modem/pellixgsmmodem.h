@@ -214,7 +214,8 @@ private:
     // between; again: after a restart of a connected modem (the identity is not read again).
     void setUp(const QString &pin, bool again);
     void setUpOnce(const QString &pin, bool again);
-    void catchUpStored();
+    // The unread items stored while the modem announced nothing, queued as events; returns them.
+    QList<StoredRef> catchUpStored();
     void confirmPduMode();
     void noticeLostLink();
     void onLinkLost(const QString &reason);
