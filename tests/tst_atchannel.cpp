@@ -413,6 +413,35 @@ private Q_SLOTS:
         rig.transport.close();
     }
 
+    // A listing ends by the silence of its answer, under its cap (a slow line may take longer
+    // than any fixed deadline): the modem's status lines, which go on whether or not it still
+    // answers, keep it waiting no more than for a short command; entries that never end stop at
+    // the cap.
+    void listingEndsWhenItsAnswerFallsSilent_data()
+    {
+        QTest::addColumn<QByteArray>("chatter");  // every 100 ms for 6 s once the listing has begun
+        QTest::addColumn<int>("capMs");
+        const QByteArray entry = "\r\n+CMGL: 2,1,,31\r\n" + Pdu1 + "\r\n";
+        QTest::newRow("answer stops, line quiet") << QByteArray() << 30000;
+        QTest::newRow("answer stops, status lines go on") << QByteArray("\r\n^RSSI:17\r\n") << 30000;
+        QTest::newRow("entries that never end") << entry << 1500;
+    }
+    void listingEndsWhenItsAnswerFallsSilent()
+    {
+        QFETCH(QByteArray, chatter);
+        QFETCH(int, capMs);
+        Rig rig;
+        const AtCommand cmgl = AtCommand::withPdus("AT+CMGL=4", "+CMGL:", 400).listing(capMs);
+        rig.transport.script(cmgl.line + '\r', "\r\n+CMGL: 1,1,,31\r\n" + Pdu1 + "\r\n");
+        if (!chatter.isEmpty())
+            rig.transport.injectEvery(chatter, 100, 60);
+        QCOMPARE(raised([&] { rig.channel.run(cmgl); }), number(ErrorCode::Timeout));
+        // It gave up while the modem was still talking, not when the talk stopped.
+        if (!chatter.isEmpty())
+            QVERIFY(rig.transport.pendingChunks() > 0);
+        rig.transport.close();
+    }
+
     void idleUnsolicited_data()
     {
         QTest::addColumn<QList<QByteArray>>("chunks"); // 60 ms apart

@@ -19,6 +19,7 @@
 using namespace pellix;
 
 Q_DECLARE_METATYPE(pellix::sim::FieldBehaviour)
+Q_DECLARE_METATYPE(pellix::sim::FieldBehaviour::EmptyRead)
 
 namespace {
 
@@ -149,6 +150,10 @@ private Q_SLOTS:
         QTest::newRow("again while being set up") << restartingModem(simcom) << 1 << QByteArray("+CNMI") << QString();
         QTest::newRow("into a SIM that wants the PIN given to Connect") << restartingModem(simcom) << 1 << QByteArray()
                                                                         << QStringLiteral("1234");
+        // As a module says them while its SIM and message stacks start: one restart, one setting up.
+        sim::FieldBehaviour spread = restartingModem(simcom);
+        spread.restartSpreadMs = 250;
+        QTest::newRow("boot lines seconds apart") << spread << 1 << QByteArray() << QString();
     }
     void restartIsRecognisedAndTheModemSetUpAgain()
     {
@@ -171,6 +176,7 @@ private Q_SLOTS:
         }
         QVERIFY(m_virtual->incomingMessage(deliverPdu(QStringLiteral("while it restarted"))));
         QTRY_VERIFY_WITH_TIMEOUT(!m_virtual->restarting(), 2000);
+        QTest::qWait(int(field.restartSpreadMs * field.restartLines.size()));
 
         SmsMessage sent = message(QStringLiteral("after the restart"));
         QCOMPARE(errorOf([&] { modem->SendMessage(sent); }), 0);
@@ -188,7 +194,7 @@ private Q_SLOTS:
             });
         };
         QTRY_COMPARE_WITH_TIMEOUT(arrivedMeanwhile(), 1, 3000);
-        QVERIFY(trace().contains("setting it up again"));
+        QCOMPARE(trace().count("setting it up again"), restarts);
         QCOMPARE(m_virtual->sim().attemptsLeft(), sim::VirtualSim::PinAttempts);
     }
 
@@ -247,6 +253,24 @@ private Q_SLOTS:
             QCOMPARE(m_virtual->submissions().size(), 1);
         if (command == "+CMGD")
             QCOMPARE(m_virtual->sim().sm().used(), storedBefore - 1);  // the first delete was lost with the restart
+    }
+
+    // A restart among the deletes after a read: the messages were handed over, and every one but
+    // the one whose delete the restart took is deleted once the modem is set up again.
+    void deletingAfterReadingGoesOnAfterARestart()
+    {
+        useModem(restartingModem({"RDY", "+CFUN: 1", "+CPIN: READY", "SMS Ready"}));
+        auto modem = connectedModem(0);
+        m_virtual->field().restartOn = {"+CMGD"};
+        m_virtual->field().restartCount = 1;
+        const int stored = m_virtual->sim().sm().used() + m_virtual->sim().me().used();
+
+        QList<ReceivedMessage> read;
+        QCOMPARE(errorOf([&] { read = modem->ReadMessages(0, true); }), 0);
+        QVERIFY(read.size() > 2);
+        QCOMPARE(modem->Status(), 2);
+        // The stored status report is no message and stays, as does the one the restart took.
+        QCOMPARE(m_virtual->sim().sm().used() + m_virtual->sim().me().used(), stored - read.size() + 1);
     }
 
     // A restart in the middle of Connect (a modem plugged in a moment ago, a failing supply):
@@ -384,19 +408,148 @@ private Q_SLOTS:
         QVERIFY(m_virtual->sim().sm().isFull());
     }
 
+    // DeleteMessage reads the location first, since most modems answer OK to deleting an empty
+    // place. An empty place is an error however the modem words it, and nothing is deleted; an
+    // unread message whose delete fails after that read is still there, and the error says it is
+    // marked read now.
+    void deletingNamesWhatHappenedToTheLocation_data()
+    {
+        QTest::addColumn<sim::FieldBehaviour::EmptyRead>("emptyRead");
+        QTest::addColumn<bool>("lostToARestart");
+        QTest::addColumn<int>("expected");
+        QTest::addColumn<QString>("words");
+        const int invalid = code(ErrorCode::InvalidArgument);
+        const QString empty = QStringLiteral("holds no message");
+        QTest::newRow("empty place: +CMS ERROR: 321") << sim::FieldBehaviour::EmptyRead::Error << false << invalid << empty;
+        QTest::newRow("empty place: OK alone") << sim::FieldBehaviour::EmptyRead::Ok << false << invalid << empty;
+        QTest::newRow("empty place: +CMGR: 0,,0") << sim::FieldBehaviour::EmptyRead::Header << false << invalid << empty;
+        QTest::newRow("unread message, delete lost to a restart")
+            << sim::FieldBehaviour::EmptyRead::Error << true << code(ErrorCode::ModemRestarted) << QStringLiteral("marked it read");
+    }
+    void deletingNamesWhatHappenedToTheLocation()
+    {
+        QFETCH(sim::FieldBehaviour::EmptyRead, emptyRead);
+        QFETCH(bool, lostToARestart);
+        QFETCH(int, expected);
+        QFETCH(QString, words);
+        sim::FieldBehaviour field = restartingModem({"RDY", "+CPIN: READY"});
+        field.emptyRead = emptyRead;
+        if (lostToARestart) {
+            field.restartOn = {"+CMGD"};
+            field.restartCount = 1;
+        }
+        useModem(field);
+        auto modem = connectedModem(0);
+        sim::MessageStore &sm = m_virtual->sim().sm();
+        int index = 1;
+        while (lostToARestart ? !(sm.find(index) && sm.find(index)->stat == sim::MessageStat::RecUnread) : sm.find(index) != nullptr)
+            ++index;
+        const int storedBefore = sm.used();
+        QList<QByteArray> commands;
+        m_virtual->setTrace([&commands](sim::VirtualModem::TraceKind kind, const QByteArray &text) {
+            if (kind == sim::VirtualModem::TraceKind::Command)
+                commands << text;
+        });
+
+        QString description;
+        try {
+            modem->DeleteMessage(qint16(index));
+            QFAIL("DeleteMessage succeeded");
+        } catch (const RaisedError &error) {
+            QCOMPARE(error.number(), expected);
+            description = error.description();
+        }
+        QVERIFY2(description.contains(words), qPrintable(description));
+        QCOMPARE(sm.used(), storedBefore);
+        if (lostToARestart)
+            QVERIFY(sm.find(index) && sm.find(index)->stat == sim::MessageStat::RecRead);
+        else
+            QVERIFY(std::none_of(commands.begin(), commands.end(), [](const QByteArray &c) { return c.startsWith("AT+CMGD"); }));
+    }
+
+    // With the SIM full, new messages go to the phone memory, announced or not: in receive mode 0
+    // the operator reads them and deletes them by their locations; after a restart (which
+    // announces nothing) they are handed over, and the automatic deletion takes them. Each shows
+    // once, and what deletes it touches nothing else; "delete all" leaves nothing a read would show.
+    void everyMessageIsFoundWhereverTheModemKeptIt_data()
+    {
+        QTest::addColumn<qint32>("receiveMode");
+        QTest::addColumn<bool>("restart");
+        QTest::newRow("read by the operator") << 0 << false;
+        QTest::newRow("arrived while the modem restarted") << 2 << true;
+    }
+    void everyMessageIsFoundWhereverTheModemKeptIt()
+    {
+        QFETCH(qint32, receiveMode);
+        QFETCH(bool, restart);
+        sim::FieldBehaviour field = restartingModem({"RDY", "+CFUN: 1", "+CPIN: READY", "SMS Ready"});
+        field.simFull = true;
+        useModem(field);
+        auto modem = connectedModem(receiveMode);
+        QSignalSpy received(modem.get(), &GsmModem::MessageReceived);
+        const QByteArray simFirst = m_virtual->sim().sm().find(1)->pdu;
+        const int phoneBefore = m_virtual->sim().me().used();
+        modem->setAutoDelete(restart);
+        if (restart)
+            m_virtual->restart();
+        const QStringList texts{QStringLiteral("kept in the phone 1"), QStringLiteral("kept in the phone 2")};
+        for (const QString &text : texts)
+            QVERIFY(m_virtual->incomingMessage(deliverPdu(text)));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_virtual->restarting(), 3000);
+
+        QList<ReceivedMessage> found;
+        if (restart) {
+            // The unread messages of the full SIM come along: the modem cannot tell them apart.
+            const auto arrived = [&received] {
+                QStringList seen;
+                for (const QList<QVariant> &args : received)
+                    seen << args.first().value<ReceivedMessage>().Text;
+                return seen;
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(arrived().contains(texts.last()), 3000);
+            QTest::qWait(100);
+            for (const QList<QVariant> &args : received)
+                found << args.first().value<ReceivedMessage>();
+        } else {
+            QCOMPARE(m_virtual->sim().me().used(), phoneBefore + 2);
+            found = modem->ReadMessages(0, false);
+        }
+        QList<qint16> locations;
+        for (const QString &text : texts) {
+            const auto isIt = [&text](const ReceivedMessage &m) { return m.Text == text; };
+            QCOMPARE(std::count_if(found.begin(), found.end(), isIt), 1);
+            locations << std::find_if(found.begin(), found.end(), isIt)->SimLocation;
+        }
+        for (qint16 location : locations) {
+            QVERIFY2(location > 20000 && location < 25000, QByteArray::number(location).constData());
+            if (!restart)
+                QCOMPARE(errorOf([&] { modem->DeleteMessage(location); }), 0);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(m_virtual->sim().me().used(), phoneBefore, 1000);
+        // The SIM's first message is a read one: neither a delete nor the automatic deletion of
+        // the unread ones handed over with them touches it.
+        QVERIFY(m_virtual->sim().sm().find(1) && m_virtual->sim().sm().find(1)->pdu == simFirst);
+
+        QCOMPARE(errorOf([&] { modem->DeleteAllMessages(); }), 0);
+        QCOMPARE(modem->ReadMessages(0, false).size(), 0);
+    }
+
     // At a line speed where the whole answer takes longer than the profile's listing deadline
     // (ListTimeout 1 s), a listing still completes: it ends by silence, not by its size.
     void listingOnASlowLineCompletes_data()
     {
         QTest::addColumn<QString>("listing");
         QTest::addColumn<int>("count");
-        QTest::newRow("messages (+CMGL)") << QStringLiteral("messages") << 20;
-        QTest::newRow("phonebook (+CPBR)") << QStringLiteral("phonebook") << 40;
+        QTest::addColumn<bool>("afterConnect");  // stored while connected: Connect's count is stale
+        QTest::newRow("messages (+CMGL)") << QStringLiteral("messages") << 20 << false;
+        QTest::newRow("messages that came after Connect") << QStringLiteral("messages") << 20 << true;
+        QTest::newRow("phonebook (+CPBR)") << QStringLiteral("phonebook") << 40 << false;
     }
     void listingOnASlowLineCompletes()
     {
         QFETCH(QString, listing);
         QFETCH(int, count);
+        QFETCH(bool, afterConnect);
         QDir(m_dir.path()).mkpath(QStringLiteral("Pellix"));
         QFile ini(m_dir.filePath(QStringLiteral("Pellix/Pellix.ini")));
         QVERIFY(ini.open(QIODevice::WriteOnly));
@@ -409,18 +562,25 @@ private Q_SLOTS:
         field.lineSpeed = 1200;
         useModem(field);
         m_virtual->sim().sm().items().clear();
+        m_virtual->sim().me().items().clear();
         m_virtual->sim().phonebook().clear();
-        for (int i = 0; i < count; ++i) {
-            const QByteArray hex = deliverPdu(QStringLiteral("Stored message %1 of a long listing on a slow line").arg(i));
-            m_virtual->sim().sm().add(sim::StoredMessage{sim::MessageStat::RecRead, hex, sim::tpduLengthOf(hex)});
-            m_virtual->sim().phonebook()[i + 1] = sim::PhonebookRecord{
-                QStringLiteral("+3955500%1").arg(i, 3, 10, QLatin1Char('0')), 145, QStringLiteral("Phonebook entry %1").arg(i)};
-        }
+        const auto store = [this, count] {
+            for (int i = 0; i < count; ++i) {
+                const QByteArray hex = deliverPdu(QStringLiteral("Stored message %1 of a long listing on a slow line").arg(i));
+                m_virtual->sim().sm().add(sim::StoredMessage{sim::MessageStat::RecRead, hex, sim::tpduLengthOf(hex)});
+                m_virtual->sim().phonebook()[i + 1] = sim::PhonebookRecord{
+                    QStringLiteral("+3955500%1").arg(i, 3, 10, QLatin1Char('0')), 145, QStringLiteral("Phonebook entry %1").arg(i)};
+            }
+        };
+        if (!afterConnect)
+            store();
         PellixGsmModem modem([this](qint32, const ModemProfile &, qint16, qint32) {
             return std::make_unique<sim::VirtualModemTransport>(m_virtual);
         });
         modem.setTracePath(QString());
         modem.Connect(0, 1, QString(), 0, 60, 0);
+        if (afterConnect)
+            store();
         QElapsedTimer clock;
         clock.start();
         qsizetype listed = 0;

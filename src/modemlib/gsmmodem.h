@@ -83,15 +83,16 @@ public:
     // it fits 160); returns the number of parts sent.
     virtual qint32 SendLongMessage(const QString &number, const QString &text, bool statusReport) = 0;
 
-    // Messages or status reports stored on the SIM. filter: 0 all, 1 unread only, 2 read only.
+    // Messages or status reports stored on the SIM; messages also where else the modem keeps
+    // received ones (the phone memory of a full SIM). filter: 0 all, 1 unread only, 2 read only.
     // deleteAfterReading: each item is deleted once it was decoded; one that does not decode is
     // returned as far as it goes and stays on the SIM.
     virtual QList<ReceivedMessage> ReadMessages(qint32 filter, bool deleteAfterReading) = 0;
     virtual QList<SmsStatusReport> ReadStatusReports(qint32 filter, bool deleteAfterReading) = 0;
     // simLocation as ReadMessages, ReadStatusReports and the events give it (the index on the SIM;
     // an item kept in another storage has a range of its own, 10000 + index for a report kept
-    // apart). A location that holds nothing is an error. DeleteAllMessages empties the message
-    // storage and the report storage.
+    // apart). A location that holds nothing is an error. DeleteAllMessages empties every storage
+    // that ReadMessages and ReadStatusReports read.
     virtual void DeleteMessage(qint16 simLocation) = 0;
     virtual void DeleteAllMessages() = 0;
 

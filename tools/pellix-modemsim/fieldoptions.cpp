@@ -2,6 +2,7 @@
 #include "fieldoptions.h"
 
 #include <QCommandLineParser>
+#include <QMap>
 
 #include <algorithm>
 
@@ -61,6 +62,13 @@ FieldOptions::FieldOptions()
     , m_freezeAfter(QStringLiteral("freeze-after"),
                     QStringLiteral("S seconds after start the modem stops answering; the port stays open."),
                     QStringLiteral("S"))
+    , m_restartSpread(QStringLiteral("restart-spread"),
+                      QStringLiteral("The boot lines of a restart come MS apart (default: all at once)."),
+                      QStringLiteral("MS"))
+    , m_emptyRead(QStringLiteral("empty-read"),
+                  QStringLiteral("What AT+CMGR answers for an empty place: error (+CMS ERROR: 321, the default), "
+                                 "ok (OK alone) or header (+CMGR: 0,,0)."),
+                  QStringLiteral("FORM"))
 {
 }
 
@@ -69,7 +77,7 @@ void FieldOptions::addTo(QCommandLineParser &parser) const
     parser.addOptions({m_simBusy, m_vendorNoise, m_lateReply, m_lateCommand, m_strictCnmi, m_charsets,
                        m_emptyListError, m_stuckPrompt, m_quiet, m_bootNoise, m_loseRouted, m_lateCount,
                        m_restartOn, m_restartCount, m_restartLines, m_restartSilence, m_storedTextMode, m_simFull,
-                       m_lineSpeed, m_flood, m_freezeAfter});
+                       m_lineSpeed, m_flood, m_freezeAfter, m_restartSpread, m_emptyRead});
 }
 
 std::optional<FieldBehaviour> FieldOptions::read(const QCommandLineParser &parser, QString &error) const
@@ -89,8 +97,20 @@ std::optional<FieldBehaviour> FieldOptions::read(const QCommandLineParser &parse
     if (!number(m_simBusy, field.simBusySeconds) || !number(m_lateReply, field.lateReplyMs)
         || !number(m_lateCount, field.lateReplyCount) || !number(m_restartCount, field.restartCount)
         || !number(m_restartSilence, field.restartSilenceMs) || !number(m_lineSpeed, field.lineSpeed)
-        || !number(m_flood, field.floodMessages) || !number(m_freezeAfter, field.freezeAfterSeconds))
+        || !number(m_flood, field.floodMessages) || !number(m_freezeAfter, field.freezeAfterSeconds)
+        || !number(m_restartSpread, field.restartSpreadMs))
         return std::nullopt;
+    if (parser.isSet(m_emptyRead)) {
+        static const QMap<QString, FieldBehaviour::EmptyRead> Forms{{QStringLiteral("error"), FieldBehaviour::EmptyRead::Error},
+                                                                    {QStringLiteral("ok"), FieldBehaviour::EmptyRead::Ok},
+                                                                    {QStringLiteral("header"), FieldBehaviour::EmptyRead::Header}};
+        const QString form = parser.value(m_emptyRead).trimmed().toLower();
+        if (!Forms.contains(form)) {
+            error = QStringLiteral("--empty-read takes error, ok or header, not %1").arg(parser.value(m_emptyRead));
+            return std::nullopt;
+        }
+        field.emptyRead = Forms.value(form);
+    }
     for (const QString &command : parser.values(m_lateCommand))
         field.lateCommands << command.trimmed().toUpper().toLatin1();
     for (const QString &command : parser.values(m_restartOn))

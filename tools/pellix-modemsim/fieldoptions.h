@@ -42,4 +42,6 @@ private:
     QCommandLineOption m_lineSpeed;
     QCommandLineOption m_flood;
     QCommandLineOption m_freezeAfter;
+    QCommandLineOption m_restartSpread;
+    QCommandLineOption m_emptyRead;
 };

@@ -307,16 +307,19 @@ bool AtChannel::processTokens(Exchange *exchange)
             }
             break;
         case AtLineSplitter::Token::Line:
-            if (exchange && exchange->cap)
-                extendForLine(*exchange);
             // The echo of the command is no sign of life beyond the port (a loop-back echoes).
             if (exchange && m_splitter.line() != QByteArrayView(exchange->command.line))
                 exchange->heard = true;
             if (exchange) {
+                const qsizetype answered = exchange->response.lines.size() + exchange->response.pdus.size();
                 if (handleCommandLine(*exchange, m_splitter.line(), m_splitter.lineWasCut())) {
                     exchange->ended = true;
                     return true;
                 }
+                // Only the answer's own lines show that the modem is still at it: status lines
+                // (^RSSI, +CREG) come whether or not it answers.
+                if (exchange->cap && exchange->response.lines.size() + exchange->response.pdus.size() != answered)
+                    extendForLine(*exchange);
             } else {
                 handleIdleLine(m_splitter.line(), m_splitter.lineWasCut());
             }

@@ -188,7 +188,7 @@ private:
     // Under a watch, a boot line is recorded as evidence and a readiness line noted; None when
     // the line is neither, or no watch is set.
     BootLine noticeBootLine(QByteArrayView line);
-    // A listing's deadline restarts with the line that just came, under its cap.
+    // A listing's deadline restarts with a line of its answer that just came, under its cap.
     void extendForLine(Exchange &exchange);
     // An echo from a modem that had stopped echoing; true when recorded as evidence.
     bool noticeEcho();
@@ -221,6 +221,7 @@ private:
     bool m_queuedSinceNotify = false;
     RestartWatch m_restartWatch = RestartWatch::Off;
     bool m_echoOffSeen = false;       // under the Full watch, the modem had stopped echoing
+    bool m_bootsAnnounced = false;    // it said RDY or ^SYSSTART once: its boots start so
     QString m_restartEvidence;
     QString m_readinessLine;
 };

@@ -72,11 +72,16 @@ bool AtChannel::pollRestart()
 
 AtChannel::BootLine AtChannel::noticeBootLine(QByteArrayView line)
 {
+    const bool start = startsABoot(line);
+    m_bootsAnnounced = m_bootsAnnounced || start;
     if (m_restartWatch == RestartWatch::Off)
         return BootLine::None;
-    const bool start = startsABoot(line);
     const bool boot = start || reportsANewBoot(line);
-    if (start || (boot && m_restartWatch == RestartWatch::Full)) {
+    // A module that announces its boots goes on for seconds with the rest of the same boot (the
+    // radio, the SIM) after it has been set up again: those lines start no new boot, and the
+    // settings are checked instead. A SIM that asks for its PIN again always needs the setting up.
+    const bool newBoot = !m_bootsAnnounced || line.startsWith("+CPIN: SIM");
+    if (start || (boot && newBoot && m_restartWatch == RestartWatch::Full)) {
         if (m_restartEvidence.isEmpty())
             m_restartEvidence = QStringLiteral("it said \"%1\"").arg(QString::fromLatin1(line));
         return BootLine::Evidence;

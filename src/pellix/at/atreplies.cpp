@@ -46,6 +46,41 @@ QList<QByteArray> fields(const QByteArray &line, const QByteArray &prefix)
     return result;
 }
 
+QList<QList<QByteArray>> storageLists(const QByteArray &line)
+{
+    QList<QList<QByteArray>> lists;
+    const qsizetype colon = line.indexOf(':');
+    if (!line.startsWith("+CPMS") || colon < 0)
+        return lists;
+    // Each innermost parenthesis is one list, however many levels enclose it.
+    QList<QByteArray> current;
+    QByteArray name;
+    bool open = false;
+    bool inQuotes = false;
+    for (char c : line.mid(colon + 1)) {
+        if (c == '"') {
+            inQuotes = !inQuotes;
+        } else if (inQuotes) {
+            name += c;
+        } else if (c == '(') {
+            open = true;
+            current.clear();
+            name.clear();
+        } else if (open && (c == ',' || c == ')')) {
+            if (!name.trimmed().isEmpty())
+                current << name.trimmed().toUpper();
+            name.clear();
+            if (c == ')') {
+                lists << current;
+                open = false;
+            }
+        } else if (open) {
+            name += c;
+        }
+    }
+    return lists;
+}
+
 std::optional<int> number(const QList<QByteArray> &fields, int index)
 {
     if (index < 0 || index >= fields.size())

@@ -36,6 +36,10 @@ std::optional<IndexRange> phonebookRange(const QByteArray &line);           // +
 // used and total -1 when the modem leaves them out (+CPBS: "SM", as some answer).
 struct StorageUse { QByteArray storage; int used = -1; int total = -1; };
 std::optional<StorageUse> phonebookStorage(const QByteArray &line);         // +CPBS: "SM",3,250
+// The storage lists of the test form, <mem1>s first; the upper-case names of each list, extra
+// outer parentheses (Wavecom) and blanks (gammu dumps) taken as they come. Empty when the modem
+// names none (Samsung answers "+CPMS: ").
+QList<QList<QByteArray>> storageLists(const QByteArray &line);              // +CPMS: ("SM","ME"),("SM"),("SM","ME")
 
 struct ForwardingRow { int status = 0; int callClass = 7; QString number; int type = 129; };
 std::optional<ForwardingRow> forwardingRow(const QByteArray &line);         // +CCFC: 1,1,"+39...",145

@@ -155,6 +155,8 @@ void PellixGsmModem::teardown()
     m_cnmiSetting.clear();
     m_patience = Patience{};
     m_selectedStorage.clear();
+    m_storageLists.reset();
+    m_indicatedStorages.clear();
     m_pin.clear();
     ++m_connection;
     if (m_channel)

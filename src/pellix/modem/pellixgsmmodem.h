@@ -191,11 +191,18 @@ private:
     // Status 2, and a modem that restarted meanwhile set up again first.
     void requireConnected();
 
-    void selectStorage(const QByteArray &storage);
-    // selectStorage, but false (and traced) when the modem turns a report storage of its own down.
-    bool selectReportStorage(const QByteArray &storage);
+    // counted: select it even when it is selected, for the number of items it holds now (the
+    // cap of the listing that follows; messages arrive between listings).
+    void selectStorage(const QByteArray &storage, bool counted = false);
+    // selectStorage, but false (and traced) when the modem turns a storage other than the message
+    // storage down (a report storage of its own, a phone memory).
+    bool selectReportStorage(const QByteArray &storage, bool counted = false);
     // The message storage, and the report storage when it is another one.
     QList<QByteArray> storages() const;
+    // Where received messages may be: the message storage, and each other storage the modem may
+    // keep one in and lets us read (the <mem3> list of AT+CPMS=?, asked once a connection; the
+    // profile's; those +CMTI named), so that a listing misses none.
+    QList<QByteArray> messageStorages();
     qint16 locationIn(const QByteArray &storage, int index) const;
     // The storage and index a location names; nullopt for one in no range.
     std::optional<StoredRef> storedAt(qint16 location) const;
@@ -229,7 +236,8 @@ private:
     // between; again: after a restart of a connected modem (the identity is not read again).
     void setUp(const QString &pin, bool again);
     void setUpOnce(const QString &pin, bool again);
-    void catchUpStored();
+    // The unread items stored while the modem announced nothing, queued as events; returns them.
+    QList<StoredRef> catchUpStored();
     void confirmPduMode();
     void noticeLostLink();
     void onLinkLost(const QString &reason);
@@ -272,6 +280,8 @@ private:
     quint8 m_concatReference = 0;
     QByteArray m_selectedStorage;    // empty: not known (never selected, or the answer was lost)
     int m_storedItems = -1;          // what +CPMS last announced for it (-1: not known)
+    std::optional<QList<QList<QByteArray>>> m_storageLists; // AT+CPMS=? of this connection
+    QList<QByteArray> m_indicatedStorages;                  // named by +CMTI in this connection
     quint64 m_connection = 0;        // counts closed connections: work of an old one stops
 
     int m_depth = 0;                 // public operations under way (nesting from event handlers)

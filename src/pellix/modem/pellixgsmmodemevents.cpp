@@ -67,8 +67,14 @@ void PellixGsmModem::handle(const Unsolicited &code)
             note(QStringLiteral("indication without a location ignored: %1").arg(QString::fromLatin1(code.line)));
         else if (!code.storage.isEmpty() && !isStorageName(code.storage.toUpper()))
             note(QStringLiteral("indication with a malformed storage name ignored: %1").arg(QString::fromLatin1(code.line)));
-        else if (m_receiveMode == 2)
-            m_indicated.append(StoredRef{code.storage.toUpper(), code.index});
+        else {
+            // A message kept where the storages asked for were full: listings look there too.
+            if (code.kind == UnsolicitedKind::Cmti && !code.storage.isEmpty()
+                && !m_indicatedStorages.contains(code.storage.toUpper()))
+                m_indicatedStorages << code.storage.toUpper();
+            if (m_receiveMode == 2)
+                m_indicated.append(StoredRef{code.storage.toUpper(), code.index});
+        }
         break;
     case UnsolicitedKind::Ring:
         // A ring still waiting for its number had none.

@@ -159,9 +159,9 @@ qint32 PellixGsmModem::SendLongMessage(const QString &number, const QString &tex
     return qint32(parts.size());
 }
 
-void PellixGsmModem::selectStorage(const QByteArray &storage)
+void PellixGsmModem::selectStorage(const QByteArray &storage, bool counted)
 {
-    if (storage == m_selectedStorage)
+    if (storage == m_selectedStorage && !counted)
         return;
     // Until the modem confirms, what it has selected is not known: an answer lost to a timeout may
     // follow a change that the modem made all the same.
@@ -181,16 +181,16 @@ AtCommand PellixGsmModem::listingCommand(const AtCommand &command, int items) co
     return command.listing(int(qMin<qint64>(qint64(command.timeoutMs) + qint64(count) * ListingMsPerItem, 1 << 30)));
 }
 
-bool PellixGsmModem::selectReportStorage(const QByteArray &storage)
+bool PellixGsmModem::selectReportStorage(const QByteArray &storage, bool counted)
 {
     if (storage == m_profile->messageStorage) {
-        selectStorage(storage);
+        selectStorage(storage, counted);
         return true;
     }
     // A modem that turns "SR" down keeps its reports with the messages: those are read there,
-    // and the refusal costs nothing else.
+    // and the refusal costs nothing else. The same holds for a phone memory it does not let us read.
     try {
-        selectStorage(storage);
+        selectStorage(storage, counted);
         return true;
     } catch (const RaisedError &error) {
         if (!storageRefused(error) || m_status != Connected)
@@ -206,6 +206,42 @@ QList<QByteArray> PellixGsmModem::storages() const
     QList<QByteArray> result{m_profile->messageStorage};
     if (m_profile->reportStorage != m_profile->messageStorage)
         result << m_profile->reportStorage;
+    return result;
+}
+
+QList<QByteArray> PellixGsmModem::messageStorages()
+{
+    const QByteArray own = m_profile->messageStorage;
+    // "MT" is the SIM and the phone memory together (27.005 3.2.2): reading it reads both.
+    if (own == "MT")
+        return {own};
+    if (!m_storageLists) {
+        // A full SIM makes many modems keep a new message in the phone memory (protocol notes 7):
+        // the <mem3> list says where the modem may keep one.
+        AtResponse test;
+        try {
+            test = tryCommand("AT+CPMS=?", "+CPMS:", localTimeout());
+        } catch (const RaisedError &error) {
+            if (error.number() != libraryErrorNumber(quint16(ErrorCode::Timeout)))
+                throw;
+        }
+        m_storageLists = test.ok() && !test.lines.isEmpty() ? replies::storageLists(test.lines.first())
+                                                            : QList<QList<QByteArray>>();
+    }
+    const QList<QByteArray> readable = m_storageLists->value(0);
+    const QList<QByteArray> candidates = QList<QByteArray>{m_profile->receiveStorage} + m_storageLists->value(2)
+        + m_indicatedStorages;
+    QList<QByteArray> result{own};
+    for (QByteArray storage : candidates) {
+        // Reports have their own reader; cell broadcasts ("BM") are no SMS-DELIVER.
+        if (storage == "SR" || storage == "BM")
+            continue;
+        if (storage == "MT")
+            storage = own == "SM" ? QByteArray("ME") : own == "ME" ? QByteArray("SM") : QByteArray();
+        if (storage.isEmpty() || result.contains(storage) || (!readable.isEmpty() && !readable.contains(storage)))
+            continue;
+        result << storage;
+    }
     return result;
 }
 
@@ -280,8 +316,10 @@ PellixGsmModem::Deletion PellixGsmModem::deleteRead(const QList<StoredRef> &item
 {
     // The items were decoded and are being handed over: nothing here may fail the read, or those
     // already deleted would be lost with the error. A refused delete leaves its item on the SIM,
-    // which loses nothing; a closed connection (or a new one) ends the deleting. What was left
-    // is told, so that nobody reports as deleted what is still stored.
+    // which loses nothing; a closed connection (or a new one) ends the deleting. After a restart
+    // the rest are deleted once the modem is set up again: a restart moves no stored item. The
+    // delete it interrupted is not sent again, since its place may hold a new message by now.
+    // What was left is told, so that nobody reports as deleted what is still stored.
     Deletion result;
     for (const StoredRef &item : items) {
         const qint16 location = locationIn(item.storage, item.index);
@@ -293,6 +331,7 @@ PellixGsmModem::Deletion PellixGsmModem::deleteRead(const QList<StoredRef> &item
         }
         bool sent = false;
         try {
+            recoverIfRestarted();
             selectStorage(item.storage);
             sent = true;
             command("AT+CMGD=" + num(item.index), localTimeout());
@@ -323,21 +362,24 @@ QList<ReceivedMessage> PellixGsmModem::ReadMessages(qint32 filter, bool deleteAf
     Operation op(*this);
     requireConnected();
     const quint64 connection = m_connection;
-    const QByteArray storage = m_profile->messageStorage;
-    selectStorage(storage);
     QList<ReceivedMessage> messages;
     QList<StoredRef> decoded;
-    for (const StoredItem &item : listStored(filter)) {
-        const qint16 location = locationIn(storage, item.index);
-        const DecodedItem d = decodeItem(item.pdu, location, item.stat == 0);
-        if (d.message) {
-            messages << *d.message;
-            decoded << StoredRef{storage, item.index};
-        } else if (!d.type || d.type == pdu::PduType::Deliver) {
-            note(QStringLiteral("message %1 does not decode: %2").arg(item.index).arg(d.error));
-            messages << undecodable(item.pdu, location, item.stat == 0);
+    for (const QByteArray &storage : messageStorages()) {
+        if (!selectReportStorage(storage, true))
+            continue;
+        for (const StoredItem &item : listStored(filter)) {
+            const qint16 location = locationIn(storage, item.index);
+            const DecodedItem d = decodeItem(item.pdu, location, item.stat == 0);
+            if (d.message) {
+                messages << *d.message;
+                decoded << StoredRef{storage, item.index};
+            } else if (!d.type || d.type == pdu::PduType::Deliver) {
+                note(QStringLiteral("message %1 in %2 does not decode: %3")
+                         .arg(item.index).arg(QString::fromLatin1(storage), d.error));
+                messages << undecodable(item.pdu, location, item.stat == 0);
+            }
+            // Status reports and stored outgoing messages have their own readers.
         }
-        // Status reports and stored outgoing messages have their own readers.
     }
     const bool handedOver = !handOver || handOver(messages);
     if (deleteAfterReading && handedOver) {
@@ -365,7 +407,7 @@ QList<SmsStatusReport> PellixGsmModem::ReadStatusReports(qint32 filter, bool del
     QList<SmsStatusReport> reports;
     QList<StoredRef> decoded;
     for (const QByteArray &storage : storages()) {
-        if (!selectReportStorage(storage))
+        if (!selectReportStorage(storage, true))
             continue;
         // Listing REC UNREAD marks every unread message read (27.005 3.4.2), those of the
         // operator among the reports; ALL leaves them so on most modems, and the unread reports
@@ -408,12 +450,26 @@ void PellixGsmModem::DeleteMessage(qint16 simLocation)
     // whether the location holds an item, and a number that names none is the operator's mistake.
     const QByteArray read = "AT+CMGR=" + num(item->index);
     const AtResponse held = exec(AtCommand::withPdus(read, "+CMGR:", listTimeout()), false);
-    const bool empty = (held.final == FinalCode::CmsError && held.errorCode == 321) || (held.ok() && held.lines.isEmpty());
+    const auto header = held.lines.isEmpty() ? std::nullopt : replies::readMessage(held.lines.first());
+    // An empty place answers +CMS ERROR: 321, OK alone (Cinterion), or "+CMGR: 0,,0" with no PDU
+    // (Siemens MC35, as gammu and smstools know it).
+    const bool empty = (held.final == FinalCode::CmsError && held.errorCode == 321)
+        || (held.ok() && (held.lines.isEmpty() || (header && header->length == 0 && held.pdus.value(0).isEmpty())));
     if (empty)
         raise(ErrorCode::InvalidArgument, QStringLiteral("location %1 holds no message (%2 is empty)").arg(simLocation).arg(where));
     if (!held.ok())
         AtChannel::raiseFor(held, read);
-    command("AT+CMGD=" + num(item->index), localTimeout());
+    try {
+        command("AT+CMGD=" + num(item->index), localTimeout());
+    } catch (const RaisedError &error) {
+        // Reading an unread message marks it read (27.005 3.4.3), and no command marks it unread
+        // again: the operator learns why it no longer shows as new.
+        if (!header || header->stat != 0)
+            throw;
+        throw RaisedError(error.number(), error.source(),
+                          QStringLiteral("%1; the message is still stored, but the read that checked the location "
+                                         "has marked it read").arg(error.description()));
+    }
 }
 
 void PellixGsmModem::DeleteAllMessages()
@@ -421,9 +477,15 @@ void PellixGsmModem::DeleteAllMessages()
     Operation op(*this);
     requireConnected();
     // Reports in a storage of their own are stored items as well: "all" leaves none behind, as on
-    // modems that keep them among the messages.
-    for (const QByteArray &storage : storages()) {
-        if (!selectReportStorage(storage))
+    // modems that keep them among the messages; nor does it leave what ReadMessages shows from
+    // the phone memory.
+    QList<QByteArray> all = storages();
+    for (const QByteArray &storage : messageStorages()) {
+        if (!all.contains(storage))
+            all << storage;
+    }
+    for (const QByteArray &storage : all) {
+        if (!selectReportStorage(storage, true))
             continue;
         // <delflag> 4 (27.005 3.5.4) is missing on older phones; they get one delete per listed item.
         if (tryCommand("AT+CMGD=1,4", QByteArray(), listTimeout()).final == FinalCode::Ok)

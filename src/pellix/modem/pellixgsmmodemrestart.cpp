@@ -115,11 +115,14 @@ void PellixGsmModem::recover(const QString &evidence)
         throw why;
     }
     m_channel->setRestartWatch(AtChannel::RestartWatch::Full);
-    catchUpStored();
+    const QList<StoredRef> handedOver = catchUpStored();
     if (m_connection != connection || !m_channel)
         raise(ErrorCode::NotConnected, QStringLiteral("the connection was closed while the modem was set up again"));
     note(QStringLiteral("set up again after the restart"));
     setStatus(Connected, QStringLiteral("Ready"));
+    // Deleting waits for the connected state it checks for; the items are handed over already.
+    if (m_autoDelete)
+        deleteRead(handedOver, connection);
 }
 
 void PellixGsmModem::setUp(const QString &pin, bool again)
@@ -179,20 +182,27 @@ void PellixGsmModem::setUpOnce(const QString &pin, bool again)
     m_patience.afterConnect = m_patience.settling;
 }
 
-void PellixGsmModem::catchUpStored()
+QList<PellixGsmModem::StoredRef> PellixGsmModem::catchUpStored()
 {
     // With +CNMI 0 the new boot stored what arrived and announced nothing: in receive mode 2 the
     // unread items are handed over now, as they would have been had the modem announced them.
+    QList<StoredRef> handedOver;
     if (m_receiveMode != 2)
-        return;
-    QList<QByteArray> storagesToRead{m_profile->receiveStorage};
-    if (m_profile->messageStorage != m_profile->receiveStorage)
-        storagesToRead << m_profile->messageStorage;
-    const quint64 connection = m_connection;
+        return handedOver;
+    // A full SIM sends them to the phone memory, unannounced all the same.
+    QList<QByteArray> storagesToRead;
+    try {
+        storagesToRead = messageStorages();
+    } catch (const RaisedError &error) {
+        note(QStringLiteral("could not learn the storages of the modem: %1").arg(error.description()));
+        storagesToRead = {m_profile->messageStorage};
+        if (m_profile->receiveStorage != m_profile->messageStorage)
+            storagesToRead << m_profile->receiveStorage;
+    }
     for (const QByteArray &storage : storagesToRead) {
-        QList<StoredRef> handedOver;
+        const qsizetype before = handedOver.size();
         try {
-            selectStorage(storage);
+            selectStorage(storage, true);
             for (const StoredItem &item : listStored(1)) {
                 const DecodedItem d = decodeItem(item.pdu, locationIn(storage, item.index), true);
                 if (d.message)
@@ -211,12 +221,11 @@ void PellixGsmModem::catchUpStored()
             note(QStringLiteral("could not read what %1 stored during the restart: %2")
                      .arg(QString::fromLatin1(storage), error.description()));
         }
-        if (!handedOver.isEmpty())
-            note(QStringLiteral("%1 unread item(s) of %2 handed over after the restart").arg(handedOver.size())
+        if (handedOver.size() > before)
+            note(QStringLiteral("%1 unread item(s) of %2 handed over after the restart").arg(handedOver.size() - before)
                      .arg(QString::fromLatin1(storage)));
-        if (m_autoDelete)
-            deleteRead(handedOver, connection);
     }
+    return handedOver;
 }
 
 void PellixGsmModem::confirmPduMode()

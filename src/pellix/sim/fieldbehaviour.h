@@ -60,6 +60,9 @@ struct FieldBehaviour
     QList<QByteArray> restartLines = {"RDY", "+CFUN: 1", "+CPIN: READY", "Call Ready", "SMS Ready", "PB DONE"};
     // --restart-silence MS: how long a restart keeps the modem deaf and mute.
     int restartSilenceMs = 1500;
+    // --restart-spread MS: the boot lines come this far apart, as a module's do while its SIM
+    // and message stacks start (seconds apart on SIMCom and Quectel modules); 0: all at once.
+    int restartSpreadMs = 0;
     // --stored-text-mode: the profile stored with AT&W holds +CMGF=1. The modem offers text mode,
     // and after a restart (or ATZ) it is in it: AT+CMGS=<n> then takes <n> for the destination
     // number and whatever follows the prompt for the text.
@@ -67,6 +70,11 @@ struct FieldBehaviour
     // --sim-full: the SIM's message storage starts full, and new messages go to the phone memory
     // instead (+CMTI: "ME",n), as many modems do when the SIM has no room.
     bool simFull = false;
+    // --empty-read FORM: what AT+CMGR answers for a place that holds nothing, which 27.005 leaves
+    // open: "error" +CMS ERROR: 321 (most modems), "ok" OK alone (Cinterion), "header" the
+    // header "+CMGR: 0,,0" without a PDU line (Siemens MC35, as gammu and smstools know it).
+    enum class EmptyRead { Error, Ok, Header };
+    EmptyRead emptyRead = EmptyRead::Error;
     // --line-speed BPS: what the modem says reaches the client at this many bytes per second
     // (960 for 9600 baud with 8N1 framing); 0: at once. The in-process transport and
     // pellix-modemsim pace it.

@@ -202,6 +202,7 @@ private:
     // the full SIM of FieldBehaviour::simFull.
     bool restartsOn(const QList<AtCommand> &commands);
     void finishRestart(quint64 generation);
+    void sayBootLine(const QByteArray &line);
     void fillSim();
 
     // Output side.

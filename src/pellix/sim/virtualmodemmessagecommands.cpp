@@ -316,6 +316,11 @@ VirtualModem::Outcome VirtualModem::cmgr(const AtCommand &c)
     MessageStore &store = readStore();
     const auto index = args->integer(0, 0, 99999);
     StoredMessage *message = index && store.validIndex(*index) ? store.find(*index) : nullptr;
+    if (!message && index && store.validIndex(*index) && m_options.field.emptyRead != FieldBehaviour::EmptyRead::Error) {
+        if (m_options.field.emptyRead == FieldBehaviour::EmptyRead::Header)
+            m_info << "+CMGR: 0,,0";
+        return Outcome{};
+    }
     if (!message)
         return Outcome{Outcome::Cms, 321};
     if (m_settings.cmgf == 1)

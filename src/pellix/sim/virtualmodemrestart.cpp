@@ -83,15 +83,29 @@ void VirtualModem::finishRestart(quint64 generation)
     note(QStringLiteral("restarted with the stored profile (echo %1, +CMGF=%2)")
              .arg(m_settings.echo ? QStringLiteral("on") : QStringLiteral("off"))
              .arg(m_settings.cmgf));
-    for (const QByteArray &line : m_options.field.restartLines) {
-        if (line == "+CPIN: READY" && m_sim.lock() != VirtualSim::Lock::Ready)
-            unsolicited(m_sim.lock() == VirtualSim::Lock::Pin ? "+CPIN: SIM PIN" : "+CPIN: SIM PUK");
-        else
-            unsolicited(line);
+    const QList<QByteArray> &lines = m_options.field.restartLines;
+    const int spread = m_options.field.restartSpreadMs;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i == 0 || spread <= 0) {
+            sayBootLine(lines.at(i));
+            continue;
+        }
+        schedule(i * spread, [this, generation, line = lines.at(i)] {
+            if (generation == m_restartGeneration && !m_restarting)
+                sayBootLine(line);
+        });
     }
     if (m_options.field.simBusySeconds > 0)
         startSimBusy(true);
     updateRegistration();
+}
+
+void VirtualModem::sayBootLine(const QByteArray &line)
+{
+    if (line == "+CPIN: READY" && m_sim.lock() != VirtualSim::Lock::Ready)
+        unsolicited(m_sim.lock() == VirtualSim::Lock::Pin ? "+CPIN: SIM PIN" : "+CPIN: SIM PUK");
+    else
+        unsolicited(line);
 }
 
 void VirtualModem::fillSim()
