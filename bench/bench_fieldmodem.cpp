@@ -124,6 +124,7 @@ int main(int argc, char **argv)
     auto virtualModem = std::make_shared<sim::VirtualModem>(options);
     sim::MessageStore &sim = virtualModem->sim().sm();
     sim.items().clear();
+    virtualModem->sim().me().items().clear();
     sim.setCapacity(200);
     for (int i = 0; i < 120; ++i) {
         pdu::DeliverPdu deliver;
