@@ -35,6 +35,24 @@ private Q_SLOTS:
         QCOMPARE(fields(line, prefix), expected);
     }
 
+    // The storages of +CPMS=?, as the protocol notes quote them: where a received message may be.
+    void storageListsOfTheTestForm_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QList<QList<QByteArray>>>("expected");
+        QTest::newRow("blanks between the lists") << QByteArray("+CPMS: (\"SM\",\"ME\"), (\"SM\",\"ME\"), (\"sm\",\"me\")")
+                                                  << QList<QList<QByteArray>>{{"SM", "ME"}, {"SM", "ME"}, {"SM", "ME"}};
+        QTest::newRow("outer parentheses, two lists (Wavecom)") << QByteArray("+CPMS: ((\"SM\",\"BM\",\"SR\"),(\"SM\"))")
+                                                                << QList<QList<QByteArray>>{{"SM", "BM", "SR"}, {"SM"}};
+        QTest::newRow("nothing named (Samsung)") << QByteArray("+CPMS: ") << QList<QList<QByteArray>>{};
+    }
+    void storageListsOfTheTestForm()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QList<QList<QByteArray>>, expected);
+        QCOMPARE(storageLists(line), expected);
+    }
+
     void listings_data()
     {
         QTest::addColumn<QByteArray>("line");
