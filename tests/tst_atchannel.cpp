@@ -375,6 +375,11 @@ private Q_SLOTS:
         QFETCH(bool, echoAtOnce);
         QFETCH(QStringList, trace);
         Rig rig;
+        // Without echo only timing tells the late reply's OK from the AT's: the AT's comes 50 ms
+        // after the late one here, and a loaded machine that sends the AT late must not stretch
+        // that gap past the grace in which a second final code is awaited.
+        if (!echo)
+            rig.channel.setStaleGraceMs(1000);
         QStringList seen;
         rig.channel.setTrace([&](TraceDirection d, const QByteArray &line) {
             seen << QStringLiteral("%1 %2").arg(int(d)).arg(QString::fromLatin1(line));
