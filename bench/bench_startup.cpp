@@ -8,7 +8,7 @@
 //   bench_startup --screenshot FILE   show the window, save its image to FILE (PNG) and quit
 #include "appfacts.h"
 #include "frmvendrel.h"
-#include "modem/pellixgsmmodem.h"
+#include "connection/modemfactory.h"
 #include "modem/pellixutilities.h"
 #include "qtdesktop.h"
 #include "qtdialogs.h"

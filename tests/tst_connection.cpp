@@ -2,7 +2,7 @@
 #include "connectioncontroller.h"
 #include "consolerig.h"
 #include "frmvendrel.h"
-#include "modem/pellixgsmmodem.h"
+#include "connection/modemfactory.h"
 #include "reportlistbox.h"
 #include "reportlog.h"
 #include "signalmonitor.h"
@@ -629,7 +629,7 @@ void TestConnection::endToEndOnTheVirtualModem()
     // The console as main() builds it, on the library's in-process virtual modem (type -1).
     Rig rig({{QStringLiteral("ModemType"), QStringLiteral("-1")}, {QStringLiteral("CheckGSMSignal"), QStringLiteral("-1")}},
             [] {
-                auto modem = std::make_unique<pellix::PellixGsmModem>();
+                auto modem = pellix::makePellixGsmModem();
                 modem->setTracePath(QString()); // no Pellix.log from a test
                 return std::unique_ptr<GsmModem>(std::move(modem));
             });
@@ -683,7 +683,7 @@ void TestConnection::unwritableTraceIsReportedOnce()
 {
     const QString trace = QStringLiteral("/nonexistent-vendrel-test/Pellix.log");
     Rig rig({{QStringLiteral("ModemType"), QStringLiteral("-1")}}, [&] {
-        auto modem = std::make_unique<pellix::PellixGsmModem>();
+        auto modem = pellix::makePellixGsmModem();
         modem->setTracePath(trace);
         return std::unique_ptr<GsmModem>(std::move(modem));
     });

@@ -223,6 +223,16 @@ private Q_SLOTS:
         QCOMPARE(modem->Status(), 2);  // a refused request leaves the connection as it was
     }
 
+    // The driver alone opens serial ports: the virtual modem of type -1 comes with the modems
+    // the programs make, and without it type -1 is a port that cannot be opened.
+    void driverAloneHasNoVirtualModem()
+    {
+        PellixGsmModem modem;
+        modem.setTracePath(QString());
+        QCOMPARE(errorOf([&] { modem.Connect(-1, 0, QString(), 2, 60, 0); }), code(ErrorCode::PortCannotOpen));
+        QCOMPARE(modem.Status(), 0);
+    }
+
     void failsCleanlyWhenNotConnected()
     {
         PellixGsmModem modem(factory());

@@ -2,7 +2,7 @@
 #include "consolerig.h"
 #include "frmvendrel.h"
 #include "helpservice.h"
-#include "modem/pellixgsmmodem.h"
+#include "connection/modemfactory.h"
 #include "multilinetextbox.h"
 #include "qtsettingsstore.h"
 #include "settingconversion.h"
@@ -537,7 +537,7 @@ void TestStartup::realStoreAndModemSurviveARestart()
         services.facts.exeFolder = QStringLiteral("/nowhere/bin");
         services.facts.exeBaseName = Section;
         services.createModem = [] {
-            auto modem = std::make_unique<pellix::PellixGsmModem>();
+            auto modem = pellix::makePellixGsmModem();
             modem->setTracePath(QString()); // no Pellix.log from a test
             return std::unique_ptr<GsmModem>(std::move(modem));
         };

@@ -2,7 +2,7 @@
 // A session recorded into Pellix.log on the virtual modem (plain, and with each field behaviour)
 // is replayed to a fresh driver: the same operations give the same results and the same commands,
 // a departure is named at its trace line, and files that are no trace are refused clearly.
-#include "modem/replaymodem.h"
+#include "connection/replaymodem.h"
 #include "networkpdus.h"
 #include "pdu/smspdu.h"
 #include "profiles/modemprofile.h"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "appfacts.h"
-#include "modem/pellixgsmmodem.h"
+#include "connection/modemfactory.h"
 #include "modem/pellixutilities.h"
 #include "qtdesktop.h"
 #include "qtdialogs.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "environment.h"
 
-#include "modem/pellixgsmmodem.h"
+#include "connection/modemfactory.h"
 #include "profiles/modemprofile.h"
 #include "transport/serialtransport.h"
 
@@ -10,7 +10,7 @@ namespace cli {
 std::unique_ptr<pellix::PellixGsmModem> makeLibraryModem(const ModemRequest &request)
 {
     if (request.devicePath.isEmpty())
-        return std::make_unique<pellix::PellixGsmModem>();
+        return pellix::makePellixGsmModem();
     const QString path = request.devicePath;
     return std::make_unique<pellix::PellixGsmModem>(
         [path](qint32, const pellix::ModemProfile &profile, qint16, qint32 baudRate) -> std::unique_ptr<pellix::ByteTransport> {

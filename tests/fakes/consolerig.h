@@ -9,7 +9,7 @@
 #include "fakesettingsstore.h"
 #include "frmvendrel.h"
 #include "helpservice.h"
-#include "modem/pellixgsmmodem.h"
+#include "connection/modemfactory.h"
 #include "reportlistbox.h"
 #include "startupcontroller.h"
 #include "vendrelconsole.h"
@@ -39,7 +39,7 @@ inline RaisedError libraryError(quint16 code, const QString &text)
 inline std::function<std::unique_ptr<GsmModem>()> realModemFactory(pellix::PellixGsmModem *&real)
 {
     return [&real] {
-        auto modem = std::make_unique<pellix::PellixGsmModem>();
+        auto modem = pellix::makePellixGsmModem();
         modem->setTracePath(QString());
         real = modem.get();
         return std::unique_ptr<GsmModem>(std::move(modem));

@@ -4,7 +4,6 @@
 
 #include "at/atchannel.h"
 #include "at/atreplies.h"
-#include "modemtransports.h"
 #include "pdu/gsmalphabet.h"
 #include "pellixerror.h"
 #include "profiles/modemprofile.h"
@@ -70,11 +69,15 @@ PellixGsmModem::PellixGsmModem(TransportFactory factory, QObject *parent)
     , m_tracePath(TraceLog::defaultPath())
 {
     if (!m_factory) {
-        m_factory = [this](qint32 modemType, const ModemProfile &profile, qint16 port, qint32 baudRate) {
-            return openModemTransport(modemType, profile, port, baudRate, [this]() -> std::shared_ptr<sim::VirtualModem> {
-                virtualModem();
-                return m_virtualModem;
-            });
+        // The driver knows the serial port only: the virtual modem of type -1 lies in a layer
+        // above it (modemTransports), and without it type -1 has no transport.
+        m_factory = [](qint32 modemType, const ModemProfile &profile, qint16 port,
+                       qint32 baudRate) -> std::unique_ptr<ByteTransport> {
+            if (modemType == -1)
+                return nullptr;
+            auto serial = std::make_unique<SerialTransport>();
+            serial->open(port, baudRate, profile);
+            return serial;
         };
     }
     m_ringTimer.setSingleShot(true);
@@ -94,13 +97,6 @@ PellixGsmModem::~PellixGsmModem()
         m_transport->disconnect(this);
         m_transport->close();
     }
-}
-
-sim::VirtualModem &PellixGsmModem::virtualModem()
-{
-    if (!m_virtualModem)
-        m_virtualModem = makeVirtualModem();
-    return *m_virtualModem;
 }
 
 void PellixGsmModem::setTracePath(const QString &path)
@@ -388,11 +384,6 @@ void PellixGsmModem::Disconnect()
     }
     teardown();
     setStatus(Disconnected, QStringLiteral("Disconnected"));
-}
-
-std::unique_ptr<GsmModem> createGsmModem(QObject *parent)
-{
-    return std::make_unique<PellixGsmModem>(parent);
 }
 
 } // namespace pellix

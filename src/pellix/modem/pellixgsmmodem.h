@@ -25,11 +25,10 @@ struct AtResponse;
 struct Unsolicited;
 struct ModemProfile;
 struct RawAtAnswer;
-namespace sim { class VirtualModem; }
 namespace replies { struct PhonebookRow; }
 
 // The library's modem: the contract of gsmmodem.h over 27.005/27.007 AT commands in PDU mode, on a
-// serial port or on the in-process virtual modem (modem type -1).
+// byte transport its factory opens (a serial port, the in-process virtual modem of type -1).
 //
 // SIM locations: messages carry their index in the profile's message storage (the SIM, as the
 // console has always shown them). An item kept in another storage carries the index in a range
@@ -61,7 +60,8 @@ public:
         {"SR", ReportLocationBase, 10000}, {"ME", 20000, 5000}, {"MT", 25000, 5000}, {"BM", 30000, 2768}};
 
     // Makes the byte transport for a connection; the default opens the serial port of the COM
-    // number, or the virtual modem for type -1. Tests put a scripted one in its place.
+    // number and has none for type -1 (modemTransports in connection/ adds the virtual modem).
+    // Tests put a scripted one in its place.
     using TransportFactory = std::function<std::unique_ptr<ByteTransport>(
         qint32 modemType, const ModemProfile &profile, qint16 port, qint32 baudRate)>;
 
@@ -118,9 +118,6 @@ public:
     void DeletePhonebookEntry(qint16 position) override;
     QString ForwardCalls(qint32 mode, qint32 callClass, qint32 reason, const QString &number) override;
 
-    // The virtual modem behind type -1; kept across connections so that its SIM keeps what it
-    // stored. Created on first use.
-    sim::VirtualModem &virtualModem();
     // Where the AT trace goes; empty path: no trace. Default: Pellix.log in the user's temporary
     // folder (TraceLog::defaultPath). TraceFailed tells once when it cannot be written.
     void setTracePath(const QString &path);
@@ -260,7 +257,6 @@ private:
     std::unique_ptr<AtChannel> m_channel;
     std::unique_ptr<ModemProfile> m_profile;
     std::unique_ptr<TraceLog> m_trace;
-    std::shared_ptr<sim::VirtualModem> m_virtualModem;
     QString m_tracePath;
     std::function<void(const QByteArray &)> m_traceSink;
 
@@ -317,8 +313,5 @@ private:
     };
     Patience m_patience;
 };
-
-// The modem object the console creates.
-std::unique_ptr<GsmModem> createGsmModem(QObject *parent = nullptr);
 
 } // namespace pellix

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "modem/pellixgsmmodem.h"
+
 #include <QtGlobal>
 
 #include <functional>
@@ -21,5 +23,9 @@ std::unique_ptr<ByteTransport> openModemTransport(qint32 modemType, const ModemP
 
 // The virtual modem of modem type -1, seeded from the time so that runs differ.
 std::shared_ptr<sim::VirtualModem> makeVirtualModem();
+
+// openModemTransport as a modem's factory, with a virtual modem of its own made on first use and
+// kept across its connections, so that its SIM keeps what it stored.
+PellixGsmModem::TransportFactory modemTransports();
 
 } // namespace pellix

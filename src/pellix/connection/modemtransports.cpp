@@ -28,4 +28,16 @@ std::shared_ptr<sim::VirtualModem> makeVirtualModem()
     return std::make_shared<sim::VirtualModem>(options);
 }
 
+PellixGsmModem::TransportFactory modemTransports()
+{
+    auto virtualModem = std::make_shared<std::shared_ptr<sim::VirtualModem>>();
+    return [virtualModem](qint32 modemType, const ModemProfile &profile, qint16 port, qint32 baudRate) {
+        return openModemTransport(modemType, profile, port, baudRate, [virtualModem] {
+            if (!*virtualModem)
+                *virtualModem = makeVirtualModem();
+            return *virtualModem;
+        });
+    };
+}
+
 } // namespace pellix
