@@ -85,18 +85,38 @@ QString roomOf(const Table &table, const QString &relativePath)
     return table.allowed.contains(folder) ? folder : QString();
 }
 
-// Every breach of the table in the tree under sourceRoot, one readable line each.
-QStringList architectureProblems(const QString &sourceRoot, const QString &tableText)
+// A folder held to the table: src/ names its rooms bare ("pellix/modem"), tools/ with its prefix
+// ("tools/pdudump"), so that a tool is placed like any library room and none may include it.
+struct Tree
+{
+    QString folder;
+    QString prefix;
+};
+
+// The trees of a checkout whose sources are in sourceRoot: that folder and the tools beside it.
+QList<Tree> checkoutTrees(const QString &sourceRoot)
+{
+    return {{sourceRoot, QString()}, {sourceRoot + QStringLiteral("/../tools"), QStringLiteral("tools/")}};
+}
+
+// Every breach of the table in the trees, one readable line each.
+QStringList architectureProblems(const QList<Tree> &trees, const QString &tableText)
 {
     const Table table = parseTable(tableText);
     QStringList problems = table.problems;
-    const QDir root(sourceRoot);
-    QStringList files;
-    QDirIterator it(sourceRoot, {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << root.relativeFilePath(it.next());
-    files.sort();
+    QMap<QString, QString> paths; // as the table places it -> where it is
+    for (const Tree &tree : trees) {
+        if (!QFileInfo(tree.folder).isDir())
+            continue;
+        const QDir root(tree.folder);
+        QDirIterator it(tree.folder, {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            paths.insert(tree.prefix + root.relativeFilePath(path), path);
+        }
+    }
+    const QStringList files = paths.keys();
     const QSet<QString> known(files.begin(), files.end());
     QSet<QString> unplacedFolders;
     static const QRegularExpression directive(QStringLiteral(R"re(^\s*#\s*include\s*"([^"]+)")re"));
@@ -111,7 +131,7 @@ QStringList architectureProblems(const QString &sourceRoot, const QString &table
             unplacedFolders.insert(folder);
             continue;
         }
-        QFile source(root.filePath(file));
+        QFile source(paths.value(file));
         if (!source.open(QIODevice::ReadOnly)) {
             problems << QStringLiteral("%1: cannot be read").arg(file);
             continue;
@@ -236,6 +256,13 @@ private Q_SLOTS:
             << QStringList{source("support/modutils.cpp", {}), source("support/numeric.cpp", {}),
                            source("pellixtools/dump.cpp", {}), source("stray.cpp", {})}
             << QString() << 3 << QStringList{"folder support is in no room", "folder pellixtools", "(source root)"};
+        QTest::newRow("tools are rooms of their own, below none")
+            << QStringList{source("tools/modemsim/main.cpp", {"sim/virtualmodem.h", "server.h"}),
+                           source("tools/modemsim/server.h", {}), source("tools/dump/main.cpp", {}),
+                           source("pellix/sim/virtualmodem.h", {"server.h"})}
+            << QStringLiteral("tools/modemsim: pellix/sim\npellix/sim:\n") << 2
+            << QStringList{"pellix/sim/virtualmodem.h:1", "room pellix/sim may not include room tools/modemsim",
+                           "folder tools/dump is in no room"};
         QTest::newRow("table allows a room it never defines")
             << QStringList() << QStringLiteral("a: b\n") << 1 << QStringList{"room a may include b"};
         QTest::newRow("table with a cycle")
@@ -253,10 +280,14 @@ private Q_SLOTS:
         QFETCH(QStringList, mentions);
         QTemporaryDir tree;
         QVERIFY(tree.isValid());
+        // The tree is a checkout: "tools/..." goes beside src/, everything else into it.
+        const QString sourceRoot = tree.filePath(QStringLiteral("src"));
         for (const QString &entry : files) {
-            const QString path = entry.section(u'=', 0, 0);
-            QVERIFY(QDir(tree.path()).mkpath(QFileInfo(path).path()));
-            QFile file(tree.filePath(path));
+            const QString name = entry.section(u'=', 0, 0);
+            const QString path = name.startsWith(QStringLiteral("tools/")) ? tree.filePath(name)
+                                                                             : sourceRoot + u'/' + name;
+            QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+            QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(entry.section(u'=', 1).toUtf8());
         }
@@ -264,7 +295,7 @@ private Q_SLOTS:
             table = realTable();
         QVERIFY2(!table.isEmpty(), PELLIX_ARCHITECTURE_TABLE " cannot be read");
 
-        const QStringList problems = architectureProblems(tree.path(), table);
+        const QStringList problems = architectureProblems(checkoutTrees(sourceRoot), table);
         const QString report = problems.join(u'\n');
         QVERIFY2(problems.size() == problemCount, qPrintable(QStringLiteral("got:\n") + report));
         for (const QString &mention : mentions)
@@ -276,7 +307,10 @@ private Q_SLOTS:
         QVERIFY2(QFileInfo(m_sourceRoot).isDir(), qPrintable(m_sourceRoot + QStringLiteral(" is not a folder")));
         const QString table = realTable();
         QVERIFY2(!table.isEmpty(), PELLIX_ARCHITECTURE_TABLE " cannot be read");
-        const QStringList problems = architectureProblems(m_sourceRoot, table);
+        const QList<Tree> trees = checkoutTrees(m_sourceRoot);
+        for (const Tree &tree : trees)
+            QVERIFY2(QFileInfo(tree.folder).isDir(), qPrintable(tree.folder + QStringLiteral(" is not a folder")));
+        const QStringList problems = architectureProblems(trees, table);
         for (const QString &problem : problems)
             qWarning().noquote() << problem;
         if (!problems.isEmpty())
@@ -293,7 +327,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QStringList arguments = app.arguments();
-    // Another tree can be held to the table: --source-dir <dir>, else $PELLIX_SOURCE_DIR, else ours.
+    // Another checkout can be held to the table: --source-dir <its src>, else $PELLIX_SOURCE_DIR, else
+    // ours; the tools/ beside it are held too.
     QString sourceRoot = qEnvironmentVariable("PELLIX_SOURCE_DIR", QStringLiteral(PELLIX_SOURCE_DIR));
     const qsizetype option = arguments.indexOf(QStringLiteral("--source-dir"));
     if (option > 0 && option + 1 < arguments.size()) {
