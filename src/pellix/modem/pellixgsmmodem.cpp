@@ -17,14 +17,6 @@ namespace pellix {
 
 using detail::num;
 
-namespace {
-
-// A RING is followed by its +CLIP within a few milliseconds; waiting longer would only delay the
-// event of a modem that does not send one.
-constexpr int ClipGraceMs = 250;
-
-} // namespace
-
 void detail::checkDialString(const QString &number)
 {
     const QString why = PellixGsmModem::dialStringRefusal(number);
@@ -80,9 +72,6 @@ PellixGsmModem::PellixGsmModem(TransportFactory factory, QObject *parent)
             return serial;
         };
     }
-    m_ringTimer.setSingleShot(true);
-    m_ringTimer.setInterval(ClipGraceMs);
-    connect(&m_ringTimer, &QTimer::timeout, this, &PellixGsmModem::ringTimedOut);
 }
 
 PellixGsmModem::~PellixGsmModem()
@@ -142,17 +131,11 @@ void PellixGsmModem::teardown()
         for (const Unsolicited &code : m_channel->takeUnsolicited())
             handle(code);
     }
-    if (std::exchange(m_ringPending, false))
-        queueEvent(PhoneNumber{QString(), 1});
-    m_ringTimer.stop();
-    m_indicated.clear();
-    m_acks.clear();
+    m_inbound.endConnection();
     m_acknowledge = false;
     m_cnmiSetting.clear();
     m_patience = Patience{};
-    m_selectedStorage.clear();
-    m_storageLists.reset();
-    m_indicatedStorages.clear();
+    m_storages.endConnection();
     m_pin.clear();
     ++m_connection;
     if (m_channel)
@@ -167,7 +150,7 @@ void PellixGsmModem::teardown()
         m_channel.release()->deleteLater();
     if (m_transport)
         m_transport.release()->deleteLater();
-    if (!m_events.isEmpty())
+    if (m_inbound.hasEvents())
         scheduleDelivery();
 }
 

@@ -3,17 +3,17 @@
 
 #include "gsmmodem.h"
 #include "modem/cnmichoice.h"
+#include "modem/inboundevents.h"
+#include "modem/messagestorages.h"
 #include "modem/phonebooktext.h"
 #include "raisederror.h"
 
 #include <QByteArray>
 #include <QList>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
 #include <optional>
-#include <variant>
 
 namespace pellix {
 
@@ -150,9 +150,7 @@ public:
 
 private:
     class Operation;
-    using Event = std::variant<ReceivedMessage, SmsStatusReport, PhoneNumber>;
     struct StoredItem { int index; int stat; QByteArray pdu; };
-    struct StoredRef { QByteArray storage; int index; };
 
     // Runs one command; a lost link ends the connection before the error goes on.
     AtResponse command(const QByteArray &line, int timeoutMs);
@@ -245,12 +243,10 @@ private:
     void handle(const Unsolicited &code);
     void handleRouted(const Unsolicited &code);
     QString callerNumber(const QByteArray &clip) const;
-    void queueEvent(Event event);
     void scheduleDelivery();
     void deliverEvents();
     void fetchIndicated();
     void acknowledgeRouted();
-    void ringTimedOut();
 
     TransportFactory m_factory;
     std::unique_ptr<ByteTransport> m_transport;
@@ -274,24 +270,15 @@ private:
     qint32 m_receiveMode = 0;
     int m_networkTimeoutMs = 60000;
     quint8 m_concatReference = 0;
-    QByteArray m_selectedStorage;    // empty: not known (never selected, or the answer was lost)
-    int m_storedItems = -1;          // what +CPMS last announced for it (-1: not known)
-    std::optional<QList<QList<QByteArray>>> m_storageLists; // AT+CPMS=? of this connection
-    QList<QByteArray> m_indicatedStorages;                  // named by +CMTI in this connection
+    MessageStorages m_storages;
     quint64 m_connection = 0;        // counts closed connections: work of an old one stops
 
     int m_depth = 0;                 // public operations under way (nesting from event handlers)
     bool m_background = false;       // the library's own work from the event loop: nobody hears its errors
     bool m_recovering = false;       // the modem is being set up again after a restart
     std::optional<RaisedError> m_endReason;
-    bool m_deliveryScheduled = false;
-    bool m_delivering = false;
-    // Per routed +CMT/+CDS still to acknowledge, in order: handed over (+CNMA) or not (+CNMA=2).
-    QList<bool> m_acks;
-    QList<Event> m_events;
-    QList<StoredRef> m_indicated;    // +CMTI/+CDSI storage and index still to fetch
-    bool m_ringPending = false;      // a RING whose +CLIP may still come
-    QTimer m_ringTimer;
+    // What the modem said unasked, until the event loop hands it over (pellixgsmmodemevents.cpp).
+    InboundEvents m_inbound{[this] { scheduleDelivery(); }};
     std::optional<phonebook::Session> m_text; // of the connection it names
 
     // What Connect learnt and chose for new messages.

@@ -251,22 +251,19 @@ void PellixGsmModem::configureMessaging(qint32 receiveMode)
     if (!m_profile->cpmsWithoutOk)
         steps << cpms;
     steps << "+CNMI=" + cnmiText(setting) << cpbs << clip;
-    // +CPMS: <used1>,...: how many messages a listing will bring.
-    const auto storedItems = [](const AtResponse &answer) {
-        return answer.lines.isEmpty() ? -1 : replies::number(replies::fields(answer.lines.first(), "+CPMS"), 0).value_or(-1);
-    };
+    const auto storedItems = [](const AtResponse &answer) { return MessageStorages::announcedItems(answer.lines); };
     if (m_profile->cpmsWithoutOk) {
         AtCommand select = AtCommand::prefixed("AT" + cpms, "+CPMS:", localTimeout());
         select.finalMayBeMissing = true;
-        m_storedItems = storedItems(exec(select, true));
+        m_storages.setStoredItems(storedItems(exec(select, true)));
     }
     // One command line for all of them (V.250 5.2.1); when the modem refuses the line, the
     // settings are made one by one, so that the error names the one it refused.
     if (const AtResponse all = tryCommand("AT" + steps.join(';'), "+CPMS:", localTimeout()); all.ok()) {
         m_cnmiSetting = setting;
         m_acknowledge = cnmiRoutes(setting) && (csms || m_profile->cnmaRequired);
-        m_selectedStorage = m_profile->messageStorage;
-        m_storedItems = storedItems(all);
+        m_storages.select(m_profile->messageStorage);
+        m_storages.setStoredItems(storedItems(all));
         return;
     }
     const AtResponse pdu = tryCommand("AT+CMGF=0", QByteArray(), localTimeout());
@@ -279,8 +276,8 @@ void PellixGsmModem::configureMessaging(qint32 receiveMode)
             setting = closestCnmi(wanted, m_cnmiSupport, CnmiPurpose::Live, false);
     }
     if (!m_profile->cpmsWithoutOk)
-        m_storedItems = storedItems(exec(AtCommand::prefixed("AT" + cpms, "+CPMS:", localTimeout()), true));
-    m_selectedStorage = m_profile->messageStorage;
+        m_storages.setStoredItems(storedItems(exec(AtCommand::prefixed("AT" + cpms, "+CPMS:", localTimeout()), true)));
+    m_storages.select(m_profile->messageStorage);
     // When the chosen setting is refused after all: store-and-indicate with what the modem
     // offers, then the bare minimum.
     const QList<CnmiValues> candidates{setting,

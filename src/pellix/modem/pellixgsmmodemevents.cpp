@@ -49,7 +49,7 @@ void PellixGsmModem::absorbUnsolicited()
     for (const Unsolicited &code : codes)
         handle(code);
     // A restart that ended a command is taken care of from the event loop, once the channel is idle.
-    if (!m_events.isEmpty() || !m_indicated.isEmpty() || restartToCheck())
+    if (m_inbound.hasEvents() || m_inbound.hasIndicated() || restartToCheck())
         scheduleDelivery();
 }
 
@@ -69,33 +69,18 @@ void PellixGsmModem::handle(const Unsolicited &code)
             note(QStringLiteral("indication with a malformed storage name ignored: %1").arg(QString::fromLatin1(code.line)));
         else {
             // A message kept where the storages asked for were full: listings look there too.
-            if (code.kind == UnsolicitedKind::Cmti && !code.storage.isEmpty()
-                && !m_indicatedStorages.contains(code.storage.toUpper()))
-                m_indicatedStorages << code.storage.toUpper();
+            if (code.kind == UnsolicitedKind::Cmti && !code.storage.isEmpty())
+                m_storages.indicatedIn(code.storage.toUpper());
             if (m_receiveMode == 2)
-                m_indicated.append(StoredRef{code.storage.toUpper(), code.index});
+                m_inbound.indicated(StoredRef{code.storage.toUpper(), code.index});
         }
         break;
     case UnsolicitedKind::Ring:
-        // A ring still waiting for its number had none.
-        if (m_ringPending)
-            queueEvent(PhoneNumber{QString(), 1});
-        m_ringPending = m_callerId;
-        if (m_callerId)
-            m_ringTimer.start();
-        else
-            queueEvent(PhoneNumber{QString(), 1});
+        m_inbound.ring(m_callerId);
         break;
     case UnsolicitedKind::Clip:
-        // 27.007 7.6: +CLIP follows the RING it belongs to. One that comes alone, after its ring
-        // was given up on, or although it was not asked for, is no call of its own.
-        if (!m_ringPending) {
+        if (!m_inbound.callerNumber(callerNumber(code.line)))
             note(QStringLiteral("caller number without a ring ignored: %1").arg(QString::fromLatin1(code.line)));
-            break;
-        }
-        m_ringTimer.stop();
-        m_ringPending = false;
-        queueEvent(PhoneNumber{callerNumber(code.line), 1});
         break;
     default:
         break;
@@ -126,40 +111,26 @@ void PellixGsmModem::handleRouted(const Unsolicited &code)
     if (!isPduLine(code.pdu)) {
         note(QStringLiteral("%1 without a PDU ignored").arg(QString::fromLatin1(code.line)));
     } else if (const DecodedItem d = decodeItem(code.pdu, -1, true); report && d.report) {
-        queueEvent(*d.report);
+        m_inbound.queue(*d.report);
         handedOver = true;
     } else if (report) {
         note(QStringLiteral("routed status report does not decode: %1").arg(d.error));
     } else if (d.message) {
-        queueEvent(*d.message);
+        m_inbound.queue(*d.message);
         handedOver = true;
     } else {
         note(QStringLiteral("routed message does not decode: %1").arg(d.error));
-        queueEvent(undecodable(code.pdu, -1, true));
+        m_inbound.queue(undecodable(code.pdu, -1, true));
         handedOver = true;
     }
     if (m_acknowledge)
-        m_acks.append(handedOver);
-}
-
-void PellixGsmModem::ringTimedOut()
-{
-    if (!std::exchange(m_ringPending, false))
-        return;
-    queueEvent(PhoneNumber{QString(), 1});
-    scheduleDelivery();
-}
-
-void PellixGsmModem::queueEvent(Event event)
-{
-    m_events.append(std::move(event));
+        m_inbound.oweAcknowledgement(handedOver);
 }
 
 void PellixGsmModem::scheduleDelivery()
 {
-    if (m_deliveryScheduled)
+    if (!m_inbound.requestDelivery())
         return;
-    m_deliveryScheduled = true;
     QMetaObject::invokeMethod(this, &PellixGsmModem::deliverEvents, Qt::QueuedConnection);
 }
 
@@ -167,8 +138,8 @@ void PellixGsmModem::fetchIndicated()
 {
     // After a restart the modem is set up again first (the next delivery): its storage selection
     // is gone.
-    while (!m_indicated.isEmpty() && m_status == Connected && !restartToCheck()) {
-        const StoredRef indicated = m_indicated.takeFirst();
+    while (m_inbound.hasIndicated() && m_status == Connected && !restartToCheck()) {
+        const StoredRef indicated = m_inbound.takeIndicated();
         const QByteArray storage = indicated.storage.isEmpty() ? m_profile->messageStorage : indicated.storage;
         const quint64 connection = m_connection;
         Operation op(*this);
@@ -183,13 +154,13 @@ void PellixGsmModem::fetchIndicated()
             }
             const DecodedItem d = decodeItem(hex, locationIn(storage, indicated.index), true);
             if (d.report)
-                queueEvent(*d.report);
+                m_inbound.queue(*d.report);
             else if (d.message)
-                queueEvent(*d.message);
+                m_inbound.queue(*d.message);
             else if (d.type == pdu::PduType::StatusReport)
                 note(QStringLiteral("report %1 does not decode: %2").arg(indicated.index).arg(d.error));
             else
-                queueEvent(undecodable(hex, locationIn(storage, indicated.index), true));
+                m_inbound.queue(undecodable(hex, locationIn(storage, indicated.index), true));
             // Queued, it is handed over in this same delivery, before anything else can run.
             const bool handedOver = d.report || d.message;
             if (handedOver && m_autoDelete)
@@ -198,7 +169,7 @@ void PellixGsmModem::fetchIndicated()
             note(QStringLiteral("could not fetch indicated item %1: %2").arg(indicated.index).arg(error.description()));
             // Fetched once the modem is set up again, unless its unread items are handed over then.
             if (error.number() == libraryErrorNumber(quint16(ErrorCode::ModemRestarted)))
-                m_indicated.prepend(indicated);
+                m_inbound.fetchAgain(indicated);
         }
     }
 }
@@ -208,32 +179,34 @@ void PellixGsmModem::acknowledgeRouted()
     // 27.005 3.4.4: with +CSMS=1 the network waits for the TE's acknowledgement of each routed
     // message; without it the modem stops routing and the network retries. The events queued
     // with these codes are handed over in this same delivery, before anything else can run.
-    while (!m_acks.isEmpty() && m_status == Connected) {
-        const bool handedOver = m_acks.takeFirst();
+    while (m_status == Connected) {
+        const std::optional<bool> handedOver = m_inbound.takeAcknowledgement();
+        if (!handedOver)
+            break;
         Operation op(*this);
         try {
-            command(handedOver ? QByteArray("AT+CNMA") : QByteArray("AT+CNMA=2"), localTimeout());
+            command(*handedOver ? QByteArray("AT+CNMA") : QByteArray("AT+CNMA=2"), localTimeout());
         } catch (const RaisedError &error) {
             note(QStringLiteral("acknowledgement refused: %1").arg(error.description()));
         }
     }
-    m_acks.clear();
+    m_inbound.forgetAcknowledgements();
 }
 
 void PellixGsmModem::deliverEvents()
 {
-    m_deliveryScheduled = false;
-    if (m_depth > 0 || m_delivering) {
+    m_inbound.deliveryStarts();
+    if (m_depth > 0 || m_inbound.delivering()) {
         // An operation or a delivery is under way (a handler called back into the modem, or runs
         // an event loop of its own); what is pending is delivered once it has finished.
         return;
     }
-    m_delivering = true;
+    m_inbound.delivering() = true;
     struct Delivering
     {
         bool &m_flag;
         ~Delivering() { m_flag = false; }
-    } delivering{m_delivering};
+    } delivering{m_inbound.delivering()};
     {
         // The library's own work: an error here reaches nobody but ConnectionEndReason.
         struct Background
@@ -257,8 +230,8 @@ void PellixGsmModem::deliverEvents()
         acknowledgeRouted();
         fetchIndicated();
     }
-    while (!m_events.isEmpty()) {
-        const Event event = m_events.takeFirst();
+    while (const std::optional<InboundEvents::Event> next = m_inbound.takeEvent()) {
+        const InboundEvents::Event &event = *next;
         if (const auto *message = std::get_if<ReceivedMessage>(&event))
             Q_EMIT MessageReceived(*message);
         else if (const auto *report = std::get_if<SmsStatusReport>(&event))
@@ -267,7 +240,7 @@ void PellixGsmModem::deliverEvents()
             Q_EMIT Ring(*caller);
     }
     // What came while the handlers ran, and was turned away above, is delivered in turn.
-    if (!m_indicated.isEmpty() || (m_channel && m_channel->queuedUnsolicited() > 0) || restartToCheck())
+    if (m_inbound.hasIndicated() || (m_channel && m_channel->queuedUnsolicited() > 0) || restartToCheck())
         scheduleDelivery();
 }
 

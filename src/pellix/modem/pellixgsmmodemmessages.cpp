@@ -161,18 +161,18 @@ qint32 PellixGsmModem::SendLongMessage(const QString &number, const QString &tex
 
 void PellixGsmModem::selectStorage(const QByteArray &storage, bool counted)
 {
-    if (storage == m_selectedStorage && !counted)
+    if (storage == m_storages.selected() && !counted)
         return;
     // Until the modem confirms, what it has selected is not known: an answer lost to a timeout may
     // follow a change that the modem made all the same.
-    m_selectedStorage.clear();
+    m_storages.selectionUnknown();
     // Only the read/delete storage changes; writing and receiving stay where Connect put them.
     AtCommand select = AtCommand::prefixed("AT+CPMS=\"" + storage + '"', "+CPMS:", localTimeout());
     select.finalMayBeMissing = m_profile->cpmsWithoutOk;
     const AtResponse answer = exec(listingCommand(select, 1), true);
-    m_selectedStorage = storage;
-    // +CPMS: <used1>,<total1>,...: how long the listing of this storage may take.
-    m_storedItems = answer.lines.isEmpty() ? -1 : replies::number(replies::fields(answer.lines.first(), "+CPMS"), 0).value_or(-1);
+    m_storages.select(storage);
+    // How long the listing of this storage may take.
+    m_storages.setStoredItems(MessageStorages::announcedItems(answer.lines));
 }
 
 AtCommand PellixGsmModem::listingCommand(const AtCommand &command, int items) const
@@ -215,7 +215,7 @@ QList<QByteArray> PellixGsmModem::messageStorages()
     // "MT" is the SIM and the phone memory together (27.005 3.2.2): reading it reads both.
     if (own == "MT")
         return {own};
-    if (!m_storageLists) {
+    if (!m_storages.listsKnown()) {
         // A full SIM makes many modems keep a new message in the phone memory (protocol notes 7):
         // the <mem3> list says where the modem may keep one.
         AtResponse test;
@@ -225,24 +225,10 @@ QList<QByteArray> PellixGsmModem::messageStorages()
             if (error.number() != libraryErrorNumber(quint16(ErrorCode::Timeout)))
                 throw;
         }
-        m_storageLists = test.ok() && !test.lines.isEmpty() ? replies::storageLists(test.lines.first())
-                                                            : QList<QList<QByteArray>>();
+        m_storages.setLists(test.ok() && !test.lines.isEmpty() ? replies::storageLists(test.lines.first())
+                                                               : QList<QList<QByteArray>>());
     }
-    const QList<QByteArray> readable = m_storageLists->value(0);
-    const QList<QByteArray> candidates = QList<QByteArray>{m_profile->receiveStorage} + m_storageLists->value(2)
-        + m_indicatedStorages;
-    QList<QByteArray> result{own};
-    for (QByteArray storage : candidates) {
-        // Reports have their own reader; cell broadcasts ("BM") are no SMS-DELIVER.
-        if (storage == "SR" || storage == "BM")
-            continue;
-        if (storage == "MT")
-            storage = own == "SM" ? QByteArray("ME") : own == "ME" ? QByteArray("SM") : QByteArray();
-        if (storage.isEmpty() || result.contains(storage) || (!readable.isEmpty() && !readable.contains(storage)))
-            continue;
-        result << storage;
-    }
-    return result;
+    return m_storages.receiving(own, m_profile->receiveStorage);
 }
 
 namespace {
@@ -271,7 +257,7 @@ qint16 PellixGsmModem::locationIn(const QByteArray &storage, int index) const
     return qint16(range->base + index);
 }
 
-std::optional<PellixGsmModem::StoredRef> PellixGsmModem::storedAt(qint16 location) const
+std::optional<StoredRef> PellixGsmModem::storedAt(qint16 location) const
 {
     const QByteArray own = m_profile->messageStorage;
     if (location >= 0 && location < ReportLocationBase)
@@ -290,7 +276,7 @@ QList<PellixGsmModem::StoredItem> PellixGsmModem::listStored(qint32 filter)
     if (filter < 0 || filter > 2)
         raise(ErrorCode::InvalidArgument, QStringLiteral("filter %1 (0 all, 1 unread, 2 read)").arg(filter));
     const QByteArray line = "AT+CMGL=" + num(StatOf[filter]);
-    const AtResponse answer = exec(listingCommand(AtCommand::withPdus(line, "+CMGL:", listTimeout()), m_storedItems), false);
+    const AtResponse answer = exec(listingCommand(AtCommand::withPdus(line, "+CMGL:", listTimeout()), m_storages.storedItems()), false);
     QList<StoredItem> items;
     // 27.005 leaves the answer on an empty storage open: most modems say OK, some +CMS ERROR:
     // 321 (invalid memory index). 314 (SIM busy) and 310 (SIM not inserted) say nothing about

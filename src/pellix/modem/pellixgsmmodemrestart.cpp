@@ -144,10 +144,9 @@ void PellixGsmModem::setUpOnce(const QString &pin, bool again)
 {
     // Whatever the modem held for an earlier boot is gone: acknowledgements owed, the selected
     // storage, the character set of the phonebook operations.
-    m_acks.clear();
+    m_inbound.forgetAcknowledgements();
     m_acknowledge = false;
-    m_selectedStorage.clear();
-    m_storedItems = -1;
+    m_storages.restarted();
     m_text.reset();
     m_patience = Patience{};
     m_patience.inConnect = true;
@@ -182,7 +181,7 @@ void PellixGsmModem::setUpOnce(const QString &pin, bool again)
     m_patience.afterConnect = m_patience.settling;
 }
 
-QList<PellixGsmModem::StoredRef> PellixGsmModem::catchUpStored()
+QList<StoredRef> PellixGsmModem::catchUpStored()
 {
     // With +CNMI 0 the new boot stored what arrived and announced nothing: in receive mode 2 the
     // unread items are handed over now, as they would have been had the modem announced them.
@@ -206,14 +205,14 @@ QList<PellixGsmModem::StoredRef> PellixGsmModem::catchUpStored()
             for (const StoredItem &item : listStored(1)) {
                 const DecodedItem d = decodeItem(item.pdu, locationIn(storage, item.index), true);
                 if (d.message)
-                    queueEvent(*d.message);
+                    m_inbound.queue(*d.message);
                 else if (d.report)
-                    queueEvent(*d.report);
+                    m_inbound.queue(*d.report);
                 else
                     continue;  // stays stored, for ReadMessages to show as it is
                 handedOver << StoredRef{storage, item.index};
                 // Indicated before the restart and not fetched yet: handed over once.
-                m_indicated.removeIf([&](const StoredRef &ref) {
+                m_inbound.forgetIndicated([&](const StoredRef &ref) {
                     return ref.index == item.index && (ref.storage == storage || (ref.storage.isEmpty() && storage == m_profile->messageStorage));
                 });
             }
