@@ -8,7 +8,7 @@ class TestHexDigits : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void hexDigitValues_data()
     {
         QTest::addColumn<QChar>("c");

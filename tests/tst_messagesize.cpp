@@ -9,7 +9,7 @@ class TestMessageSize : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void measureAndLongMessageChoice_data()
     {
         QTest::addColumn<int>("alphabet");

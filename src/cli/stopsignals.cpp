@@ -60,7 +60,7 @@ void StopSignals::onReadable()
     while (::read(g_pipe[0], buffer, sizeof buffer) > 0) {
     }
     m_stop = true;
-    emit requested();
+    Q_EMIT requested();
 }
 
 } // namespace cli

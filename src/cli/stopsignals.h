@@ -31,7 +31,7 @@ public:
 
     bool stopRequested() const { return m_stop; }
 
-signals:
+Q_SIGNALS:
     void requested();
 
 private:
