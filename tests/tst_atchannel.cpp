@@ -5,6 +5,7 @@
 // out, and not before its deadline".
 #include "at/atchannel.h"
 #include "pellixerror.h"
+#include "raisederrorcode.h"
 #include "scriptedtransport.h"
 
 #include <QElapsedTimer>
@@ -41,7 +42,6 @@ qint32 raised(const std::function<void()> &call, QString *description = nullptr)
     return 0;
 }
 
-qint32 number(ErrorCode code) { return libraryErrorNumber(quint16(code)); }
 
 QString describe(const Unsolicited &u)
 {
@@ -185,14 +185,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("final");
         QTest::addColumn<int>("errorCode");
         QTest::addColumn<qint32>("raisedByExecute");
-        const qint32 answeredError = number(ErrorCode::ModemAnsweredError);
+        const qint32 answeredError = code(ErrorCode::ModemAnsweredError);
         QTest::newRow("OK") << QByteArray("OK") << int(FinalCode::Ok) << -1 << 0;
         QTest::newRow("ERROR") << QByteArray("ERROR") << int(FinalCode::Error) << -1 << answeredError;
-        QTest::newRow("CME numeric") << QByteArray("+CME ERROR: 11") << int(FinalCode::CmeError) << 11 << libraryErrorNumber(1011);
-        QTest::newRow("CME verbose") << QByteArray("+CME ERROR: SIM PIN required") << int(FinalCode::CmeError) << 11 << libraryErrorNumber(1011);
+        QTest::newRow("CME numeric") << QByteArray("+CME ERROR: 11") << int(FinalCode::CmeError) << 11 << LibraryBase + 1011;
+        QTest::newRow("CME verbose") << QByteArray("+CME ERROR: SIM PIN required") << int(FinalCode::CmeError) << 11 << LibraryBase + 1011;
         QTest::newRow("CME vendor text") << QByteArray("+CME ERROR: radio jammed") << int(FinalCode::CmeError) << -1 << answeredError;
-        QTest::newRow("CMS numeric") << QByteArray("+CMS ERROR: 500") << int(FinalCode::CmsError) << 500 << libraryErrorNumber(2500);
-        QTest::newRow("CMS verbose") << QByteArray("+CMS ERROR: invalid memory index") << int(FinalCode::CmsError) << 321 << libraryErrorNumber(2321);
+        QTest::newRow("CMS numeric") << QByteArray("+CMS ERROR: 500") << int(FinalCode::CmsError) << 500 << LibraryBase + 2500;
+        QTest::newRow("CMS verbose") << QByteArray("+CMS ERROR: invalid memory index") << int(FinalCode::CmsError) << 321 << LibraryBase + 2321;
         QTest::newRow("NO CARRIER") << QByteArray("NO CARRIER") << int(FinalCode::NoCarrier) << -1 << answeredError;
         QTest::newRow("BUSY") << QByteArray("BUSY") << int(FinalCode::Busy) << -1 << answeredError;
         QTest::newRow("NO ANSWER") << QByteArray("NO ANSWER") << int(FinalCode::NoAnswer) << -1 << answeredError;
@@ -215,7 +215,7 @@ private Q_SLOTS:
         QCOMPARE(response.finalLine, line);
         QString description;
         QCOMPARE(raised([&] { rig.channel.execute(command); }, &description), raisedByExecute);
-        if (raisedByExecute == number(ErrorCode::ModemAnsweredError)) {
+        if (raisedByExecute == code(ErrorCode::ModemAnsweredError)) {
             QVERIFY2(description.contains(QLatin1String("ATD+391234;")), qPrintable(description));
             QVERIFY2(description.contains(QString::fromLatin1(line)), qPrintable(description));
         }
@@ -256,7 +256,7 @@ private Q_SLOTS:
         rig.transport.script("AT\r", ScriptedTransport::Reply{"\r\nOK\r\n", 450});
         rig.transport.script("AT+CPIN?\r", ScriptedTransport::Reply{"\r\n+CPIN: READY\r\n\r\nOK\r\n", 450});
         const AtCommand cpin = AtCommand::prefixed("AT+CPIN?", "+CPIN:", 300);
-        QCOMPARE(raised([&] { rig.channel.run(cpin); }), number(ErrorCode::Timeout));
+        QCOMPARE(raised([&] { rig.channel.run(cpin); }), code(ErrorCode::Timeout));
         if (idleMs > 0)
             QTest::qWait(idleMs);
         AtCommand again = cpin;
@@ -390,7 +390,7 @@ private Q_SLOTS:
         // Each command in turn: the AT is answered after what the modem still owed.
         rig.transport.script("AT\r", {Reply{echoAtOnce ? "AT\r" : ""}, Reply{(echo && !echoAtOnce ? "AT\r" : "") + QByteArray("\r\nOK\r\n"), 200}});
         rig.transport.script("AT+CSQ\r", Reply{csqEcho + "\r\n+CSQ: 3,3\r\n\r\nOK\r\n", 30});
-        QCOMPARE(raised([&] { rig.channel.run(AtCommand::prefixed("AT+CSQ", "+CSQ:", 300)); }), number(ErrorCode::Timeout));
+        QCOMPARE(raised([&] { rig.channel.run(AtCommand::prefixed("AT+CSQ", "+CSQ:", 300)); }), code(ErrorCode::Timeout));
         const AtResponse response = rig.channel.run(AtCommand::prefixed("AT+CSQ", "+CSQ:", 2000));
         QCOMPARE(response.lines, QList<QByteArray>{"+CSQ: 3,3"});
         QCOMPARE(response.final, FinalCode::Ok);
@@ -407,7 +407,7 @@ private Q_SLOTS:
         QSignalSpy arrived(&rig.channel, &AtChannel::unsolicitedArrived);
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(raised([&] { rig.channel.run(AtCommand::prefixed("AT+COPS?", "+COPS:", 400)); }), number(ErrorCode::Timeout));
+        QCOMPARE(raised([&] { rig.channel.run(AtCommand::prefixed("AT+COPS?", "+COPS:", 400)); }), code(ErrorCode::Timeout));
         QVERIFY(clock.elapsed() >= 400);
         // It gave up while the modem was still chattering, not when the chatter stopped.
         QVERIFY(rig.transport.pendingChunks() > 0);
@@ -440,7 +440,7 @@ private Q_SLOTS:
         rig.transport.script(cmgl.line + '\r', "\r\n+CMGL: 1,1,,31\r\n" + Pdu1 + "\r\n");
         if (!chatter.isEmpty())
             rig.transport.injectEvery(chatter, 100, 60);
-        QCOMPARE(raised([&] { rig.channel.run(cmgl); }), number(ErrorCode::Timeout));
+        QCOMPARE(raised([&] { rig.channel.run(cmgl); }), code(ErrorCode::Timeout));
         // It gave up while the modem was still talking, not when the talk stopped.
         if (!chatter.isEmpty())
             QVERIFY(rig.transport.pendingChunks() > 0);
@@ -544,13 +544,13 @@ private Q_SLOTS:
             rig.transport.failAt(0);
             QTRY_COMPARE(lost.count(), 1);
         }
-        QCOMPARE(raised([&] { rig.channel.run(csq); }), number(ErrorCode::ConnectionLost));
+        QCOMPARE(raised([&] { rig.channel.run(csq); }), code(ErrorCode::ConnectionLost));
         QVERIFY(rig.channel.linkLost());
         QCOMPARE(lost.count(), 1);
         QCOMPARE(lost.first().first().toBool(), true);
         // Afterwards every command fails at once, without touching the port.
         const auto writes = rig.transport.writes().size();
-        QCOMPARE(raised([&] { rig.channel.run(csq); }), number(ErrorCode::ConnectionLost));
+        QCOMPARE(raised([&] { rig.channel.run(csq); }), code(ErrorCode::ConnectionLost));
         QCOMPARE(rig.transport.writes().size(), writes);
     }
 
@@ -585,10 +585,10 @@ private Q_SLOTS:
             last = raised([&] { rig.channel.run(at); });
         }
         QCOMPARE(rig.channel.linkLost(), lost);
-        QCOMPARE(last, lost ? number(ErrorCode::ConnectionLost) : number(ErrorCode::Timeout));
+        QCOMPARE(last, lost ? code(ErrorCode::ConnectionLost) : code(ErrorCode::Timeout));
         if (!lost)
             return;
-        QCOMPARE(raised([&] { rig.channel.run(at); }), number(ErrorCode::ConnectionLost));
+        QCOMPARE(raised([&] { rig.channel.run(at); }), code(ErrorCode::ConnectionLost));
         rig.channel.reset();
         QVERIFY(!rig.channel.linkLost());
         QCOMPARE(changed.count(), 2);
@@ -671,7 +671,7 @@ private Q_SLOTS:
         Rig rig;
         rig.transport.script("AT+CMGS=19\r", QByteArray());
         QCOMPARE(raised([&] { rig.channel.run(AtCommand::sendingPdu("AT+CMGS=19", SubmitPdu, "+CMGS:", 200)); }),
-                 number(ErrorCode::Timeout));
+                 code(ErrorCode::Timeout));
         QCOMPARE(rig.transport.writes(), (QList<QByteArray>{"AT+CMGS=19\r", "\x1b"}));
     }
 
@@ -683,7 +683,7 @@ private Q_SLOTS:
         rig.transport.script("AT+CMGS=19\r", ScriptedTransport::Reply{QByteArray(200000, ' '), 0, Delivery::Chunked, 512});
         QString why;
         QCOMPARE(raised([&] { rig.channel.run(AtCommand::sendingPdu("AT+CMGS=19", SubmitPdu, "+CMGS:", 60000)); }, &why),
-                 number(ErrorCode::UnexpectedAnswer));
+                 code(ErrorCode::UnexpectedAnswer));
         QVERIFY2(why.contains(QLatin1String("instead of the prompt")), qPrintable(why));
         QCOMPARE(rig.transport.writes(), (QList<QByteArray>{"AT+CMGS=19\r", "\x1b"}));
     }
@@ -712,7 +712,7 @@ private Q_SLOTS:
     {
         QFETCH(AtCommand, command);
         Rig rig;
-        QCOMPARE(raised([&] { rig.channel.run(command); }), number(ErrorCode::InvalidArgument));
+        QCOMPARE(raised([&] { rig.channel.run(command); }), code(ErrorCode::InvalidArgument));
         QVERIFY(rig.transport.writes().isEmpty());
     }
 };

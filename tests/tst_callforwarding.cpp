@@ -26,22 +26,7 @@ QString activePrompt(const QString &number)
         + QStringLiteral(".\r\n\r\nInsert a different phone number, or an empty string to disable this function:");
 }
 
-struct Rig : ConsoleRig<GsmModem>
-{
-    explicit Rig(std::function<std::unique_ptr<GsmModem>()> makeModem = {},
-                 std::unique_ptr<GsmUtilities> utilities = std::make_unique<FakeGsmUtilities>())
-    {
-        Setup setup;
-        setup.makeModem = std::move(makeModem);
-        setup.utilities = std::move(utilities);
-        build(std::move(setup));
-        console->startup().Form_Activate();
-        dialogs->clear();
-        if (auto *scripted = dynamic_cast<FakeGsmModem *>(modem))
-            scripted->clearCalls();
-        markLog();
-    }
-};
+using Rig = FeatureRig;
 
 QVariantList forwardCall(int mode, const QString &number = QString())
 {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pellixerror.h"
+#include "raisederrorcode.h"
 #include "profiles/pellixini.h"
 #include "transport/comports.h"
 
@@ -93,7 +94,7 @@ private Q_SLOTS:
             devicePathForCom(com, iniOf("[Ports]\nCOM130=/dev/ttyUSB0\n"));
             QFAIL("no error raised");
         } catch (const RaisedError &e) {
-            QCOMPARE(e.number(), libraryErrorNumber(quint16(ErrorCode::InvalidArgument)));
+            QCOMPARE(e.number(), code(ErrorCode::InvalidArgument));
             QVERIFY2(e.description().contains(QStringLiteral("COM%1 ").arg(com)), qPrintable(e.description()));
         }
     }

@@ -117,6 +117,8 @@ void TestFrmSupport::controlKindCaptionTooltip()
 
 void TestFrmSupport::designRectangle_data()
 {
+    // Restated because these rectangles are the window's contract (its design in twips), as in
+    // the main window's test.
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("twips");
     const auto row = [](const char *name, int left, int top, int width, int height) {

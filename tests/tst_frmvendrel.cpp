@@ -166,6 +166,8 @@ void TestFrmVendrel::controlKindCaptionTooltip()
 
 void TestFrmVendrel::designRectangle_data()
 {
+    // The one layout table restated here: these rectangles are the window's contract (its design,
+    // in twips), not a choice of this code.
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("twips");
 

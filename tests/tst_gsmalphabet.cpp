@@ -3,6 +3,7 @@
 // libgammu decodes every septet), and septet packing against python-gsmmodem's test vectors.
 #include "pdu/gsmalphabet.h"
 #include "pellixerror.h"
+#include "raisederrorcode.h"
 
 #include <QtTest>
 
@@ -13,21 +14,6 @@ using pellix::ErrorCode;
 
 namespace {
 
-template <typename F>
-std::optional<RaisedError> errorOf(F &&f)
-{
-    try {
-        f();
-    } catch (const RaisedError &e) {
-        return e;
-    }
-    return std::nullopt;
-}
-
-qint32 number(ErrorCode code)
-{
-    return pellix::libraryErrorNumber(quint16(code));
-}
 
 } // namespace
 
@@ -147,10 +133,10 @@ private Q_SLOTS:
 
     void fillBitsOutOfRange()
     {
-        const auto e = errorOf([] { packSeptets("abc", 8); });
+        const auto e = raisedBy([] { packSeptets("abc", 8); });
         QVERIFY(e);
-        QCOMPARE(e->number(), number(ErrorCode::InvalidArgument));
-        QVERIFY(errorOf([] { unpackSeptets("abc", 3, -1); }));
+        QCOMPARE(e->number(), code(ErrorCode::InvalidArgument));
+        QVERIFY(raisedBy([] { unpackSeptets("abc", 3, -1); }));
     }
 
     void unrepresentableNamed_data()
@@ -168,9 +154,9 @@ private Q_SLOTS:
     {
         QFETCH(QString, text);
         QFETCH(QString, named);
-        const auto e = errorOf([&] { encodeGsm7(text); });
+        const auto e = raisedBy([&] { encodeGsm7(text); });
         QVERIFY(e);
-        QCOMPARE(e->number(), number(ErrorCode::TextNotRepresentable));
+        QCOMPARE(e->number(), code(ErrorCode::TextNotRepresentable));
         QVERIFY2(e->description().contains(named), qPrintable(e->description()));
         QCOMPARE(gsm7Length(text), -1);
     }

@@ -24,21 +24,7 @@ namespace {
 const QString OwnNumber = QStringLiteral("+3934811111111");
 const QDateTime Stamp(QDate(2024, 3, 5), QTime(7, 8, 9), Qt::OffsetFromUTC, 3600);
 
-struct Rig : ConsoleRig<GsmModem>
-{
-    // makeModem: the modem object the window creates; a scripted one unless a test gives another.
-    explicit Rig(std::function<std::unique_ptr<GsmModem>()> makeModem = {},
-                 std::unique_ptr<GsmUtilities> utilities = std::make_unique<FakeGsmUtilities>())
-    {
-        Setup setup;
-        setup.makeModem = std::move(makeModem);
-        setup.utilities = std::move(utilities);
-        build(std::move(setup));
-        console->startup().Form_Activate();
-        dialogs->clear();
-        markLog();
-    }
-};
+using Rig = FeatureRig;
 
 ReceivedMessage message(qint16 location, bool isNew, int alphabet, const QString &text, const QByteArray &udh = {},
                         const QByteArray &userData = {})

@@ -47,14 +47,9 @@ struct Rig : ConsoleRig<GsmModem>
         setup.desktop = std::move(desktopOwned);
         setup.makeModem = std::move(makeModem);
         setup.utilities = std::move(utilities);
-        build(std::move(setup));
-        console->startup().Form_Activate();
-        dialogs->clear();
+        buildActive(std::move(setup));
         desktop->clear();
         desktop->log = view().lstReport;
-        if (auto *scripted = dynamic_cast<FakeGsmModem *>(modem))
-            scripted->clearCalls();
-        markLog();
     }
 };
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pellixerror.h"
+#include "raisederrorcode.h"
 #include "profiles/modemprofile.h"
 #include "profiles/pellixini.h"
 
@@ -106,7 +107,7 @@ private Q_SLOTS:
         QFETCH(qint32, code);
         qint32 number = 0;
         const QString text = raisedText([code]() { modemProfile(code, PellixIni()); }, number);
-        QCOMPARE(number, libraryErrorNumber(quint16(ErrorCode::UnknownModemType)));
+        QCOMPARE(number, ::code(ErrorCode::UnknownModemType));
         QVERIFY2(text.contains(QStringLiteral("modem type %1;").arg(code)), qPrintable(text));
     }
 
@@ -202,7 +203,7 @@ private Q_SLOTS:
         const PellixIni ini = iniOf(text);
         qint32 number = 0;
         const QString description = raisedText([&ini]() { modemProfile(0, ini); }, number);
-        QCOMPARE(number, libraryErrorNumber(quint16(ErrorCode::ProfileError)));
+        QCOMPARE(number, code(ErrorCode::ProfileError));
         QVERIFY2(description.contains(expected), qPrintable(description));
         // Every text says which file to mend.
         QVERIFY2(description.contains(ini.path()), qPrintable(description));
@@ -214,7 +215,7 @@ private Q_SLOTS:
         const QString path = dir.filePath(QStringLiteral("Pellix.ini"));
         qint32 number = 0;
         const QString description = raisedText([&path]() { modemProfile(0, PellixIni::load(path)); }, number);
-        QCOMPARE(number, libraryErrorNumber(quint16(ErrorCode::ProfileError)));
+        QCOMPARE(number, code(ErrorCode::ProfileError));
         QVERIFY(description.contains(path));
         QVERIFY(description.contains(QStringLiteral("[Modem]")));
         QVERIFY(description.contains(QStringLiteral("Name=")));

@@ -7,6 +7,7 @@
 #include "qtdesktop.h"
 #include "qtdialogs.h"
 #include "raisederror.h"
+#include "raisederrorcode.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -38,23 +39,6 @@ QByteArray bytesOf(std::initializer_list<int> codes)
     for (int c : codes)
         b.append(char(c));
     return b;
-}
-
-struct Caught
-{
-    qint32 number = 0;
-    QString source;
-    QString description;
-};
-
-std::optional<Caught> errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const RaisedError &e) {
-        return Caught{e.number(), e.source(), e.description()};
-    }
-    return std::nullopt;
 }
 
 // Acts on the modal boxes as an operator would: each step runs on the next box that opens.
@@ -155,11 +139,11 @@ private Q_SLOTS:
     {
         QFETCH(QString, hex);
         QFETCH(QString, description);
-        const auto e = errorOf([&] { ModUtils::HexToString(hex); });
+        const auto e = raisedBy([&] { ModUtils::HexToString(hex); });
         QVERIFY(e);
-        QCOMPARE(e->number, 13);
-        QCOMPARE(e->source, QStringLiteral("Vendrel"));
-        QCOMPARE(e->description, description);
+        QCOMPARE(e->number(), 13);
+        QCOMPARE(e->source(), QStringLiteral("Vendrel"));
+        QCOMPARE(e->description(), description);
     }
 
     void stringToHex_data()
@@ -209,17 +193,17 @@ private Q_SLOTS:
         QFETCH(int, length);
         QFETCH(int, error);
         QFETCH(QString, description);
-        std::optional<Caught> e;
+        std::optional<RaisedError> e;
         if (toBytes) {
             const QString hex(length, QLatin1Char('A'));
             QByteArray result;
-            e = errorOf([&] { result = ModUtils::HexToString(hex); });
+            e = raisedBy([&] { result = ModUtils::HexToString(hex); });
             if (!error)
                 QCOMPARE(result.size(), length / 2);
         } else {
             const QByteArray bytes(length, '\x5A');
             QString result;
-            e = errorOf([&] { result = ModUtils::StringToHex(bytes); });
+            e = raisedBy([&] { result = ModUtils::StringToHex(bytes); });
             if (!error)
                 QCOMPARE(result.size(), length * 2);
         }
@@ -228,9 +212,9 @@ private Q_SLOTS:
             return;
         }
         QVERIFY(e);
-        QCOMPARE(e->number, error);
-        QCOMPARE(e->source, QStringLiteral("Vendrel"));
-        QCOMPARE(e->description, description);
+        QCOMPARE(e->number(), error);
+        QCOMPARE(e->source(), QStringLiteral("Vendrel"));
+        QCOMPARE(e->description(), description);
     }
 
     void formatHex_data()
@@ -377,11 +361,11 @@ private Q_SLOTS:
         if (desktopRefuses)
             desktop.failingTargets.insert(target);
         ModUtils utils(dialogs, desktop);
-        const auto e = errorOf([&] { utils.OpenDocument(target); });
+        const auto e = raisedBy([&] { utils.OpenDocument(target); });
         QVERIFY(e);
-        QCOMPARE(e->number, 440);
-        QCOMPARE(e->source, QStringLiteral("Vendrel"));
-        QCOMPARE(e->description,
+        QCOMPARE(e->number(), 440);
+        QCOMPARE(e->source(), QStringLiteral("Vendrel"));
+        QCOMPARE(e->description(),
                  QStringLiteral("Cannot find <") + target
                      + QStringLiteral("> or a Windows application associated to this kind of file"));
         QCOMPARE(desktop.openedDocuments, QStringList{target});
@@ -395,7 +379,7 @@ private Q_SLOTS:
         const QString mail = QStringLiteral(
             "mailto:support@example.com?subject=Pellix support request&body=Pellix support request from:%0D%0A"
             "GSM modem/phone model : WAVECOM MULTIBAND 900E 1800%0D%0A");
-        QVERIFY(!errorOf([&] { utils.OpenDocument(mail); }));
+        QVERIFY(!raisedBy([&] { utils.OpenDocument(mail); }));
         QCOMPARE(desktop.openedDocuments, QStringList{mail});
         QCOMPARE(dialogs.asked().size(), 0);
     }
@@ -406,13 +390,13 @@ private Q_SLOTS:
         FakeDesktop desktop;
         desktop.openSucceeds = false;
         ModUtils utils(dialogs, desktop);
-        const auto e = errorOf([&] { utils.OpenDocument(QStringLiteral("Pellix.log"), QStringLiteral("/var/tmp")); });
+        const auto e = raisedBy([&] { utils.OpenDocument(QStringLiteral("Pellix.log"), QStringLiteral("/var/tmp")); });
         QCOMPARE(desktop.openedDocuments, QStringList{QStringLiteral("/var/tmp/Pellix.log")});
         QVERIFY(e);
         // The message names the target as the caller gave it.
-        QVERIFY(e->description.startsWith(QStringLiteral("Cannot find <Pellix.log> ")));
+        QVERIFY(e->description().startsWith(QStringLiteral("Cannot find <Pellix.log> ")));
         desktop.clear();
-        QVERIFY(errorOf([&] { utils.OpenDocument(QStringLiteral("skype:acme?chat"), QStringLiteral("/var/tmp")); }));
+        QVERIFY(raisedBy([&] { utils.OpenDocument(QStringLiteral("skype:acme?chat"), QStringLiteral("/var/tmp")); }));
         QCOMPARE(desktop.openedDocuments, QStringList{QStringLiteral("skype:acme?chat")});
     }
 
@@ -423,10 +407,10 @@ private Q_SLOTS:
         QtDesktop desktop;
         ModUtils utils(dialogs, desktop);
         const QString target = QStringLiteral("/nonexistent-vendrel-test/Pellix.log");
-        const auto e = errorOf([&] { utils.OpenDocument(target); });
+        const auto e = raisedBy([&] { utils.OpenDocument(target); });
         QVERIFY(e);
-        QCOMPARE(e->number, 440);
-        QVERIFY(e->description.startsWith(QStringLiteral("Cannot find </nonexistent-vendrel-test/Pellix.log> ")));
+        QCOMPARE(e->number(), 440);
+        QVERIFY(e->description().startsWith(QStringLiteral("Cannot find </nonexistent-vendrel-test/Pellix.log> ")));
         QVERIFY(!desktop.openDocument(QString()));
         QVERIFY(!desktop.openDocument(QStringLiteral("file:///nonexistent-vendrel-test/x.txt")));
         QVERIFY(!desktop.openFolder(QStringLiteral("/nonexistent-vendrel-test")));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "modem/pellixutilities.h"
 #include "pellixerror.h"
+#include "raisederrorcode.h"
 #include "profiles/pellixini.h"
 #include "transport/comports.h"
 
@@ -70,7 +71,7 @@ private Q_SLOTS:
             utilities.CreatePhoneNumber(input, true, 1);
             QFAIL("accepted");
         } catch (const RaisedError &e) {
-            QCOMPARE(e.number(), libraryErrorNumber(quint16(ErrorCode::InvalidPhoneNumber)));
+            QCOMPARE(e.number(), code(ErrorCode::InvalidPhoneNumber));
             QVERIFY2(e.description().contains(QLatin1Char('"') + input + QLatin1Char('"')), qPrintable(e.description()));
         }
     }
@@ -90,7 +91,7 @@ private Q_SLOTS:
                 utilities.CreatePhoneNumber(QStringLiteral("123"), validate, plan);
                 QFAIL("accepted");
             } catch (const RaisedError &e) {
-                QCOMPARE(e.number(), libraryErrorNumber(quint16(ErrorCode::InvalidArgument)));
+                QCOMPARE(e.number(), code(ErrorCode::InvalidArgument));
             }
         }
     }

@@ -37,21 +37,9 @@ public:
     }
 };
 
-struct Rig : ConsoleRig<GsmModem>
+struct Rig : FeatureRig
 {
-    explicit Rig(std::function<std::unique_ptr<GsmModem>()> makeModem = {},
-                 std::unique_ptr<GsmUtilities> utilities = std::make_unique<FakeGsmUtilities>())
-    {
-        Setup setup;
-        setup.makeModem = std::move(makeModem);
-        setup.utilities = std::move(utilities);
-        build(std::move(setup));
-        console->startup().Form_Activate();
-        dialogs->clear();
-        if (auto *scripted = dynamic_cast<FakeGsmModem *>(modem))
-            scripted->clearCalls();
-        markLog();
-    }
+    using FeatureRig::FeatureRig;
 
     QStringList recent() const { return phoneList(); }
     void setRecent(const QStringList &entries) const

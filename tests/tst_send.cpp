@@ -40,13 +40,9 @@ struct Rig : ConsoleRig<UserDataModem>
     {
         Setup setup;
         setup.makeModem = [] { return std::make_unique<UserDataModem>(); };
-        build(std::move(setup));
-        console->startup().Form_Activate();
+        buildActive(std::move(setup));
         modem->status = GsmModem::Connected;
         view().chkStatusReport->setChecked(false);
-        dialogs->clear();
-        modem->clearCalls();
-        markLog();
     }
 
     void compose(int alphabet, const QString &text, const QString &udh = QString(), const QString &number = Number) const

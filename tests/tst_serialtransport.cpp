@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pellixerror.h"
+#include "raisederrorcode.h"
 #include "profiles/modemprofile.h"
 #include "profiles/pellixini.h"
 #include "transport/serialtransport.h"
@@ -250,7 +251,7 @@ private Q_SLOTS:
             t.open(PtyCom, -9600, m_profile, ports.ini());
             QFAIL("no error raised");
         } catch (const RaisedError &e) {
-            QCOMPARE(e.number(), libraryErrorNumber(quint16(ErrorCode::InvalidArgument)));
+            QCOMPARE(e.number(), code(ErrorCode::InvalidArgument));
         }
         QVERIFY(!t.isOpen());
     }
@@ -453,7 +454,7 @@ private Q_SLOTS:
                 number = e.number();
             }
         }
-        QCOMPARE(number, libraryErrorNumber(quint16(ErrorCode::PortCannotOpen)));
+        QCOMPARE(number, code(ErrorCode::PortCannotOpen));
         QVERIFY2(description.contains(QStringLiteral("COM%1 (%2): ").arg(PtyCom).arg(device)), qPrintable(description));
         QVERIFY2(description.contains(expected), qPrintable(description));
         QVERIFY(!t.isOpen());
@@ -468,7 +469,7 @@ private Q_SLOTS:
             t.open(0, 0, m_profile, PellixIni());
             QFAIL("no error raised");
         } catch (const RaisedError &e) {
-            QCOMPARE(e.number(), libraryErrorNumber(quint16(ErrorCode::InvalidArgument)));
+            QCOMPARE(e.number(), code(ErrorCode::InvalidArgument));
             QVERIFY(e.description().contains(QStringLiteral("COM0")));
         }
     }

@@ -5,6 +5,7 @@
 #include "pdu/pdubytes_p.h"
 #include "pdu/smspdu.h"
 #include "pellixerror.h"
+#include "raisederrorcode.h"
 
 #include <QtTest>
 
@@ -15,27 +16,12 @@ using pellix::ErrorCode;
 
 namespace {
 
-template <typename F>
-std::optional<RaisedError> errorOf(F &&f)
-{
-    try {
-        f();
-    } catch (const RaisedError &e) {
-        return e;
-    }
-    return std::nullopt;
-}
 
-qint32 number(ErrorCode code)
-{
-    return pellix::libraryErrorNumber(quint16(code));
-}
-
-#define EXPECT_ERROR(code, expression)                                                     \
+#define EXPECT_ERROR(expected, expression)                                                 \
     do {                                                                                   \
-        const auto e_ = errorOf([&] { (void)(expression); });                              \
+        const auto e_ = raisedBy([&] { (void)(expression); });                             \
         QVERIFY2(e_, "no error raised by " #expression);                                   \
-        QVERIFY2(e_->number() == number(code), qPrintable(e_->description()));             \
+        QVERIFY2(e_->number() == code(expected), qPrintable(e_->description()));           \
     } while (false)
 
 QDateTime iso(const char *text)
@@ -340,7 +326,7 @@ private Q_SLOTS:
         QFETCH(int, type);
         for (qsizetype cut = 0; cut < hex.size(); ++cut) {
             const QByteArray prefix = hex.left(cut);
-            const auto e = errorOf([&] {
+            const auto e = raisedBy([&] {
                 switch (PduType(type)) {
                 case PduType::Deliver: decodeDeliver(prefix); break;
                 case PduType::Submit: decodeSubmit(prefix); break;
@@ -348,15 +334,15 @@ private Q_SLOTS:
                 }
             });
             QVERIFY2(e, qPrintable(QStringLiteral("a prefix of %1 hex digits decoded").arg(cut)));
-            QVERIFY2(e->number() == number(ErrorCode::MalformedPdu), qPrintable(e->description()));
-            QVERIFY(errorOf([&] { describePdu(prefix); }));
+            QVERIFY2(e->number() == code(ErrorCode::MalformedPdu), qPrintable(e->description()));
+            QVERIFY(raisedBy([&] { describePdu(prefix); }));
         }
     }
 
     void truncationIsExplained()
     {
         const QByteArray cut = QByteArray(DreamfabricDeliver).left(60);
-        const auto e = errorOf([&] { decodeDeliver(cut); });
+        const auto e = raisedBy([&] { decodeDeliver(cut); });
         QVERIFY(e);
         QVERIFY2(e->description().contains(QLatin1String("TP-UD needs 9 octets at octet 27")), qPrintable(e->description()));
     }
@@ -385,9 +371,9 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, hex);
         QFETCH(QString, says);
-        const auto e = errorOf([&] { decodeDeliver(hex); });
+        const auto e = raisedBy([&] { decodeDeliver(hex); });
         QVERIFY(e);
-        QCOMPARE(e->number(), number(ErrorCode::MalformedPdu));
+        QCOMPARE(e->number(), code(ErrorCode::MalformedPdu));
         QVERIFY2(e->description().contains(says), qPrintable(e->description()));
     }
 
@@ -604,9 +590,9 @@ private Q_SLOTS:
     {
         QFETCH(QString, number);
         QFETCH(QString, says);
-        const auto e = errorOf([&] { encodeSubmit(submitTo(number, QStringLiteral("x"))); });
+        const auto e = raisedBy([&] { encodeSubmit(submitTo(number, QStringLiteral("x"))); });
         QVERIFY(e);
-        QCOMPARE(e->number(), ::number(ErrorCode::InvalidPhoneNumber));
+        QCOMPARE(e->number(), code(ErrorCode::InvalidPhoneNumber));
         QVERIFY2(e->description().contains(says), qPrintable(e->description()));
     }
 
@@ -686,9 +672,9 @@ private Q_SLOTS:
         SubmitPdu pdu = submitTo(QStringLiteral("+4917012345"), text, alphabet);
         pdu.udh = udh;
         if (!fits) {
-            const auto e = errorOf([&] { encodeSubmit(pdu); });
+            const auto e = raisedBy([&] { encodeSubmit(pdu); });
             QVERIFY(e);
-            QCOMPARE(e->number(), number(ErrorCode::PduTooLong));
+            QCOMPARE(e->number(), code(ErrorCode::PduTooLong));
             QVERIFY2(e->description().contains(alphabet == 7 ? QLatin1String("160") : QLatin1String("140")),
                      qPrintable(e->description()));
             return;
@@ -702,11 +688,11 @@ private Q_SLOTS:
 
     void tooLongSaysHowLong()
     {
-        const auto e = errorOf([] { encodeSubmit(submitTo(QStringLiteral("1"), QString(165, QLatin1Char('a')))); });
+        const auto e = raisedBy([] { encodeSubmit(submitTo(QStringLiteral("1"), QString(165, QLatin1Char('a')))); });
         QVERIFY(e);
         QVERIFY2(e->description().contains(QLatin1String("165 septets")), qPrintable(e->description()));
         SubmitPdu ucs = submitTo(QStringLiteral("1"), QString(71, QChar(0x436)), Ucs2);
-        const auto u = errorOf([&] { encodeSubmit(ucs); });
+        const auto u = raisedBy([&] { encodeSubmit(ucs); });
         QVERIFY(u);
         QVERIFY2(u->description().contains(QLatin1String("142 octets")), qPrintable(u->description()));
     }
@@ -739,7 +725,7 @@ private Q_SLOTS:
         const QByteArray filler(before, '\x11');
         w.put(reinterpret_cast<const quint8 *>(filler.constData()), filler.size(), "filler");
         const QByteArray data(qMax(field, 0), '\x22');
-        const auto e = errorOf([&] {
+        const auto e = raisedBy([&] {
             if (oneOctet)
                 w.put(quint8(0x22), "TP-UD");
             else
@@ -752,7 +738,7 @@ private Q_SLOTS:
             return;
         }
         QVERIFY(e);
-        QCOMPARE(e->number(), number(ErrorCode::PduTooLong));
+        QCOMPARE(e->number(), code(ErrorCode::PduTooLong));
         const QString says = QStringLiteral("TP-UD needs %1 octet").arg(field);
         QVERIFY2(e->description().contains(says), qPrintable(e->description()));
         QVERIFY2(e->description().contains(QStringLiteral("at octet %1").arg(before)), qPrintable(e->description()));
@@ -818,9 +804,9 @@ private Q_SLOTS:
         SubmitPdu base = submitTo(QStringLiteral("1"), QString(153 * 255, QLatin1Char('x')));
         QCOMPARE(encodeLongSubmit(base, 1).size(), 255);
         base.text += QLatin1Char('x');
-        const auto e = errorOf([&] { encodeLongSubmit(base, 1); });
+        const auto e = raisedBy([&] { encodeLongSubmit(base, 1); });
         QVERIFY(e);
-        QCOMPARE(e->number(), number(ErrorCode::TooManyParts));
+        QCOMPARE(e->number(), code(ErrorCode::TooManyParts));
         QVERIFY2(e->description().contains(QLatin1String("256 parts")), qPrintable(e->description()));
 
         SubmitPdu withHeader = submitTo(QStringLiteral("1"), QStringLiteral("x"));
@@ -856,7 +842,7 @@ private Q_SLOTS:
         pdu.validityMinutes = -1;
         EXPECT_ERROR(ErrorCode::InvalidValidity, encodeSubmit(pdu));
         pdu = submitTo(QStringLiteral("1"), QStringLiteral("ok \U0001F600"));
-        const auto e = errorOf([&] { encodeSubmit(pdu); });
+        const auto e = raisedBy([&] { encodeSubmit(pdu); });
         QVERIFY(e);
         QVERIFY2(e->description().contains(QLatin1String("U+1F600")), qPrintable(e->description()));
     }
@@ -1042,9 +1028,9 @@ private Q_SLOTS:
             QCOMPARE(back.text, pdu.text);
             return;
         }
-        const auto e = errorOf([&] { encodeSubmit(pdu); });
+        const auto e = raisedBy([&] { encodeSubmit(pdu); });
         QVERIFY(e);
-        QCOMPARE(e->number(), number(ErrorCode::InvalidUserDataHeader));
+        QCOMPARE(e->number(), code(ErrorCode::InvalidUserDataHeader));
         QVERIFY2(e->description().contains(says), qPrintable(e->description()));
     }
 

@@ -160,6 +160,20 @@ private Q_SLOTS:
         QCOMPARE(TraceLog::bytesOf(TraceLog::printable(bytes)), bytes);
     }
 
+    // Escapes are written in capitals: "<0a>" in a trace, written by any version, is the text it shows.
+    void lowerCaseEscapesAreText_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("lower case") << QByteArray("<0a>");
+        QTest::newRow("mixed case") << QByteArray("<Fe>");
+    }
+    void lowerCaseEscapesAreText()
+    {
+        QFETCH(QByteArray, text);
+        QCOMPARE(TraceLog::printable(text), text);
+        QCOMPARE(TraceLog::bytesOf(text), text);
+    }
+
     // Each file the log begins, the fresh one after a rotation too, says its format first.
     void versionLineOpensEveryFile()
     {

@@ -28,9 +28,9 @@
 VendrelConsole::VendrelConsole(ConsoleServices services, QObject *parent)
     : QObject(parent)
     , m_services(std::move(services))
-    , m_view(std::make_unique<frmVendrel>())
     , m_modUtils(std::make_unique<ModUtils>(*m_services.dialogs, *m_services.desktop))
     , m_help(std::make_unique<HelpService>(*m_services.desktop, m_services.facts.exeFolder))
+    , m_view(std::make_unique<frmVendrel>())
 {
     m_reportLog = std::make_unique<ReportLog>(*m_view, *m_modUtils);
     m_startup = std::make_unique<StartupController>(
@@ -61,26 +61,7 @@ VendrelConsole::VendrelConsole(ConsoleServices services, QObject *parent)
     m_startup->Form_Load();
 }
 
-VendrelConsole::~VendrelConsole()
-{
-    // Controllers go before the modem and the view they hold by reference.
-    m_incomingCalls.reset();
-    m_callForwarding.reset();
-    m_phonebook.reset();
-    m_inbox.reset();
-    m_sending.reset();
-    m_recentPhones.reset();
-    m_composer.reset();
-    m_support.reset();
-    m_connection.reset();
-    m_signalMonitor.reset();
-    m_modemPort.reset();
-    m_startup.reset();
-    m_reportLog.reset();
-    m_modem.reset();
-    m_view.reset();
-    m_help.reset();
-}
+VendrelConsole::~VendrelConsole() = default;
 
 StartupController::Parts VendrelConsole::startupParts()
 {

@@ -88,11 +88,13 @@ private:
     GsmModem &createModem();
     void releaseModem();
 
+    // Destroyed in the reverse of this order: every controller before the modem, the view and the
+    // services it holds by reference.
     ConsoleServices m_services;
     VendrelSettings m_settings;
-    std::unique_ptr<frmVendrel> m_view;
     std::unique_ptr<ModUtils> m_modUtils;
     std::unique_ptr<HelpService> m_help;
+    std::unique_ptr<frmVendrel> m_view;
     std::unique_ptr<GsmModem> m_modem;
     std::unique_ptr<ReportLog> m_reportLog;
     std::unique_ptr<StartupController> m_startup;

@@ -27,7 +27,7 @@ QString oneLine(const QString &text)
 
 QString messageText(qint32 alphabet, const QString &text)
 {
-    return alphabet == 8 ? hex(text.toLatin1()) : text;
+    return alphabet == AlphabetBinary ? hex(text.toLatin1()) : text;
 }
 
 QJsonValue time(const QDateTime &time)

@@ -2,7 +2,9 @@
 #include "commandline.h"
 #include "commands.h"
 #include "exitstatus.h"
+#include "hexdigits.h"
 #include "items.h"
+#include "messagesize.h"
 #include "modem/pellixgsmmodem.h"
 #include "output.h"
 #include "pellixerror.h"
@@ -19,17 +21,11 @@
 namespace cli {
 namespace {
 
-// The console's rule (SendController): a 7-bit text over one message's 160 characters goes as a
-// long message, in parts.
-constexpr int SingleMessageLimit = 160;
-
 // Hex octets as the console's text boxes take them: pairs of hex digits, nothing else.
 QByteArray octets(const QString &hex, const QString &what)
 {
     const QByteArray latin = hex.toLatin1();
-    const bool digitsOnly = std::all_of(latin.cbegin(), latin.cend(), [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-    });
+    const bool digitsOnly = std::all_of(latin.cbegin(), latin.cend(), [](char c) { return hexDigitValue(c) >= 0; });
     if (latin.size() % 2 != 0 || !digitsOnly || QString::fromLatin1(latin) != hex)
         throw UsageError(QStringLiteral("%1 must be pairs of hex digits, not \"%2\"").arg(what, hex));
     return QByteArray::fromHex(latin);
@@ -41,18 +37,18 @@ int send(Session &session, const CommandLine &line, Output &output)
                     QStringLiteral("receipt"), QStringLiteral("wait-report")});
     line.requireWords(3, QStringLiteral("send NUMBER TEXT"));
     const QString text = line.word(2);
-    const int alphabet = line.integer(QStringLiteral("alphabet"), 7, 16, 7);
-    if (alphabet != 7 && alphabet != 8 && alphabet != 16)
+    const int alphabet = line.integer(QStringLiteral("alphabet"), AlphabetGsm7, AlphabetUcs2, AlphabetGsm7);
+    if (alphabet != AlphabetGsm7 && alphabet != AlphabetBinary && alphabet != AlphabetUcs2)
         throw UsageError(QStringLiteral("--alphabet is 7, 8 or 16, not %1").arg(alphabet));
     const bool waitReport = line.has(QStringLiteral("wait-report"));
     const int waitSeconds = line.integer(QStringLiteral("wait-report"), 1, 86400, session.networkTimeoutSeconds());
     const bool receipt = line.has(QStringLiteral("receipt")) || waitReport;
-    const bool longText = alphabet == 7 && text.size() > SingleMessageLimit;
+    const bool longText = MessageSize::goesInParts(alphabet, text.size());
     if (longText) {
         for (const char *option : {"udh", "class", "validity", "wait-report"}) {
             if (line.has(QLatin1String(option)))
                 throw UsageError(QStringLiteral("a text over %1 characters goes as a long message, which takes no --%2")
-                                     .arg(SingleMessageLimit).arg(QLatin1String(option)));
+                                     .arg(MessageSize::Gsm7Characters).arg(QLatin1String(option)));
         }
     }
 
@@ -62,7 +58,7 @@ int send(Session &session, const CommandLine &line, Output &output)
     if (const QString why = pellix::PellixGsmModem::textRefusal(text, alphabet); !why.isEmpty())
         throw UsageError(QStringLiteral("TEXT: %1 (--alphabet 16 sends any text)").arg(why));
     message.Alphabet = alphabet;
-    message.Text = alphabet == 8 ? QString::fromLatin1(octets(text, QStringLiteral("TEXT with --alphabet 8"))) : text;
+    message.Text = alphabet == AlphabetBinary ? QString::fromLatin1(octets(text, QStringLiteral("TEXT with --alphabet 8"))) : text;
     if (line.has(QStringLiteral("udh")))
         message.Udh = octets(line.value(QStringLiteral("udh")), QStringLiteral("--udh"));
     message.MessageClass = line.integer(QStringLiteral("class"), 0, 3, -1);

@@ -25,7 +25,7 @@ extern "C" void onStopSignal(int)
 
 } // namespace
 
-StopSignals::StopSignals()
+StopSignals::StopSignals(Repeated repeated)
 {
     if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
@@ -37,7 +37,7 @@ StopSignals::StopSignals()
     // A library call in progress (a Connect waiting out a busy SIM, a late answer) ends before
     // the flag is looked at: the first signal asks for a clean end, a second one ends the
     // program at once, as the operator pressing Ctrl-C again expects.
-    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    action.sa_flags = SA_RESTART | (repeated == Repeated::EndProgram ? SA_RESETHAND : 0);
     ::sigaction(SIGINT, &action, &g_previousInt);
     ::sigaction(SIGTERM, &action, &g_previousTerm);
 }
@@ -60,6 +60,7 @@ void StopSignals::onReadable()
     while (::read(g_pipe[0], buffer, sizeof buffer) > 0) {
     }
     m_stop = true;
+    Q_EMIT requested();
 }
 
 } // namespace cli

@@ -3,6 +3,7 @@
 
 #include "desktop.h"
 #include "dialogs.h"
+#include "hexdigits.h"
 #include "numericanswer.h"
 #include "raisederror.h"
 #include "tempfolder.h"
@@ -22,17 +23,6 @@ constexpr qsizetype MaxLongPathLength = 254;
 RaisedError vendrelError(qint32 number, const QString &description)
 {
     return RaisedError(number, QString::fromLatin1(ModUtils::ErrorSource), description);
-}
-
-int hexDigit(QChar c)
-{
-    if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
-        return c.unicode() - '0';
-    if (c >= QLatin1Char('a') && c <= QLatin1Char('f'))
-        return c.unicode() - 'a' + 10;
-    if (c >= QLatin1Char('A') && c <= QLatin1Char('F'))
-        return c.unicode() - 'A' + 10;
-    return -1;
 }
 
 bool isWordSeparator(QChar c)
@@ -113,8 +103,8 @@ QByteArray ModUtils::HexToString(const QString &hex)
     for (qsizetype i = 0; i < hex.size(); i += 2) {
         // Only two hex digits make a byte: a blank, a sign or a prefix in a pair is refused rather
         // than read as some number.
-        const int high = hexDigit(hex.at(i));
-        const int low = hexDigit(hex.at(i + 1));
+        const int high = hexDigitValue(hex.at(i));
+        const int low = hexDigitValue(hex.at(i + 1));
         if (high < 0 || low < 0)
             throw vendrelError(13, QStringLiteral("Invalid hex string"));
         bytes.append(char(high * 16 + low));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "numericanswer.h"
 
+#include "hexdigits.h"
 #include "modutils.h"
 
 #include <charconv>
@@ -16,23 +17,12 @@ bool isDigit(QChar c)
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
-int hexValue(QChar c)
-{
-    if (isDigit(c))
-        return c.unicode() - '0';
-    if (c >= QLatin1Char('a') && c <= QLatin1Char('f'))
-        return c.unicode() - 'a' + 10;
-    if (c >= QLatin1Char('A') && c <= QLatin1Char('F'))
-        return c.unicode() - 'A' + 10;
-    return -1;
-}
-
 // &H / &O: digits of the base up to the first other character, no sign, no fraction.
 double radixNumber(const QString &s, qsizetype from, int base)
 {
     double value = 0;
     for (qsizetype i = from; i < s.size(); ++i) {
-        const int digit = hexValue(s.at(i));
+        const int digit = hexDigitValue(s.at(i));
         if (digit < 0 || digit >= base)
             break;
         value = value * base + digit;

@@ -5,6 +5,7 @@
 #include "consoleart.h"
 #include "multilinetextbox.h"
 #include "reportlistbox.h"
+#include "smsobjects.h"
 #include "vendor.h"
 #include "twips.h"
 #include "viewcontrols.h"
@@ -29,6 +30,7 @@ namespace {
 using ViewControls::button;
 using ViewControls::label;
 using ViewControls::make;
+using ViewControls::plainCaption;
 
 // The window was drawn with MS Sans Serif 8.25 pt and Arial; these are the closest sans families
 // a Linux desktop usually has, in order of metric likeness.
@@ -48,17 +50,6 @@ QFont sansFont(qreal points, bool bold, int stretch = QFont::Unstretched)
     font.setItalic(false);
     font.setStretch(stretch);
     return font;
-}
-
-// A caption as drawn: access-key markers taken out, blanks at the end left off.
-QString shownText(QString caption)
-{
-    caption.replace(QLatin1String("&&"), QLatin1String("\x01"));
-    caption.remove(QLatin1Char('&'));
-    caption.replace(QLatin1Char('\x01'), QLatin1Char('&'));
-    while (caption.endsWith(QLatin1Char(' ')))
-        caption.chop(1);
-    return caption;
 }
 
 constexpr qreal WindowPoints = 8.25;
@@ -228,7 +219,8 @@ void frmVendrel::createControls()
     Label10 = label(Frame1, "Label10", "(hex format)");
     Label10->setAlignment(Qt::AlignRight | Qt::AlignTop);
     cmbAlphabet = dropDownList(Frame1, "cmbAlphabet");
-    fill(cmbAlphabet, {{"Text (7 bit)", 7}, {"Binary (8 bit)", 8}, {"Unicode (16 bit)", 16}});
+    fill(cmbAlphabet,
+         {{"Text (7 bit)", AlphabetGsm7}, {"Binary (8 bit)", AlphabetBinary}, {"Unicode (16 bit)", AlphabetUcs2}});
     Label9 = label(Frame1, "Label9", "Alp&habet ", cmbAlphabet);
     chkStatusReport = checkBox(Frame1, "chkStatusReport", "Delivery r&eceipt ",
                                "Require a status report (delivery receipt) for this message", true);
@@ -314,7 +306,7 @@ bool frmVendrel::captionsFit() const
         return control->fontMetrics().horizontalAdvance(text) <= room;
     };
     for (const QLabel *caption : findChildren<QLabel *>()) {
-        const QString text = shownText(caption->text());
+        const QString text = plainCaption(caption->text());
         if (text.isEmpty() || caption == imgLogo)
             continue;
         const QStringList pieces = caption->wordWrap() ? text.split(QLatin1Char(' '), Qt::SkipEmptyParts) : QStringList{text};
@@ -325,13 +317,13 @@ bool frmVendrel::captionsFit() const
     for (const QCheckBox *box : findChildren<QCheckBox *>()) {
         const int indicator = box->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box)
             + box->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box);
-        if (!fits(box, shownText(box->text()), box->width() - indicator - 2))
+        if (!fits(box, plainCaption(box->text()), box->width() - indicator - 2))
             return false;
     }
     for (const QPushButton *push : findChildren<QPushButton *>()) {
         const int margins = 2 * (push->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, push) / 2
                                  + push->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, push));
-        if (!push->text().isEmpty() && !fits(push, shownText(push->text()), push->width() - margins))
+        if (!push->text().isEmpty() && !fits(push, plainCaption(push->text()), push->width() - margins))
             return false;
     }
     return true;

@@ -3,8 +3,10 @@
 
 #include "dialogs.h"
 #include "frmvendrel.h"
+#include "messagesize.h"
 #include "modutils.h"
 #include "multilinetextbox.h"
+#include "smsobjects.h"
 #include "vendrelsettings.h"
 
 #include <QCheckBox>
@@ -39,8 +41,9 @@ void ComposerController::cmbAlphabet_Click()
     m_selectedAlphabet = m_view.cmbAlphabet->currentData().toInt();
     // Hex digits have no word boundaries; wrapping them at words would make every keystroke in a
     // long 8-bit message re-lay the whole run.
-    m_view.txtMessageText->setWordWrapMode(m_selectedAlphabet == 8 ? QTextOption::WrapAnywhere
-                                                                  : QTextOption::WrapAtWordBoundaryOrAnywhere);
+    m_view.txtMessageText->setWordWrapMode(m_selectedAlphabet == AlphabetBinary
+                                               ? QTextOption::WrapAnywhere
+                                               : QTextOption::WrapAtWordBoundaryOrAnywhere);
     UpdateMessageLen();
 }
 
@@ -58,35 +61,13 @@ void ComposerController::updateMessageLen(const QString &text)
 
 QString ComposerController::messageLenCaption(qint32 alphabet, qsizetype characters)
 {
-    qint64 limit = 0;
-    qint64 length = characters;
-    switch (alphabet) {
-    case 7:
-        limit = 160;
-        break;
-    case 8: {
-        // Two hex digits a byte; an odd digit counts as half a byte, rounded half to even.
-        limit = 140;
-        const qint64 whole = characters / 2;
-        length = (characters % 2 != 0 && whole % 2 != 0) ? whole + 1 : whole;
-        break;
-    }
-    case 16:
-        limit = 70;
-        break;
-    default:
+    const std::optional<MessageSize> size = MessageSize::of(alphabet, characters);
+    if (!size)
         return QString();
-    }
-    // A text that needs more than one message is measured in parts, each losing 8 to the
-    // concatenation header.
-    const qint64 room = length > limit ? limit - 8 : limit;
-    qint64 messages = length / room + (length % room != 0 ? 1 : 0);
-    if (messages == 0)
-        messages = 1;
-    // Counted in 64 bits: past 32,767 the caption goes on telling the plain truth instead of
-    // overflowing, and a paste of any size keeps the window usable.
-    return QString::number(length) + QLatin1Char('/') + QString::number(messages * room) + QLatin1String(" (")
-        + QString::number(messages) + QLatin1String(" sms)");
+    // Past 32,767 the caption goes on telling the plain truth, and a paste of any size keeps the
+    // window usable.
+    return QString::number(size->length) + QLatin1Char('/') + QString::number(size->messages * size->room)
+        + QLatin1String(" (") + QString::number(size->messages) + QLatin1String(" sms)");
 }
 
 void ComposerController::chkStatusReport_Click()

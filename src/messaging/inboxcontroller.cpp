@@ -125,7 +125,7 @@ void InboxController::ReportMessageReceived(const ReceivedMessage &message)
         line += QLatin1String("NEW ");
     line += QLatin1String("Message received from ") + message.Originator.Number + QLatin1String(" at ")
         + formatTimestamp(message.Timestamp) + QLatin1String(":  ");
-    line += message.Alphabet == 8 ? ModUtils::FormatHex(message.UserData) : ModUtils::FormatHex(message.Udh) + message.Text;
+    line += message.Alphabet == AlphabetBinary ? ModUtils::FormatHex(message.UserData) : ModUtils::FormatHex(message.Udh) + message.Text;
     m_log.AddReport(line);
 }
 

@@ -7,6 +7,7 @@
 #include "frmvendrel.h"
 #include "gsmmodem.h"
 #include "gsmutilities.h"
+#include "messagesize.h"
 #include "modutils.h"
 #include "multilinetextbox.h"
 #include "numericanswer.h"
@@ -59,7 +60,7 @@ void SendController::send()
 
     const QString text = m_view.txtMessageText->text();
     const qint32 alphabet = m_composer.SelectedAlphabet();
-    if (text.size() > SingleMessageLimit && alphabet == 7) {
+    if (MessageSize::goesInParts(alphabet, text.size())) {
         SendLongSms();
         return;
     }
@@ -68,7 +69,7 @@ void SendController::send()
     message.Recipient = m_gsmUtilities.CreatePhoneNumber(number, true, 1);
     // The text before the header, so that a bad message text is the error reported.
     message.Alphabet = alphabet;
-    message.Text = alphabet == 8 ? QString::fromLatin1(ModUtils::HexToString(text)) : text;
+    message.Text = alphabet == AlphabetBinary ? QString::fromLatin1(ModUtils::HexToString(text)) : text;
     message.Udh = ModUtils::HexToString(m_view.txtUDH->text());
     if (m_view.cmbClass->currentIndex() >= 0)
         message.MessageClass = qint16(m_view.cmbClass->currentData().toInt());
@@ -99,7 +100,7 @@ void SendController::SendLongSms()
 
 void SendController::ReportMessageSent(const SmsMessage &message)
 {
-    const QString content = message.Alphabet == 8 ? ModUtils::FormatHex(message.UserData)
+    const QString content = message.Alphabet == AlphabetBinary ? ModUtils::FormatHex(message.UserData)
                                                   : ModUtils::FormatHex(message.Udh) + message.Text;
     m_log.AddReport(QLatin1String("Message sent (") + QString::number(message.Reference) + QLatin1String(") to ")
                     + message.Recipient.Number + QLatin1String(":  ") + content);

@@ -34,8 +34,6 @@ public:
     void ReportLongMessageSent(qint32 result, const QString &number, const QString &text);
 
     static constexpr char NotConnectedMessage[] = "Please open modem connection before!";
-    // A 7-bit text longer than this goes through SendLongMessage.
-    static constexpr int SingleMessageLimit = 160;
 
 private:
     void send();

@@ -15,6 +15,11 @@
 // Byte texts: Udh and UserData hold raw octets. The Text of an 8-bit message holds one character
 // per octet (U+0000..U+00FF), so QString::toLatin1() gives the octets back unchanged.
 
+// The alphabet codes of SmsMessage and ReceivedMessage (TS 23.038 character sets).
+inline constexpr qint32 AlphabetGsm7 = 7;    // GSM 7-bit default alphabet
+inline constexpr qint32 AlphabetBinary = 8;  // 8-bit data
+inline constexpr qint32 AlphabetUcs2 = 16;   // UCS-2
+
 // A phone number as dialled. GsmUtilities::CreatePhoneNumber makes one from the operator's text.
 struct PhoneNumber
 {
@@ -28,7 +33,7 @@ struct PhoneNumber
 struct SmsMessage
 {
     PhoneNumber Recipient;
-    qint32 Alphabet = 7;            // 7 GSM default alphabet, 8 binary, 16 UCS-2
+    qint32 Alphabet = AlphabetGsm7;
     QString Text;                   // alphabet 8: one character per octet
     QByteArray Udh;                 // user data header including its length octet; empty = none
     qint32 MessageClass = -1;       // -1 no class, 0..3 message class
@@ -43,7 +48,7 @@ struct SmsMessage
 struct ReceivedMessage
 {
     PhoneNumber Originator;
-    qint32 Alphabet = 7;
+    qint32 Alphabet = AlphabetGsm7;
     QDateTime Timestamp;            // service-centre time stamp, with its time-zone offset
     QString Text;                   // alphabet 8: one character per octet
     QByteArray Udh;                 // including its length octet; empty = none

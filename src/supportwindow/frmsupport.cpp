@@ -153,7 +153,7 @@ void frmSupport::place(QWidget *control, int left, int top, int width, int heigh
 
 void frmSupport::placeSizedToText(QLabel *label, int left, int top, int height)
 {
-    const int textWidth = label->fontMetrics().horizontalAdvance(label->text().remove(QLatin1Char('&')));
+    const int textWidth = label->fontMetrics().horizontalAdvance(ViewControls::withoutAccessKeys(label->text()));
     label->setGeometry(twips(left), twips(top), textWidth + 1, qMax(twips(height), label->fontMetrics().height()));
 }
 

@@ -54,13 +54,19 @@ private:
     QLabel *m_label;
 };
 
-// A caption as read out: access-key markers taken out ("&&" is a literal "&"), blanks at the
-// end left off.
-inline QString plainCaption(QString caption)
+// A caption as Qt draws it: access-key markers taken out ("&&" is a literal "&").
+inline QString withoutAccessKeys(QString caption)
 {
     caption.replace(QLatin1String("&&"), QLatin1String("\x01"));
     caption.remove(QLatin1Char('&'));
     caption.replace(QLatin1Char('\x01'), QLatin1Char('&'));
+    return caption;
+}
+
+// A caption as read out or measured for fit: without access keys, blanks at the end left off.
+inline QString plainCaption(const QString &text)
+{
+    QString caption = withoutAccessKeys(text);
     while (caption.endsWith(QLatin1Char(' ')))
         caption.chop(1);
     return caption;

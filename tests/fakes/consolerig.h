@@ -159,4 +159,29 @@ protected:
         };
         console = std::make_unique<VendrelConsole>(std::move(services));
     }
+
+    // Where a feature's tests start: the window loaded and activated, with the boxes, the calls
+    // to a scripted modem and the report lines of start-up set aside.
+    void buildActive(Setup setup = {})
+    {
+        build(std::move(setup));
+        console->startup().Form_Activate();
+        dialogs->clear();
+        if (auto *scripted = dynamic_cast<FakeGsmModem *>(static_cast<GsmModem *>(modem)))
+            scripted->clearCalls();
+        markLog();
+    }
+};
+
+// A feature's console, activated, over the modem object a test may give (a scripted one when none).
+struct FeatureRig : ConsoleRig<GsmModem>
+{
+    explicit FeatureRig(std::function<std::unique_ptr<GsmModem>()> makeModem = {},
+                        std::unique_ptr<GsmUtilities> utilities = std::make_unique<FakeGsmUtilities>())
+    {
+        Setup setup;
+        setup.makeModem = std::move(makeModem);
+        setup.utilities = std::move(utilities);
+        buildActive(std::move(setup));
+    }
 };

@@ -5,6 +5,7 @@
 #include "raisederror.h"
 
 #include <functional>
+#include <optional>
 
 // Raised errors by number, as the console sees them. The base is written out rather than taken
 // from the library, so that a wrong number there is caught too.
@@ -24,4 +25,16 @@ inline qint32 errorOf(const std::function<void()> &f)
         return error.number();
     }
     return 0;
+}
+
+// Runs f and returns the error it raised, with its source and description, nullopt when none.
+template <typename F>
+std::optional<RaisedError> raisedBy(F &&f)
+{
+    try {
+        f();
+    } catch (const RaisedError &error) {
+        return error;
+    }
+    return std::nullopt;
 }

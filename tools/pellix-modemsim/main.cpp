@@ -6,6 +6,7 @@
 #include "pdu/smspdu.h"
 #include "sim/virtualmodem.h"
 #include "sim/virtualnetwork.h"
+#include "stopsignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -20,7 +21,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/ioctl.h>
-#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -28,40 +28,28 @@ using pellix::sim::VirtualModem;
 
 namespace {
 
-int g_signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char c = 1;
-    [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &c, 1);
-}
-
 void fail(const QString &text)
 {
     std::fprintf(stderr, "pellix-modemsim: %s\n", qPrintable(text));
     std::exit(1);
 }
 
-// SIGINT and SIGTERM end the event loop, so that the link is removed on the way out.
-QSocketNotifier *quitOnSignals()
+// SIGINT and SIGTERM end the event loop, so that the link is removed on the way out; they stay
+// caught until it is.
+class QuitOnSignals
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
-        fail(QStringLiteral("socketpair failed"));
-    auto *signalReader = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(signalReader, &QSocketNotifier::activated, [] {
-        char c;
-        [[maybe_unused]] const auto n = ::read(g_signalPipe[0], &c, 1);
-        QCoreApplication::quit();
-    });
-    struct sigaction action{};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::signal(SIGPIPE, SIG_IGN);
+public:
+    QuitOnSignals()
+    {
+        QObject::connect(&m_stop, &cli::StopSignals::requested, &QCoreApplication::quit);
+        // A reader that went away (the client's terminal, a closed stdout) is a failed write to
+        // handle, not the end of the simulator with its link left behind.
+        ::signal(SIGPIPE, SIG_IGN);
+    }
 
-    return signalReader;
-}
+private:
+    cli::StopSignals m_stop{cli::StopSignals::Repeated::AskAgain};
+};
 
 // A line on stdin acts for the network: "ring <number>" calls the modem, "sms <number> <text>"
 // delivers a message.
@@ -210,7 +198,7 @@ int main(int argc, char *argv[])
 
     const bool exitOnEof = parser.isSet(eofOption);
     if (replay) {
-        QSocketNotifier *signalReader = quitOnSignals();
+        const QuitOnSignals quit;
         // A replay takes no network commands, but a script that ends the simulator by closing its
         // stdin ends a replay the same way.
         QSocketNotifier stdinReader(STDIN_FILENO, QSocketNotifier::Read);
@@ -222,9 +210,7 @@ int main(int argc, char *argv[])
                 QCoreApplication::quit();
             }
         });
-        const int result = serveReplay(master, *replay, parser.isSet(verboseOption));
-        delete signalReader;
-        return finish(result);
+        return finish(serveReplay(master, *replay, parser.isSet(verboseOption)));
     }
 
     VirtualModem modem(options);
@@ -307,9 +293,6 @@ int main(int argc, char *argv[])
         deliverOutput();
     });
 
-    QSocketNotifier *signalReader = quitOnSignals();
-
-    const int result = QCoreApplication::exec();
-    delete signalReader;
-    return finish(result);
+    const QuitOnSignals quit;
+    return finish(QCoreApplication::exec());
 }

@@ -1,28 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pduline.h"
 
-#include <array>
+#include "hexdigits.h"
+
 #include <cstring>
 
 namespace pellix::pduline {
 namespace {
-
-// The value of each hex digit, -1 for any other byte: a PDU line is up to 376 characters and a
-// listing holds hundreds of them, so the test is one look-up per character.
-constexpr auto HexValues = [] {
-    std::array<qint8, 256> values{};
-    values.fill(-1);
-    for (int c = '0'; c <= '9'; ++c)
-        values[c] = qint8(c - '0');
-    for (int c = 'A'; c <= 'F'; ++c)
-        values[c] = values[c + ('a' - 'A')] = qint8(c - 'A' + 10);
-    return values;
-}();
-
-int hexDigit(char c)
-{
-    return HexValues[quint8(c)];
-}
 
 // Eight characters at a time: a listing is mostly PDU text, and testing it must not cost more
 // than cutting it into lines. Per byte, with no carry between bytes (all values stay below
@@ -47,7 +31,7 @@ bool allHex(QByteArrayView text)
             return false;
     }
     for (; i < text.size(); ++i) {
-        if (hexDigit(text.at(i)) < 0)
+        if (hexDigitValue(text.at(i)) < 0)
             return false;
     }
     return true;
@@ -81,8 +65,8 @@ bool fits(QByteArrayView line, std::optional<int> tpduLength)
 {
     if (line.size() < 2 || line.size() % 2 != 0)
         return false;
-    const int high = hexDigit(line.at(0));
-    const int low = hexDigit(line.at(1));
+    const int high = hexDigitValue(line.at(0));
+    const int low = hexDigitValue(line.at(1));
     if (high < 0 || low < 0)
         return false;
     // The length first: it costs nothing and settles nearly every line that is not the PDU.

@@ -40,7 +40,7 @@ QString PellixGsmModem::dialStringRefusal(const QString &number)
 
 QString PellixGsmModem::textRefusal(const QString &text, qint32 alphabet)
 {
-    if (alphabet != 7)
+    if (alphabet != pdu::Gsm7)
         return QString();
     try {
         pdu::encodeGsm7(text);

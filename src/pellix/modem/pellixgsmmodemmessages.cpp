@@ -74,7 +74,7 @@ SmsStatusReport toReport(const pdu::StatusReportPdu &report, int location)
 ReceivedMessage detail::undecodable(const QByteArray &hex, int location, bool isNew)
 {
     ReceivedMessage message;
-    message.Alphabet = 8;
+    message.Alphabet = pdu::Bit8;
     message.UserData = QByteArray::fromHex(hex);
     message.Text = QString::fromLatin1(message.UserData);
     message.SimLocation = qint16(location);

@@ -2,6 +2,7 @@
 #include "phonebooktext.h"
 
 #include "at/atreplies.h"
+#include "hexdigits.h"
 #include "pdu/gsmalphabet.h"
 #include "pdu/gsmalphabet_p.h"
 #include "pellixerror.h"
@@ -11,14 +12,9 @@
 namespace pellix::phonebook {
 namespace {
 
-bool isHexDigit(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-
 bool isHex(const QByteArray &field)
 {
-    return std::all_of(field.begin(), field.end(), isHexDigit);
+    return std::all_of(field.begin(), field.end(), [](char c) { return hexDigitValue(c) >= 0; });
 }
 
 // UTF-16 units of a UCS2 field; nullopt when it is not whole units of hex.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pdubytes_p.h"
 
+#include "hexdigits.h"
 #include "pellixerror.h"
 
 #include <array>
@@ -9,19 +10,6 @@
 namespace pellix::pdu::detail {
 namespace {
 
-// The value of each byte as a hex digit, -1 for any other byte.
-constexpr std::array<signed char, 256> HexValues = [] {
-    std::array<signed char, 256> values{};
-    for (auto &v : values)
-        v = -1;
-    for (int i = 0; i < 10; ++i)
-        values['0' + i] = char(i);
-    for (int i = 0; i < 6; ++i) {
-        values['A' + i] = char(10 + i);
-        values['a' + i] = char(10 + i);
-    }
-    return values;
-}();
 constexpr char HexDigits[] = "0123456789ABCDEF";
 
 } // namespace
@@ -39,8 +27,8 @@ void fromHex(const QByteArray &hex, Bytes &out)
     const auto *src = reinterpret_cast<const quint8 *>(hex.constData());
     out.resize(n / 2);
     for (qsizetype i = 0; i + 1 < n; i += 2) {
-        const int hi = HexValues[src[i]];
-        const int lo = HexValues[src[i + 1]];
+        const int hi = HexDigitValues[src[i]];
+        const int lo = HexDigitValues[src[i + 1]];
         if ((hi | lo) < 0) {
             const qsizetype at = hi < 0 ? i : i + 1;
             const quint8 c = src[at];

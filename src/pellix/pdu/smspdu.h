@@ -8,6 +8,8 @@
 
 #include <optional>
 
+#include "smsobjects.h"
+
 // SMS TPDUs of TS 23.040 in the hex form of 27.005 PDU mode (SMSC address field first).
 // Every decoder raises the MalformedPdu library error on input it cannot read to the end of
 // what its header promises; none reads past the end of its input.
@@ -16,9 +18,9 @@ namespace pellix::pdu {
 enum class PduType { Deliver, Submit, StatusReport };
 
 // Alphabet codes as the contract uses them.
-inline constexpr int Gsm7 = 7;
-inline constexpr int Bit8 = 8;
-inline constexpr int Ucs2 = 16;
+inline constexpr int Gsm7 = AlphabetGsm7;
+inline constexpr int Bit8 = AlphabetBinary;
+inline constexpr int Ucs2 = AlphabetUcs2;
 
 // TP-DA / TP-OA / TP-RA and the SMSC address.
 struct Address

@@ -8,6 +8,7 @@
 #include "profiles/pellixini.h"
 
 #include <QFileInfo>
+#include <QScopedValueRollback>
 #include <QThread>
 
 #include <cerrno>
@@ -23,25 +24,6 @@
 
 namespace pellix {
 namespace {
-
-// Sets a flag for the length of a synchronous call.
-class CallScope
-{
-public:
-    explicit CallScope(bool &flag)
-        : m_flag(flag)
-        , m_previous(flag)
-    {
-        m_flag = true;
-    }
-    ~CallScope() { m_flag = m_previous; }
-    CallScope(const CallScope &) = delete;
-    CallScope &operator=(const CallScope &) = delete;
-
-private:
-    bool &m_flag;
-    bool m_previous;
-};
 
 bool isPseudoTerminalDevice(int fd)
 {
@@ -118,7 +100,7 @@ void SerialTransport::openDevice(const QString &devicePath, const QString &displ
     m_displayName = displayName;
     m_slowWrite = slowWrite;
 
-    CallScope scope(m_inCall);
+    const QScopedValueRollback inCall(m_inCall, true);
     m_port.setPortName(devicePath);
     if (!m_port.open(QIODevice::ReadWrite))
         raiseOpenError(devicePath, displayName);
@@ -219,7 +201,7 @@ bool SerialTransport::write(const QByteArray &bytes)
 {
     if (!isOpen())
         return false;
-    CallScope scope(m_inCall);
+    const QScopedValueRollback inCall(m_inCall, true);
 
     auto drain = [this](qint64 count) {
         // Generous bound: the bytes at the line speed, plus a second for the driver.
@@ -268,7 +250,7 @@ bool SerialTransport::waitForBytes(QDeadlineTimer deadline)
     if (!isOpen())
         return false;
 
-    CallScope scope(m_inCall);
+    const QScopedValueRollback inCall(m_inCall, true);
     bool available = false;
     for (;;) {
         const qint64 remaining = deadline.remainingTime(); // -1: forever

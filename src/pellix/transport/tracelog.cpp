@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tracelog.h"
 
+#include "hexdigits.h"
 #include "tempfolder.h"
 
 #include <QDateTime>
@@ -19,13 +20,10 @@ namespace {
 
 constexpr char HexDigits[] = "0123456789ABCDEF";
 
+// The trace writes its escapes in capitals: "<0a>" in a line is text, written as it stands.
 int hexValue(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    return c <= 'F' ? hexDigitValue(c) : -1;
 }
 
 // "<XX>" at `at`: the escape of one byte.
