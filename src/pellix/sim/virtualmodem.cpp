@@ -37,10 +37,36 @@ VirtualModem::VirtualModem(const VirtualModemOptions &options, std::shared_ptr<V
     , m_clock(clock ? std::move(clock) : std::make_shared<RealClock>())
     , m_sim(options.pin)
     , m_network(options.seed)
+    , m_calls(m_network.forwarding(),
+              CallControl::Links{
+                  [this] { return reachable(); },
+                  [this] {
+                      return CallControl::Presentation{m_settings.crc != 0, m_settings.clip != 0, reg(0)};
+                  },
+                  [this](const QByteArray &line) { unsolicited(line); },
+                  [this](const QString &text) { note(text); },
+                  [this](qint64 delayMs, std::function<void()> action) { schedule(delayMs, std::move(action)); }})
+    , m_centre(m_sim, *m_clock, m_options.field,
+               MessageCentre::Links{
+                   [this] { return reachable(); },
+                   [this] { return m_lineOpen; },
+                   [this] {
+                       const Settings &s = m_settings;
+                       return MessageCentre::Routing{s.cnmiMode, s.cnmiMt, s.cnmiDs, s.csmsService, s.mem3};
+                   },
+                   [this] {
+                       m_settings.cnmiMt = 0;
+                       m_settings.cnmiDs = 0;
+                   },
+                   [this](const QByteArray &line, const QByteArray &pduLine) { unsolicited(line, pduLine); },
+                   [this](const QByteArray &line) { smsIndication(line); },
+                   [this](const QString &text) { note(text); },
+                   [this] { return nowMs(); },
+                   [this](qint64 delayMs, std::function<void()> action) { schedule(delayMs, std::move(action)); },
+                   [this](const QString &number) { incomingCall(number); }})
     , m_vendorRandom(options.seed ^ 0x5E4D0E15E0000000ull)
-    , m_serviceCentre(QLatin1String(VirtualNetwork::ServiceCentre))
 {
-    m_sim.loadStartingContents(options.seed, m_clock->now(), m_serviceCentre, QLatin1String(VirtualNetwork::OwnNumber));
+    m_sim.loadStartingContents(options.seed, m_clock->now(), m_centre.address(), QLatin1String(VirtualNetwork::OwnNumber));
     reset();
     m_registered = reachable();
     powerUp();
@@ -59,7 +85,7 @@ void VirtualModem::reset()
     m_settings.registers = {{0, 0}, {3, 13}, {4, 10}, {5, 8}, {6, 2}, {7, 50}, {8, 2}, {10, 14}};
     // ATZ, a restart and power-up all take the profile stored with AT&W.
     m_settings.cmgf = m_options.field.storedTextMode ? 1 : 0;
-    m_srSelected = false;
+    m_centre.storeReportsInSr(false);
     m_cnmiBuffer.clear();
 }
 

@@ -2,7 +2,10 @@
 #pragma once
 
 #include "atcommandline.h"
+#include "callcontrol.h"
+#include "eventschedule.h"
 #include "fieldbehaviour.h"
+#include "messagecentre.h"
 #include "seededrandom.h"
 #include "virtualclock.h"
 #include "virtualnetwork.h"
@@ -90,13 +93,8 @@ public:
 
     // What the service centre took from this modem, oldest first (the last 100): a client's
     // message in PDU mode, or a text typed after a text-mode prompt.
-    struct Submission
-    {
-        QString destination;
-        QString text;
-        bool textMode = false;
-    };
-    const QList<Submission> &submissions() const { return m_submissions; }
+    using Submission = MessageCentre::Submission;
+    const QList<Submission> &submissions() const { return m_centre.submissions(); }
 
     const FieldBehaviour &field() const { return m_options.field; }
     // For a test that changes a behaviour in the middle of a session.
@@ -135,24 +133,6 @@ private:
         QByteArray mem3 = "SM";
         int csmp[4] = {17, 167, 0, 0};
         std::map<int, int> registers;  // S-registers
-    };
-
-    // Something the network hands to the modem: a message or a status report.
-    struct Incoming
-    {
-        bool report = false;
-        QByteArray pdu;
-        int messageClass = -1;
-        std::function<void()> onDelivered;  // runs once, when it reached the modem
-    };
-
-    struct Call
-    {
-        QString number;
-        bool incoming = true;
-        bool active = false;
-        quint64 id = 0;
-        int rings = 0;
     };
 
     enum class Input { Idle, AfterA, Line, Prompt };
@@ -238,20 +218,8 @@ private:
     void schedule(qint64 delayMs, std::function<void()> action);
     bool reachable() const;
     void updateRegistration();
-    void offer(Incoming item);
-    void deliverWaiting();
-    bool tryDeliver(Incoming &item);
-    bool routesIntoTheVoid() const;
-    void expectAck(const Incoming &item);
-    void ackTimedOut(quint64 token);
     void sendSubmit(const QByteArray &hex, int length, quint8 &reference, Outcome &outcome);
-    QByteArray loopBack(const pdu::SubmitPdu &submit) const;
-    void acceptSubmit(const pdu::SubmitPdu &submit, const QByteArray &loopBackPdu, quint8 reference);
     void sendText(const Prompt &prompt, Outcome &outcome);
-    void recordSubmission(const QString &destination, const QString &text, bool textMode);
-    void reportDelivery(quint8 reference, const QString &recipient, qint64 submittedAt, quint8 status);
-    void ring(quint64 callId);
-    void endCall(quint64 callId, const QByteArray &resultCode, const QString &why);
     void answerUssd(const QString &request);
 
     // Basic commands (V.250 6.2).
@@ -323,6 +291,8 @@ private:
     VirtualSim m_sim;
     VirtualNetwork m_network;
     Settings m_settings;
+    CallControl m_calls;
+    MessageCentre m_centre;
     Trace m_trace;
 
     Input m_input = Input::Idle;
@@ -343,24 +313,13 @@ private:
     int m_lateAnswers = 0;
     quint64 m_lateGeneration = 0;
 
-    std::map<std::pair<qint64, quint64>, std::function<void()>> m_events;
-    quint64 m_eventSequence = 0;
-    std::optional<qint64> m_eventTime;
+    EventSchedule m_schedule;
 
     int m_functionality = 1;           // +CFUN
     qint64 m_clockOffsetSecs = 0;      // +CCLK set by the client, against the network's time
     std::optional<int> m_clockZoneSecs;
     bool m_registered = false;
     bool m_attached = true;            // +CGATT
-    bool m_srSelected = false;         // a client chose "SR": status reports are stored there
-    QString m_serviceCentre;
-    QList<Incoming> m_waiting;         // held by the centre: storage full, radio off, no ack yet
-    bool m_delivering = false;
-    bool m_ackPending = false;
-    std::optional<Incoming> m_unacked;
-    quint64 m_ackToken = 0;
-    std::optional<Call> m_call;
-    quint64 m_callIds = 0;
 
     bool m_lineOpen = true;            // a client has the line open (lineOpened/lineClosed)
     qint64 m_simBusyUntil = -1;        // clock time until which the SIM answers "busy"
@@ -370,10 +329,7 @@ private:
     bool m_restarting = false;         // deaf and mute until the restart ends
     quint64 m_restartGeneration = 0;
     int m_restartsByCommand = 0;
-    QList<Submission> m_submissions;
     bool m_flooded = false;            // the flood has come (once per power-up)
-    bool m_flooding = false;           // the flood is being delivered: routed without waiting
-    int m_floodAcks = 0;               // +CNMA the flood's routed messages may still get
     bool m_frozen = false;
 };
 

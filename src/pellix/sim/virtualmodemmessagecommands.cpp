@@ -82,9 +82,9 @@ VirtualModem::Outcome VirtualModem::cpms(const AtCommand &c)
     m_settings.mem2 = mem[1];
     m_settings.mem3 = mem[2];
     if (mem[0] == "SR")
-        m_srSelected = true;
+        m_centre.storeReportsInSr(true);
     m_info << "+CPMS: " + use(mem[0]) + ',' + use(mem[1]) + ',' + use(mem[2]);
-    deliverWaiting();
+    m_centre.deliverWaiting();
     return Outcome{};
 }
 
@@ -135,7 +135,7 @@ VirtualModem::Outcome VirtualModem::cnmi(const AtCommand &c)
         m_flooded = true;
         schedule(0, [this] { flood(); });
     }
-    deliverWaiting();
+    m_centre.deliverWaiting();
     return Outcome{};
 }
 
@@ -149,21 +149,8 @@ VirtualModem::Outcome VirtualModem::cnma(const AtCommand &c)
         if (!n || args->count() > 1)
             return Outcome{Outcome::Cms, 303};
     }
-    if (!m_ackPending && m_floodAcks > 0) {
-        --m_floodAcks;
-        return Outcome{};
-    }
-    if (!m_ackPending)
-        return Outcome{Outcome::Cms, 340};
-    m_ackPending = false;
-    ++m_ackToken;
-    auto item = std::exchange(m_unacked, std::nullopt);
-    if (*n == 2 && item) {
-        // RP-ERROR: the centre tries again a little later.
-        note(QStringLiteral("negative acknowledgement: the centre retries"));
-        schedule(VirtualNetwork::ReportDelayMs, [this, again = *item] { offer(again); });
-    }
-    deliverWaiting();
+    if (const int refused = m_centre.acknowledge(*n))
+        return Outcome{Outcome::Cms, refused};
     return Outcome{};
 }
 
@@ -365,7 +352,7 @@ VirtualModem::Outcome VirtualModem::cmgd(const AtCommand &c)
         for (int i : doomed)
             store.remove(i);
     }
-    deliverWaiting();
+    m_centre.deliverWaiting();
     return Outcome{};
 }
 

@@ -17,8 +17,6 @@ using detail::quote;
 
 namespace {
 
-constexpr qsizetype MaxSubmissions = 100;
-
 // 27.005 3.1 <stat> in text mode.
 const char *const StatNames[] = {"REC UNREAD", "REC READ", "STO UNSENT", "STO SENT"};
 
@@ -58,16 +56,11 @@ void VirtualModem::restart()
     m_cnmiBuffer.clear();
     m_bootLines.clear();
     dropLateAnswer();
-    m_call.reset();
+    m_calls.drop();
     m_simBusyUntil = -1;
     ++m_simBusyToken;
     // A routed item that was never acknowledged is delivered again by the centre.
-    if (m_ackPending) {
-        m_ackPending = false;
-        ++m_ackToken;
-        if (m_unacked)
-            m_waiting.prepend(*std::exchange(m_unacked, std::nullopt));
-    }
+    m_centre.forgetAcknowledgement();
     updateRegistration();
     schedule(m_options.field.restartSilenceMs, [this, generation] { finishRestart(generation); });
 }
@@ -114,7 +107,7 @@ void VirtualModem::fillSim()
     MessageStore &sm = m_sim.sm();
     for (int n = 1; !sm.isFull(); ++n) {
         pdu::DeliverPdu deliver;
-        deliver.smsc = pdu::Address{m_serviceCentre, 0x91};
+        deliver.smsc = pdu::Address{m_centre.address(), 0x91};
         deliver.originator = pdu::Address{QStringLiteral("+393470000000"), 0x91};
         deliver.timestamp = m_clock->now().addSecs(-3600 - n * 60);
         deliver.text = QStringLiteral("Old message %1 that fills the SIM").arg(n);
@@ -122,13 +115,6 @@ void VirtualModem::fillSim()
         sm.add(StoredMessage{MessageStat::RecRead, hex, tpduLengthOf(hex)});
     }
     note(QStringLiteral("the SIM's message storage is full: new messages go to ME"));
-}
-
-void VirtualModem::recordSubmission(const QString &destination, const QString &text, bool textMode)
-{
-    if (m_submissions.size() >= MaxSubmissions)
-        m_submissions.removeFirst();
-    m_submissions.append(Submission{destination, text, textMode});
 }
 
 VirtualModem::Outcome VirtualModem::cmgf(const AtCommand &c)
@@ -181,7 +167,7 @@ void VirtualModem::sendText(const Prompt &prompt, Outcome &outcome)
     }
     const QString text = QString::fromLatin1(prompt.hex);
     const quint8 reference = m_network.nextMessageReference();
-    recordSubmission(prompt.destination, text, true);
+    m_centre.record(prompt.destination, text, true);
     note(QStringLiteral("text-mode message %1 to %2 taken by the centre: \"%3\"")
              .arg(reference).arg(prompt.destination, text.left(40)));
     m_info << "+CMGS: " + num(reference);
