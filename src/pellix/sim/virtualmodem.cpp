@@ -2,14 +2,11 @@
 #include "virtualmodem.h"
 #include "virtualmodem_p.h"
 
-#include "pdu/gsmalphabet.h"
+#include "charsetcodec.h"
 #include "pellixerror.h"
-
-#include <QStringDecoder>
 
 namespace pellix::sim {
 
-using detail::isHex;
 using detail::num;
 using detail::OperatorNames;
 using detail::quote;
@@ -64,7 +61,34 @@ VirtualModem::VirtualModem(const VirtualModemOptions &options, std::shared_ptr<V
                    [this] { return nowMs(); },
                    [this](qint64 delayMs, std::function<void()> action) { schedule(delayMs, std::move(action)); },
                    [this](const QString &number) { incomingCall(number); }})
-    , m_vendorRandom(options.seed ^ 0x5E4D0E15E0000000ull)
+    , m_vendorNoise(options.seed ^ 0x5E4D0E15E0000000ull)
+    , m_lateAnswer(m_options.field,
+                   LateAnswer::Links{
+                       [this](const QString &text) { note(text); },
+                       [this](qint64 delayMs, std::function<void()> action) { schedule(delayMs, std::move(action)); },
+                       [this](const QByteArray &answer, const QByteArray &input) {
+                           m_output += answer;
+                           flushHeld();
+                           takeInput(input);
+                       }})
+    , m_simBusy(m_options.field,
+                SimBusy::Links{
+                    [this] { return m_clock->elapsedMs(); },
+                    [this](const QString &text) { note(text); },
+                    [this](qint64 delayMs, std::function<void()> action) { schedule(delayMs, std::move(action)); },
+                    [this](const QByteArray &line) { unsolicited(line); }})
+    , m_restarts(m_options.field,
+                 RestartCycle::Links{
+                     [this](const QString &text) { note(text); },
+                     [this](qint64 delayMs, std::function<void()> action) { schedule(delayMs, std::move(action)); },
+                     [this] { loseBoot(); },
+                     [this] { wakeWithStoredProfile(); },
+                     [this](const QByteArray &line) { sayBootLine(line); },
+                     [this] {
+                         if (m_options.field.simBusySeconds > 0)
+                             m_simBusy.start(true);
+                         updateRegistration();
+                     }})
 {
     m_sim.loadStartingContents(options.seed, m_clock->now(), m_centre.address(), QLatin1String(VirtualNetwork::OwnNumber));
     reset();
@@ -94,7 +118,7 @@ void VirtualModem::feed(const QByteArray &bytes)
     if (frozen())
         return;
     poll();
-    if (m_restarting) {
+    if (m_restarts.restarting()) {
         trace(TraceKind::Command, "(lost while the modem restarts: " + bytes.left(40).trimmed() + ')');
         return;
     }
@@ -114,7 +138,7 @@ void VirtualModem::lineOpened()
     m_input = Input::Idle;
     m_line.clear();
     m_prompt = Prompt{};
-    dropLateAnswer();
+    m_lateAnswer.drop();
     flushHeld();
 }
 
@@ -229,7 +253,7 @@ void VirtualModem::takePromptByte(char c)
 bool VirtualModem::linkBusy() const
 {
     // Codes that arise while a command runs come after its final result, as on real modems.
-    if (m_input == Input::Prompt || m_executing || m_lateAnswer)
+    if (m_input == Input::Prompt || m_executing || m_lateAnswer.holding())
         return true;
     return m_input != Input::Idle && m_clock->elapsedMs() - m_lastInputMs < TypingPauseMs;
 }
@@ -239,12 +263,12 @@ void VirtualModem::executeLine(const QByteArray &body)
     trace(TraceKind::Command, "AT" + body);
     emitBootLine();
     const auto commands = AtCommandLine::parse(body);
-    if (commands && restartsOn(*commands)) {
+    if (commands && m_restarts.triggeredBy(*commands)) {
         restart();
         return;
     }
     const qsizetype answerStart = m_output.size();
-    const bool late = commands && answersLate(*commands);
+    const bool late = commands && m_lateAnswer.due(*commands);
     Outcome outcome{Outcome::Ok};
     m_executing = true;
     if (!commands) {
@@ -370,7 +394,7 @@ VirtualModem::Outcome VirtualModem::execute(const AtCommand &command)
             m_info << *entry.test;
         return Outcome{};
     }
-    if (const auto busy = simBusyAnswer(command, entry.needs))
+    if (const auto busy = m_simBusy.answer(command, entry.needs))
         return *busy;
     if (m_sim.lock() != VirtualSim::Lock::Ready) {
         const bool puk = m_sim.lock() == VirtualSim::Lock::Puk;
@@ -480,7 +504,7 @@ void VirtualModem::writeFinal(const Outcome &outcome)
 
 void VirtualModem::unsolicited(const QByteArray &line, const QByteArray &pduLine)
 {
-    if (m_restarting)
+    if (m_restarts.restarting())
         return;
     const QByteArray eol = this->eol();
     QByteArray text = (m_settings.verbose ? eol : QByteArray()) + line + eol;
@@ -531,52 +555,12 @@ void VirtualModem::note(const QString &text) const
 
 std::optional<QString> VirtualModem::fromCharset(const QByteArray &bytes) const
 {
-    if (m_settings.charset == "UCS2") {
-        if (bytes.size() % 4 != 0 || !isHex(bytes))
-            return std::nullopt;
-        const QByteArray raw = QByteArray::fromHex(bytes);
-        QString text;
-        for (int i = 0; i + 1 < raw.size(); i += 2)
-            text += QChar(char16_t((quint8(raw.at(i)) << 8) | quint8(raw.at(i + 1))));
-        return text;
-    }
-    if (m_settings.charset == "GSM") {
-        QByteArray septets = bytes;
-        for (char &c : septets) {
-            if (quint8(c) > 0x7F)
-                return std::nullopt;
-        }
-        return pdu::decodeGsm7(septets);
-    }
-    // IRA: 7-bit text by 27.007, but many modems pass 8-bit bytes through unchanged; UTF-8 (or
-    // else Latin-1) keeps what a client wrote readable when it reads it back.
-    auto decoder = QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder(bytes);
-    return decoder.hasError() ? QString::fromLatin1(bytes) : text;
+    return CharsetCodec(m_settings.charset).decode(bytes);
 }
 
 QByteArray VirtualModem::toCharset(const QString &text) const
 {
-    if (m_settings.charset == "UCS2") {
-        QByteArray raw;
-        for (QChar c : text) {
-            raw += char(c.unicode() >> 8);
-            raw += char(c.unicode() & 0xFF);
-        }
-        return raw.toHex().toUpper();
-    }
-    if (m_settings.charset == "GSM") {
-        QByteArray septets;
-        for (QChar c : text) {
-            try {
-                septets += pdu::encodeGsm7(QString(c));
-            } catch (const RaisedError &) {
-                septets += '?';
-            }
-        }
-        return septets;
-    }
-    return text.toUtf8();
+    return CharsetCodec(m_settings.charset).encode(text);
 }
 
 } // namespace pellix::sim

@@ -5,10 +5,13 @@
 #include "callcontrol.h"
 #include "eventschedule.h"
 #include "fieldbehaviour.h"
+#include "lateanswer.h"
 #include "messagecentre.h"
-#include "seededrandom.h"
+#include "restartcycle.h"
+#include "simbusy.h"
 #include "virtualclock.h"
 #include "virtualnetwork.h"
+#include "vendornoise.h"
 #include "virtualsim.h"
 
 #include <QByteArray>
@@ -89,7 +92,7 @@ public:
     // lost, it is deaf and mute for FieldBehaviour::restartSilenceMs, then says its boot lines
     // and comes back with its stored profile. Messages arriving meanwhile wait in the network.
     void restart();
-    bool restarting() const { return m_restarting; }
+    bool restarting() const { return m_restarts.restarting(); }
 
     // What the service centre took from this modem, oldest first (the last 100): a client's
     // message in PDU mode, or a text typed after a text-mode prompt.
@@ -101,12 +104,7 @@ public:
     FieldBehaviour &field() { return m_options.field; }
 
 private:
-    struct Outcome
-    {
-        enum Kind { Ok, Error, Cme, Cms, NoCarrier, Busy, Prompt };
-        Kind kind = Ok;
-        int code = 0;
-    };
+    using Outcome = AtOutcome;
 
     struct Settings
     {
@@ -149,7 +147,7 @@ private:
     };
 
     using Handler = Outcome (VirtualModem::*)(const AtCommand &);
-    enum class Needs { Nothing, SimForCme, SimForCms };
+    using Needs = SimNeed;
     // The forms of 27.007 4.1 other than the test form, as bits of CommandEntry::forms.
     enum FormBits : quint8 { ActionForm = 1, ReadForm = 2, SetForm = 4, AnyForm = 7 };
     struct CommandEntry
@@ -174,14 +172,11 @@ private:
 
     // The field behaviours of power-up (FieldBehaviour): quiet, stuck prompt, boot lines, SIM busy.
     void powerUp();
-    void startSimBusy(bool atPowerUp);
-    // The answer of a SIM that is still busy to a command that needs it; nullopt when it may run.
-    std::optional<Outcome> simBusyAnswer(const AtCommand &command, Needs needs) const;
     void emitBootLine();
-    // Restarts (virtualmodemrestart.cpp): the command lines that bring one about, its end, and
+    // Restarts (virtualmodemrestart.cpp): what the old boot loses, what the new one brings, and
     // the full SIM of FieldBehaviour::simFull.
-    bool restartsOn(const QList<AtCommand> &commands);
-    void finishRestart(quint64 generation);
+    void loseBoot();
+    void wakeWithStoredProfile();
     void sayBootLine(const QByteArray &line);
     void fillSim();
 
@@ -197,11 +192,8 @@ private:
     // answers.
     QByteArray vendorLines(int percent);
     QByteArray infoWithVendorLines(const QList<QByteArray> &info, const QByteArray &eol);
-    bool answersLate(const QList<AtCommand> &commands) const;
     void holdLateAnswer(qsizetype answerStart);
-    void releaseLateAnswer(quint64 generation);
     void takeInput(const QByteArray &bytes);
-    void dropLateAnswer();
     // Field behaviours of the network and the firmware (virtualmodemfieldevents.cpp): a flood of
     // messages at once, a modem that stops answering.
     void flood();
@@ -307,11 +299,8 @@ private:
     QList<QByteArray> m_info;          // information lines of the command being run
     QList<QByteArray> m_held;          // unsolicited codes held while the client is typing
     QList<QByteArray> m_cnmiBuffer;    // SMS indications buffered under +CNMI mode 0
-    SeededRandom m_vendorRandom;       // which vendor lines, and when (vendorNoise)
-    std::optional<QByteArray> m_lateAnswer;  // an answer held back (lateReplyMs)
-    QByteArray m_lateInput;            // what the client sent meanwhile, taken once it has gone out
-    int m_lateAnswers = 0;
-    quint64 m_lateGeneration = 0;
+    VendorNoise m_vendorNoise;
+    LateAnswer m_lateAnswer;
 
     EventSchedule m_schedule;
 
@@ -322,13 +311,9 @@ private:
     bool m_attached = true;            // +CGATT
 
     bool m_lineOpen = true;            // a client has the line open (lineOpened/lineClosed)
-    qint64 m_simBusyUntil = -1;        // clock time until which the SIM answers "busy"
-    bool m_simBusyAtPowerUp = false;   // then +CPIN? itself is busy too
-    quint64 m_simBusyToken = 0;
+    SimBusy m_simBusy;
     QList<QByteArray> m_bootLines;     // boot noise still to come, one before each answer
-    bool m_restarting = false;         // deaf and mute until the restart ends
-    quint64 m_restartGeneration = 0;
-    int m_restartsByCommand = 0;
+    RestartCycle m_restarts;
     bool m_flooded = false;            // the flood has come (once per power-up)
     bool m_frozen = false;
 };

@@ -66,7 +66,7 @@ VirtualModem::Outcome VirtualModem::cpin(const AtCommand &c)
     note(QStringLiteral("SIM unlocked"));
     // Modules start their message and phonebook stacks only once the SIM is open.
     if (m_options.field.simBusySeconds > 0)
-        startSimBusy(false);
+        m_simBusy.start(false);
     updateRegistration();
     return Outcome{};
 }

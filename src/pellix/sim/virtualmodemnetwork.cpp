@@ -51,7 +51,7 @@ void VirtualModem::poll()
 
 bool VirtualModem::reachable() const
 {
-    return !m_restarting && m_functionality == 1 && m_sim.lock() == VirtualSim::Lock::Ready;
+    return !m_restarts.restarting() && m_functionality == 1 && m_sim.lock() == VirtualSim::Lock::Ready;
 }
 
 void VirtualModem::updateRegistration()

@@ -22,29 +22,13 @@ const char *const StatNames[] = {"REC UNREAD", "REC READ", "STO UNSENT", "STO SE
 
 } // namespace
 
-bool VirtualModem::restartsOn(const QList<AtCommand> &commands)
-{
-    const FieldBehaviour &field = m_options.field;
-    if (field.restartOn.isEmpty() || (field.restartCount > 0 && m_restartsByCommand >= field.restartCount))
-        return false;
-    for (const AtCommand &command : commands) {
-        for (const QByteArray &name : field.restartOn) {
-            if (name.toUpper() == command.name || '+' + name.toUpper() == command.name) {
-                ++m_restartsByCommand;
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
 void VirtualModem::restart()
 {
-    if (m_restarting)
-        return;
-    note(QStringLiteral("restart: deaf and mute for %1 ms").arg(m_options.field.restartSilenceMs));
-    m_restarting = true;
-    const quint64 generation = ++m_restartGeneration;
+    m_restarts.begin();
+}
+
+void VirtualModem::loseBoot()
+{
     // Everything of the old boot is gone: a half-typed line or PDU, answers not yet sent, codes
     // held back, a call, the settings.
     m_input = Input::Idle;
@@ -55,42 +39,22 @@ void VirtualModem::restart()
     m_held.clear();
     m_cnmiBuffer.clear();
     m_bootLines.clear();
-    dropLateAnswer();
+    m_lateAnswer.drop();
     m_calls.drop();
-    m_simBusyUntil = -1;
-    ++m_simBusyToken;
+    m_simBusy.cancel();
     // A routed item that was never acknowledged is delivered again by the centre.
     m_centre.forgetAcknowledgement();
     updateRegistration();
-    schedule(m_options.field.restartSilenceMs, [this, generation] { finishRestart(generation); });
 }
 
-void VirtualModem::finishRestart(quint64 generation)
+void VirtualModem::wakeWithStoredProfile()
 {
-    if (generation != m_restartGeneration || !m_restarting)
-        return;
-    m_restarting = false;
     reset();
     m_functionality = 1;
     m_sim.powerCycle();
     note(QStringLiteral("restarted with the stored profile (echo %1, +CMGF=%2)")
              .arg(m_settings.echo ? QStringLiteral("on") : QStringLiteral("off"))
              .arg(m_settings.cmgf));
-    const QList<QByteArray> &lines = m_options.field.restartLines;
-    const int spread = m_options.field.restartSpreadMs;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (i == 0 || spread <= 0) {
-            sayBootLine(lines.at(i));
-            continue;
-        }
-        schedule(i * spread, [this, generation, line = lines.at(i)] {
-            if (generation == m_restartGeneration && !m_restarting)
-                sayBootLine(line);
-        });
-    }
-    if (m_options.field.simBusySeconds > 0)
-        startSimBusy(true);
-    updateRegistration();
 }
 
 void VirtualModem::sayBootLine(const QByteArray &line)

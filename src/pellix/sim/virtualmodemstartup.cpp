@@ -34,40 +34,9 @@ void VirtualModem::powerUp()
                        "Call Ready", "SMS Ready"};
     }
     if (field.simBusySeconds > 0)
-        startSimBusy(true);
+        m_simBusy.start(true);
     if (field.simFull)
         fillSim();
-}
-
-void VirtualModem::startSimBusy(bool atPowerUp)
-{
-    const qint64 ms = qint64(m_options.field.simBusySeconds) * 1000;
-    m_simBusyUntil = m_clock->elapsedMs() + ms;
-    m_simBusyAtPowerUp = atPowerUp;
-    const quint64 token = ++m_simBusyToken;
-    note(QStringLiteral("SIM busy for %1 s").arg(m_options.field.simBusySeconds));
-    // The readiness lines of Quectel/SIMCom modules once their SMS and phonebook stacks are up.
-    schedule(ms, [this, token] {
-        if (token != m_simBusyToken)
-            return;
-        note(QStringLiteral("SIM ready"));
-        unsolicited("SMS Ready");
-        unsolicited("PB DONE");
-    });
-}
-
-std::optional<VirtualModem::Outcome> VirtualModem::simBusyAnswer(const AtCommand &command, Needs needs) const
-{
-    if (m_clock->elapsedMs() >= m_simBusyUntil)
-        return std::nullopt;
-    // While the SIM itself starts, even its state is unknown: +CPIN? is busy too. After the PIN
-    // it is READY at once, and only the message and phonebook stacks take their time.
-    const bool pinQuery = command.name == "+CPIN" && command.form == AtCommand::Form::Read;
-    if (needs == Needs::SimForCme || (pinQuery && m_simBusyAtPowerUp))
-        return Outcome{Outcome::Cme, 14};
-    if (needs == Needs::SimForCms || command.name == "+CNMI")
-        return Outcome{Outcome::Cms, 314};
-    return std::nullopt;
 }
 
 void VirtualModem::emitBootLine()
