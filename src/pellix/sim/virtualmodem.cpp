@@ -22,11 +22,6 @@ constexpr int MaxPduHexLength = 2 * (176 + 12);
 // A line that has stopped arriving no longer holds back unsolicited codes.
 constexpr qint64 TypingPauseMs = 2000;
 
-// Bounds for codes waiting on a client that never finishes its line or never leaves +CNMI mode
-// 0; beyond them the oldest go, as from a modem's full buffer.
-constexpr qsizetype MaxHeldCodes = 1000;
-constexpr qsizetype MaxBufferedIndications = 100;
-
 } // namespace
 
 VirtualModem::VirtualModem(const VirtualModemOptions &options, std::shared_ptr<VirtualClock> clock)
@@ -40,7 +35,7 @@ VirtualModem::VirtualModem(const VirtualModemOptions &options, std::shared_ptr<V
                   [this] {
                       return CallControl::Presentation{m_settings.crc != 0, m_settings.clip != 0, reg(0)};
                   },
-                  [this](const QByteArray &line) { unsolicited(line); },
+                  [this](const QByteArray &line) { m_out.unsolicited(line); },
                   [this](const QString &text) { note(text); },
                   [this](qint64 delayMs, std::function<void()> action) { schedule(delayMs, std::move(action)); }})
     , m_centre(m_sim, *m_clock, m_options.field,
@@ -55,20 +50,30 @@ VirtualModem::VirtualModem(const VirtualModemOptions &options, std::shared_ptr<V
                        m_settings.cnmiMt = 0;
                        m_settings.cnmiDs = 0;
                    },
-                   [this](const QByteArray &line, const QByteArray &pduLine) { unsolicited(line, pduLine); },
-                   [this](const QByteArray &line) { smsIndication(line); },
+                   [this](const QByteArray &line, const QByteArray &pduLine) { m_out.unsolicited(line, pduLine); },
+                   [this](const QByteArray &line) { m_out.indication(line); },
                    [this](const QString &text) { note(text); },
                    [this] { return nowMs(); },
                    [this](qint64 delayMs, std::function<void()> action) { schedule(delayMs, std::move(action)); },
                    [this](const QString &number) { incomingCall(number); }})
+    , m_out(ModemOutput::Links{
+          [this] {
+              const Settings &s = m_settings;
+              return ModemOutput::Framing{s.verbose, s.quiet, s.cmee, char(reg(3)), char(reg(4)), s.cnmiMode};
+          },
+          [this] { return linkBusy(); },
+          [this] { return m_restarts.restarting(); },
+          [this](int percent) { return vendorLines(percent); },
+          [this] { return bool(m_trace); },
+          [this](const QByteArray &line) { trace(TraceKind::Response, line); }})
     , m_vendorNoise(options.seed ^ 0x5E4D0E15E0000000ull)
     , m_lateAnswer(m_options.field,
                    LateAnswer::Links{
                        [this](const QString &text) { note(text); },
                        [this](qint64 delayMs, std::function<void()> action) { schedule(delayMs, std::move(action)); },
                        [this](const QByteArray &answer, const QByteArray &input) {
-                           m_output += answer;
-                           flushHeld();
+                           m_out.raw(answer);
+                           m_out.flushHeld();
                            takeInput(input);
                        }})
     , m_simBusy(m_options.field,
@@ -76,7 +81,7 @@ VirtualModem::VirtualModem(const VirtualModemOptions &options, std::shared_ptr<V
                     [this] { return m_clock->elapsedMs(); },
                     [this](const QString &text) { note(text); },
                     [this](qint64 delayMs, std::function<void()> action) { schedule(delayMs, std::move(action)); },
-                    [this](const QByteArray &line) { unsolicited(line); }})
+                    [this](const QByteArray &line) { m_out.unsolicited(line); }})
     , m_restarts(m_options.field,
                  RestartCycle::Links{
                      [this](const QString &text) { note(text); },
@@ -110,7 +115,7 @@ void VirtualModem::reset()
     // ATZ, a restart and power-up all take the profile stored with AT&W.
     m_settings.cmgf = m_options.field.storedTextMode ? 1 : 0;
     m_centre.storeReportsInSr(false);
-    m_cnmiBuffer.clear();
+    m_out.clearBuffered();
 }
 
 void VirtualModem::feed(const QByteArray &bytes)
@@ -130,7 +135,7 @@ void VirtualModem::lineOpened()
     m_lineOpen = true;
     // A modem left inside a prompt that ignores DTR (&D0) keeps waiting for the PDU.
     if (m_input == Input::Prompt && m_options.field.stuckPrompt) {
-        flushHeld();
+        m_out.flushHeld();
         return;
     }
     if (m_input == Input::Prompt)
@@ -139,7 +144,7 @@ void VirtualModem::lineOpened()
     m_line.clear();
     m_prompt = Prompt{};
     m_lateAnswer.drop();
-    flushHeld();
+    m_out.flushHeld();
 }
 
 void VirtualModem::lineClosed()
@@ -156,7 +161,7 @@ void VirtualModem::takeByte(char c)
     }
     // V.250 5.2.1 (ATE1): every character of command state is echoed as it arrives.
     if (m_settings.echo)
-        m_output += c;
+        m_out.raw(c);
     const char cr = char(reg(3));
     const char bs = char(reg(5));
     switch (m_input) {
@@ -182,8 +187,8 @@ void VirtualModem::takeByte(char c)
             m_input = Input::Idle;
             if (m_lineTooLong) {
                 trace(TraceKind::Command, "AT" + m_line.left(40) + "... (too long)");
-                writeFinal(Outcome{Outcome::Error});
-                flushHeld();
+                m_out.final(Outcome{Outcome::Error});
+                m_out.flushHeld();
             } else {
                 m_lastLine = m_line;
                 executeLine(m_line);
@@ -223,12 +228,12 @@ void VirtualModem::takePromptByte(char c)
         // 27.005 3.5.1: <ESC> quits without sending; the command still ends with OK.
         m_input = Input::Idle;
         trace(TraceKind::Data, "<ESC> (cancelled)");
-        writeFinal(Outcome{Outcome::Ok});
-        flushHeld();
+        m_out.final(Outcome{Outcome::Ok});
+        m_out.flushHeld();
         return;
     }
     if (m_settings.echo)
-        m_output += c;
+        m_out.raw(c);
     if (m_prompt.text) {
         // Text mode: every character is the message's, line breaks included.
         if (m_prompt.hex.size() < MaxPduHexLength)
@@ -267,7 +272,7 @@ void VirtualModem::executeLine(const QByteArray &body)
         restart();
         return;
     }
-    const qsizetype answerStart = m_output.size();
+    const qsizetype answerStart = m_out.size();
     const bool late = commands && m_lateAnswer.due(*commands);
     Outcome outcome{Outcome::Ok};
     m_executing = true;
@@ -277,7 +282,7 @@ void VirtualModem::executeLine(const QByteArray &body)
         for (const AtCommand &command : *commands) {
             m_info.clear();
             outcome = execute(command);
-            writeInfo();
+            m_out.info(std::exchange(m_info, {}));
             // V.250 5.7.1: the first failing command ends the line; a prompt waits for its data.
             if (outcome.kind != Outcome::Ok)
                 break;
@@ -286,15 +291,15 @@ void VirtualModem::executeLine(const QByteArray &body)
     m_executing = false;
     if (outcome.kind == Outcome::Prompt) {
         m_input = Input::Prompt;
-        write("\r\n> ");
+        m_out.write("\r\n> ");
         if (late)
             holdLateAnswer(answerStart);
         return;
     }
-    writeFinal(outcome);
+    m_out.final(outcome);
     if (late)
         holdLateAnswer(answerStart);
-    flushHeld();
+    m_out.flushHeld();
 }
 
 const std::map<QByteArray, VirtualModem::CommandEntry> &VirtualModem::commandTable()
@@ -411,135 +416,18 @@ VirtualModem::Outcome VirtualModem::execute(const AtCommand &command)
     return (this->*(entry.handler))(command);
 }
 
-void VirtualModem::write(const QByteArray &bytes)
-{
-    m_output += bytes;
-    if (!m_trace)
-        return;
-    for (const QByteArray &line : bytes.split('\n')) {
-        const QByteArray text = line.trimmed();
-        if (!text.isEmpty())
-            trace(TraceKind::Response, text);
-    }
-}
-
 QByteArray VirtualModem::takeOutput()
 {
     // A hung firmware says nothing, whatever the network does meanwhile.
-    if (frozen())
-        m_output.clear();
-    QByteArray out;
-    out.swap(m_output);
-    return out;
-}
-
-QByteArray VirtualModem::eol() const
-{
-    // V.250 6.2.1/6.2.2: S3 ends a line, S4 follows it.
-    return QByteArray(1, char(reg(3))) + char(reg(4));
+    const bool mute = frozen();
+    const QByteArray out = m_out.take();
+    return mute ? QByteArray() : out;
 }
 
 int VirtualModem::reg(int number) const
 {
     const auto it = m_settings.registers.find(number);
     return it == m_settings.registers.end() ? 0 : it->second;
-}
-
-void VirtualModem::writeInfo()
-{
-    if (m_info.isEmpty())
-        return;
-    const QByteArray eol = this->eol();
-    // V.250 5.7.1: <CR><LF> text <CR><LF> with V1; without the leading pair with V0.
-    write((m_settings.verbose ? eol : QByteArray()) + infoWithVendorLines(m_info, eol));
-    m_info.clear();
-}
-
-void VirtualModem::writeFinal(const Outcome &outcome)
-{
-    if (m_settings.quiet)
-        return;
-    const QByteArray eol = this->eol();
-    Outcome shown = outcome;
-    // +CMEE=0: every +CME/+CMS error is a plain ERROR (27.007 9.1).
-    if ((shown.kind == Outcome::Cme || shown.kind == Outcome::Cms) && m_settings.cmee == 0)
-        shown = Outcome{Outcome::Error};
-    QByteArray text;
-    int numeric = 0;
-    switch (shown.kind) {
-    case Outcome::Ok:
-        text = "OK";
-        numeric = 0;
-        break;
-    case Outcome::Error:
-        text = "ERROR";
-        numeric = 4;
-        break;
-    case Outcome::NoCarrier:
-        text = "NO CARRIER";
-        numeric = 3;
-        break;
-    case Outcome::Busy:
-        text = "BUSY";
-        numeric = 7;
-        break;
-    case Outcome::Cme:
-        text = "+CME ERROR: " + (m_settings.cmee == 2 ? cmeErrorText(shown.code).toLatin1() : num(shown.code));
-        numeric = -1;
-        break;
-    case Outcome::Cms:
-        text = "+CMS ERROR: " + (m_settings.cmee == 2 ? cmsErrorText(shown.code).toLatin1() : num(shown.code));
-        numeric = -1;
-        break;
-    case Outcome::Prompt:
-        return;
-    }
-    if (m_settings.verbose)
-        write(vendorLines(33) + eol + text + eol);
-    else if (numeric >= 0)
-        write(num(numeric) + char(reg(3)));
-    else
-        write(text + eol);
-}
-
-void VirtualModem::unsolicited(const QByteArray &line, const QByteArray &pduLine)
-{
-    if (m_restarts.restarting())
-        return;
-    const QByteArray eol = this->eol();
-    QByteArray text = (m_settings.verbose ? eol : QByteArray()) + line + eol;
-    if (!pduLine.isEmpty())
-        text += vendorLines(100) + pduLine + eol;
-    // Codes wait while the client is typing a line or a PDU, so that they never split its echo
-    // (27.005 3.4.1 <mode> 2: buffered while the link is reserved, flushed afterwards).
-    if (!linkBusy()) {
-        write(text);
-        return;
-    }
-    if (m_held.size() >= MaxHeldCodes)
-        m_held.removeFirst();
-    m_held << text;
-}
-
-void VirtualModem::smsIndication(const QByteArray &line, const QByteArray &pduLine)
-{
-    if (m_settings.cnmiMode == 0) {
-        const QByteArray eol = this->eol();
-        if (m_cnmiBuffer.size() >= MaxBufferedIndications)
-            m_cnmiBuffer.removeFirst();
-        m_cnmiBuffer << eol + line + eol + (pduLine.isEmpty() ? QByteArray() : pduLine + eol);
-        return;
-    }
-    unsolicited(line, pduLine);
-}
-
-void VirtualModem::flushHeld()
-{
-    if (m_held.isEmpty() || linkBusy())
-        return;
-    const QList<QByteArray> held = std::exchange(m_held, {});
-    for (const QByteArray &text : held)
-        write(text);
 }
 
 void VirtualModem::trace(TraceKind kind, const QByteArray &text) const

@@ -7,6 +7,7 @@
 #include "fieldbehaviour.h"
 #include "lateanswer.h"
 #include "messagecentre.h"
+#include "modemoutput.h"
 #include "restartcycle.h"
 #include "simbusy.h"
 #include "virtualclock.h"
@@ -65,7 +66,7 @@ public:
     // Runs the network events that fell due on the clock.
     void poll();
     QByteArray takeOutput();
-    bool hasOutput() const { return !m_output.isEmpty(); }
+    bool hasOutput() const { return !m_out.isEmpty(); }
     // Clock time of the next scheduled event; nullopt when nothing is scheduled.
     std::optional<qint64> nextEventDue() const;
 
@@ -180,18 +181,9 @@ private:
     void sayBootLine(const QByteArray &line);
     void fillSim();
 
-    // Output side.
-    void write(const QByteArray &bytes);
-    QByteArray eol() const;
-    void writeInfo();
-    void writeFinal(const Outcome &outcome);
-    void unsolicited(const QByteArray &line, const QByteArray &pduLine = QByteArray());
-    void smsIndication(const QByteArray &line, const QByteArray &pduLine = QByteArray());
-    void flushHeld();
     // Field behaviours of the output side (virtualmodemfieldoutput.cpp): vendor lines and late
     // answers.
     QByteArray vendorLines(int percent);
-    QByteArray infoWithVendorLines(const QList<QByteArray> &info, const QByteArray &eol);
     void holdLateAnswer(qsizetype answerStart);
     void takeInput(const QByteArray &bytes);
     // Field behaviours of the network and the firmware (virtualmodemfieldevents.cpp): a flood of
@@ -295,10 +287,8 @@ private:
     bool m_executing = false;          // a command line is being answered
     Prompt m_prompt;
 
-    QByteArray m_output;
+    ModemOutput m_out;
     QList<QByteArray> m_info;          // information lines of the command being run
-    QList<QByteArray> m_held;          // unsolicited codes held while the client is typing
-    QList<QByteArray> m_cnmiBuffer;    // SMS indications buffered under +CNMI mode 0
     VendorNoise m_vendorNoise;
     LateAnswer m_lateAnswer;
 

@@ -125,10 +125,7 @@ VirtualModem::Outcome VirtualModem::cnmi(const AtCommand &c)
     s.cnmiBfr = *bfr;
     // 27.005 3.4.1 <bfr>: entering mode 1..3 flushes the buffered codes (after the OK) or clears them.
     if (*mode != 0) {
-        const QList<QByteArray> buffered = std::exchange(m_cnmiBuffer, {});
-        if (*bfr == 0)
-            for (const QByteArray &text : buffered)
-                m_held << text;
+        m_out.leaveBuffering(*bfr == 0);
     }
     if (m_options.field.floodMessages > 0 && !m_flooded && *mode != 0 && *mt != 0) {
         // After this command's OK, as a network that has been waiting for the modem.
@@ -225,10 +222,10 @@ void VirtualModem::finishPrompt()
                 m_info << "+CMGW: " + num(index);
         }
     }
-    writeInfo();
+    m_out.info(std::exchange(m_info, {}));
     m_executing = false;
-    writeFinal(outcome);
-    flushHeld();
+    m_out.final(outcome);
+    m_out.flushHeld();
 }
 
 VirtualModem::Outcome VirtualModem::cmss(const AtCommand &c)

@@ -46,7 +46,7 @@ void VirtualModem::poll()
     if (frozen())
         return;
     m_schedule.runDue(m_clock->elapsedMs());
-    flushHeld();
+    m_out.flushHeld();
 }
 
 bool VirtualModem::reachable() const
@@ -62,9 +62,9 @@ void VirtualModem::updateRegistration()
     m_registered = registered;
     note(registered ? QStringLiteral("registered on the network") : QStringLiteral("left the network"));
     if (m_settings.creg != 0)
-        unsolicited("+CREG: " + registrationState(m_settings.creg, registered));
+        m_out.unsolicited("+CREG: " + registrationState(m_settings.creg, registered));
     if (m_settings.cgreg != 0)
-        unsolicited("+CGREG: " + registrationState(m_settings.cgreg, registered));
+        m_out.unsolicited("+CGREG: " + registrationState(m_settings.cgreg, registered));
     if (registered)
         m_centre.deliverWaiting();
 }
@@ -134,10 +134,10 @@ void VirtualModem::answerUssd(const QString &request)
     else if (request == QLatin1String("*101#") || request == QLatin1String("*#100#"))
         answer = QStringLiteral("Your number is %1").arg(QLatin1String(VirtualNetwork::OwnNumber));
     if (answer.isEmpty()) {
-        unsolicited("+CUSD: 4");  // 27.007 7.15: operation not supported
+        m_out.unsolicited("+CUSD: 4");  // 27.007 7.15: operation not supported
         return;
     }
-    unsolicited("+CUSD: 0," + quote(toCharset(answer)) + ",15");
+    m_out.unsolicited("+CUSD: 0," + quote(toCharset(answer)) + ",15");
 }
 
 } // namespace pellix::sim

@@ -35,9 +35,7 @@ void VirtualModem::loseBoot()
     m_line.clear();
     m_prompt = Prompt{};
     m_info.clear();
-    m_output.clear();
-    m_held.clear();
-    m_cnmiBuffer.clear();
+    m_out.clear();
     m_bootLines.clear();
     m_lateAnswer.drop();
     m_calls.drop();
@@ -60,9 +58,9 @@ void VirtualModem::wakeWithStoredProfile()
 void VirtualModem::sayBootLine(const QByteArray &line)
 {
     if (line == "+CPIN: READY" && m_sim.lock() != VirtualSim::Lock::Ready)
-        unsolicited(m_sim.lock() == VirtualSim::Lock::Pin ? "+CPIN: SIM PIN" : "+CPIN: SIM PUK");
+        m_out.unsolicited(m_sim.lock() == VirtualSim::Lock::Pin ? "+CPIN: SIM PIN" : "+CPIN: SIM PUK");
     else
-        unsolicited(line);
+        m_out.unsolicited(line);
 }
 
 void VirtualModem::fillSim()

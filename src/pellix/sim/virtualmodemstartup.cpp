@@ -42,7 +42,7 @@ void VirtualModem::powerUp()
 void VirtualModem::emitBootLine()
 {
     if (!m_bootLines.isEmpty())
-        unsolicited(m_bootLines.takeFirst());
+        m_out.unsolicited(m_bootLines.takeFirst());
 }
 
 } // namespace pellix::sim
