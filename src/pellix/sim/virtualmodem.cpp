@@ -13,12 +13,6 @@ using detail::quote;
 
 namespace {
 
-constexpr char CtrlZ = 0x1A;
-constexpr char Esc = 0x1B;
-// Longest command line kept; real modems take a few hundred characters.
-constexpr int MaxLineLength = 1024;
-// A TPDU has at most 164 octets and the SMSC field 12: anything longer is not a PDU.
-constexpr int MaxPduHexLength = 2 * (176 + 12);
 // A line that has stopped arriving no longer holds back unsolicited codes.
 constexpr qint64 TypingPauseMs = 2000;
 
@@ -56,6 +50,27 @@ VirtualModem::VirtualModem(const VirtualModemOptions &options, std::shared_ptr<V
                    [this] { return nowMs(); },
                    [this](qint64 delayMs, std::function<void()> action) { schedule(delayMs, std::move(action)); },
                    [this](const QString &number) { incomingCall(number); }})
+    , m_reader(CommandLineReader::Links{
+          [this] { return m_settings.echo; },
+          [this](int number) { return reg(number); },
+          [this] { return m_clock->elapsedMs(); },
+          [this](char c) { m_out.raw(c); },
+          [this](const QByteArray &body) { executeLine(body); },
+          [this](const QByteArray &start) {
+              trace(TraceKind::Command, "AT" + start + "... (too long)");
+              m_out.final(Outcome{Outcome::Error});
+              m_out.flushHeld();
+          },
+          [this](const QByteArray &typed, bool tooLong) {
+              m_prompt.hex = typed;
+              m_prompt.tooLong = tooLong;
+              finishPrompt();
+          },
+          [this] {
+              trace(TraceKind::Data, "<ESC> (cancelled)");
+              m_out.final(Outcome{Outcome::Ok});
+              m_out.flushHeld();
+          }})
     , m_out(ModemOutput::Links{
           [this] {
               const Settings &s = m_settings;
@@ -134,14 +149,13 @@ void VirtualModem::lineOpened()
 {
     m_lineOpen = true;
     // A modem left inside a prompt that ignores DTR (&D0) keeps waiting for the PDU.
-    if (m_input == Input::Prompt && m_options.field.stuckPrompt) {
+    if (m_reader.inPrompt() && m_options.field.stuckPrompt) {
         m_out.flushHeld();
         return;
     }
-    if (m_input == Input::Prompt)
+    if (m_reader.inPrompt())
         trace(TraceKind::Data, "(abandoned)");
-    m_input = Input::Idle;
-    m_line.clear();
+    m_reader.abandon();
     m_prompt = Prompt{};
     m_lateAnswer.drop();
     m_out.flushHeld();
@@ -152,115 +166,12 @@ void VirtualModem::lineClosed()
     m_lineOpen = false;
 }
 
-void VirtualModem::takeByte(char c)
-{
-    m_lastInputMs = m_clock->elapsedMs();
-    if (m_input == Input::Prompt) {
-        takePromptByte(c);
-        return;
-    }
-    // V.250 5.2.1 (ATE1): every character of command state is echoed as it arrives.
-    if (m_settings.echo)
-        m_out.raw(c);
-    const char cr = char(reg(3));
-    const char bs = char(reg(5));
-    switch (m_input) {
-    case Input::Idle:
-        if (c == 'A' || c == 'a')
-            m_input = Input::AfterA;
-        break;
-    case Input::AfterA:
-        if (c == 'T' || c == 't') {
-            m_input = Input::Line;
-            m_line.clear();
-            m_lineTooLong = false;
-        } else if (c == '/') {
-            // V.250 5.2.4: "A/" repeats the previous command line at once.
-            m_input = Input::Idle;
-            executeLine(m_lastLine);
-        } else if (c != 'A' && c != 'a') {
-            m_input = Input::Idle;
-        }
-        break;
-    case Input::Line:
-        if (c == cr) {
-            m_input = Input::Idle;
-            if (m_lineTooLong) {
-                trace(TraceKind::Command, "AT" + m_line.left(40) + "... (too long)");
-                m_out.final(Outcome{Outcome::Error});
-                m_out.flushHeld();
-            } else {
-                m_lastLine = m_line;
-                executeLine(m_line);
-            }
-        } else if (c == bs) {
-            if (!m_line.isEmpty())
-                m_line.chop(1);
-        } else if (m_line.count('"') % 2 == 1) {
-            // Inside a string every byte is text: names in the GSM set (27.007 5.5) are septet
-            // values, 0x00..0x1F among them and ESC before an extension character.
-            if (m_line.size() < MaxLineLength)
-                m_line += c;
-            else
-                m_lineTooLong = true;
-        } else if (c == Esc) {
-            m_input = Input::Idle;  // an escape abandons the line (gammu sends ESC before it starts)
-        } else if (quint8(c) >= 0x20) {
-            if (m_line.size() < MaxLineLength)
-                m_line += c;
-            else
-                m_lineTooLong = true;
-        }
-        break;
-    case Input::Prompt:
-        break;
-    }
-}
-
-void VirtualModem::takePromptByte(char c)
-{
-    if (c == CtrlZ) {
-        m_input = Input::Idle;
-        finishPrompt();
-        return;
-    }
-    if (c == Esc) {
-        // 27.005 3.5.1: <ESC> quits without sending; the command still ends with OK.
-        m_input = Input::Idle;
-        trace(TraceKind::Data, "<ESC> (cancelled)");
-        m_out.final(Outcome{Outcome::Ok});
-        m_out.flushHeld();
-        return;
-    }
-    if (m_settings.echo)
-        m_out.raw(c);
-    if (m_prompt.text) {
-        // Text mode: every character is the message's, line breaks included.
-        if (m_prompt.hex.size() < MaxPduHexLength)
-            m_prompt.hex += c;
-        else
-            m_prompt.tooLong = true;
-        return;
-    }
-    if (c == '\r' || c == '\n' || c == ' ')
-        return;
-    if (c == char(reg(5))) {
-        if (!m_prompt.hex.isEmpty())
-            m_prompt.hex.chop(1);
-        return;
-    }
-    if (m_prompt.hex.size() < MaxPduHexLength)
-        m_prompt.hex += c;
-    else
-        m_prompt.tooLong = true;
-}
-
 bool VirtualModem::linkBusy() const
 {
     // Codes that arise while a command runs come after its final result, as on real modems.
-    if (m_input == Input::Prompt || m_executing || m_lateAnswer.holding())
+    if (m_reader.inPrompt() || m_executing || m_lateAnswer.holding())
         return true;
-    return m_input != Input::Idle && m_clock->elapsedMs() - m_lastInputMs < TypingPauseMs;
+    return m_reader.typing(TypingPauseMs);
 }
 
 void VirtualModem::executeLine(const QByteArray &body)
@@ -290,7 +201,7 @@ void VirtualModem::executeLine(const QByteArray &body)
     }
     m_executing = false;
     if (outcome.kind == Outcome::Prompt) {
-        m_input = Input::Prompt;
+        m_reader.enterPrompt(m_prompt.text);
         m_out.write("\r\n> ");
         if (late)
             holdLateAnswer(answerStart);

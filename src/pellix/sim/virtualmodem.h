@@ -3,6 +3,7 @@
 
 #include "atcommandline.h"
 #include "callcontrol.h"
+#include "commandlinereader.h"
 #include "eventschedule.h"
 #include "fieldbehaviour.h"
 #include "lateanswer.h"
@@ -134,8 +135,6 @@ private:
         std::map<int, int> registers;  // S-registers
     };
 
-    enum class Input { Idle, AfterA, Line, Prompt };
-
     struct Prompt
     {
         bool write = false;          // +CMGW rather than +CMGS
@@ -164,8 +163,6 @@ private:
     static const std::map<QByteArray, CommandEntry> &commandTable();
 
     // Input side.
-    void takeByte(char c);
-    void takePromptByte(char c);
     void executeLine(const QByteArray &body);
     Outcome execute(const AtCommand &command);
     bool linkBusy() const;
@@ -279,11 +276,7 @@ private:
     MessageCentre m_centre;
     Trace m_trace;
 
-    Input m_input = Input::Idle;
-    QByteArray m_line;
-    bool m_lineTooLong = false;
-    QByteArray m_lastLine;
-    qint64 m_lastInputMs = 0;
+    CommandLineReader m_reader;
     bool m_executing = false;          // a command line is being answered
     Prompt m_prompt;
 

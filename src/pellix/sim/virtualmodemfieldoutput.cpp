@@ -30,7 +30,7 @@ void VirtualModem::takeInput(const QByteArray &bytes)
             m_lateAnswer.buffer(bytes.mid(i));
             return;
         }
-        takeByte(bytes.at(i));
+        m_reader.take(bytes.at(i));
     }
 }
 

@@ -31,8 +31,7 @@ void VirtualModem::loseBoot()
 {
     // Everything of the old boot is gone: a half-typed line or PDU, answers not yet sent, codes
     // held back, a call, the settings.
-    m_input = Input::Idle;
-    m_line.clear();
+    m_reader.abandon();
     m_prompt = Prompt{};
     m_info.clear();
     m_out.clear();

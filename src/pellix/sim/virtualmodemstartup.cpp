@@ -23,7 +23,7 @@ void VirtualModem::powerUp()
     if (field.stuckPrompt) {
         // A program killed between AT+CMGS and its Ctrl-Z leaves the modem taking PDU text:
         // every command line sent now is swallowed until Ctrl-Z or ESC (27.005 3.5.1).
-        m_input = Input::Prompt;
+        m_reader.enterPrompt(false);
         m_prompt = Prompt{};
         m_prompt.length = StuckPromptLength;
         note(QStringLiteral("powered up inside a +CMGS prompt"));
