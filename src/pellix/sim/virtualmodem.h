@@ -171,12 +171,10 @@ private:
     // The field behaviours of power-up (FieldBehaviour): quiet, stuck prompt, boot lines, SIM busy.
     void powerUp();
     void emitBootLine();
-    // Restarts (virtualmodemrestart.cpp): what the old boot loses, what the new one brings, and
-    // the full SIM of FieldBehaviour::simFull.
+    // Restarts (virtualmodemrestart.cpp): what the old boot loses and what the new one brings.
     void loseBoot();
     void wakeWithStoredProfile();
     void sayBootLine(const QByteArray &line);
-    void fillSim();
 
     // Field behaviours of the output side (virtualmodemfieldoutput.cpp): vendor lines and late
     // answers.

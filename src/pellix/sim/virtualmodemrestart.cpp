@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A modem that restarts under the client's feet (protocol notes 7: brown-out, watchdog, a USB hub
 // cycling its power): silence, boot lines, and the profile stored with AT&W instead of what the
-// client had set. Also the full SIM that sends new messages to the phone memory, and text mode,
-// which a restart may bring back.
+// client had set. Also text mode, which a restart may bring back.
 #include "virtualmodem.h"
 #include "virtualmodem_p.h"
 
@@ -60,22 +59,6 @@ void VirtualModem::sayBootLine(const QByteArray &line)
         m_out.unsolicited(m_sim.lock() == VirtualSim::Lock::Pin ? "+CPIN: SIM PIN" : "+CPIN: SIM PUK");
     else
         m_out.unsolicited(line);
-}
-
-void VirtualModem::fillSim()
-{
-    // Read messages from one sender fill every free place of the SIM's message storage.
-    MessageStore &sm = m_sim.sm();
-    for (int n = 1; !sm.isFull(); ++n) {
-        pdu::DeliverPdu deliver;
-        deliver.smsc = pdu::Address{m_centre.address(), 0x91};
-        deliver.originator = pdu::Address{QStringLiteral("+393470000000"), 0x91};
-        deliver.timestamp = m_clock->now().addSecs(-3600 - n * 60);
-        deliver.text = QStringLiteral("Old message %1 that fills the SIM").arg(n);
-        const QByteArray hex = pdu::encodeDeliver(deliver);
-        sm.add(StoredMessage{MessageStat::RecRead, hex, tpduLengthOf(hex)});
-    }
-    note(QStringLiteral("the SIM's message storage is full: new messages go to ME"));
 }
 
 VirtualModem::Outcome VirtualModem::cmgf(const AtCommand &c)

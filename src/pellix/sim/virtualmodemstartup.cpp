@@ -35,8 +35,10 @@ void VirtualModem::powerUp()
     }
     if (field.simBusySeconds > 0)
         m_simBusy.start(true);
-    if (field.simFull)
-        fillSim();
+    if (field.simFull) {
+        m_sim.fillMessageStorage(m_clock->now(), m_centre.address());
+        note(QStringLiteral("the SIM's message storage is full: new messages go to ME"));
+    }
 }
 
 void VirtualModem::emitBootLine()
