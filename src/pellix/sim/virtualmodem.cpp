@@ -2,33 +2,19 @@
 #include "virtualmodem.h"
 #include "virtualmodem_p.h"
 
-#include "pdu/gsmalphabet.h"
+#include "charsetcodec.h"
 #include "pellixerror.h"
-
-#include <QStringDecoder>
 
 namespace pellix::sim {
 
-using detail::isHex;
 using detail::num;
 using detail::OperatorNames;
 using detail::quote;
 
 namespace {
 
-constexpr char CtrlZ = 0x1A;
-constexpr char Esc = 0x1B;
-// Longest command line kept; real modems take a few hundred characters.
-constexpr int MaxLineLength = 1024;
-// A TPDU has at most 164 octets and the SMSC field 12: anything longer is not a PDU.
-constexpr int MaxPduHexLength = 2 * (176 + 12);
 // A line that has stopped arriving no longer holds back unsolicited codes.
 constexpr qint64 TypingPauseMs = 2000;
-
-// Bounds for codes waiting on a client that never finishes its line or never leaves +CNMI mode
-// 0; beyond them the oldest go, as from a modem's full buffer.
-constexpr qsizetype MaxHeldCodes = 1000;
-constexpr qsizetype MaxBufferedIndications = 100;
 
 } // namespace
 
@@ -37,10 +23,94 @@ VirtualModem::VirtualModem(const VirtualModemOptions &options, std::shared_ptr<V
     , m_clock(clock ? std::move(clock) : std::make_shared<RealClock>())
     , m_sim(options.pin)
     , m_network(options.seed)
-    , m_vendorRandom(options.seed ^ 0x5E4D0E15E0000000ull)
-    , m_serviceCentre(QLatin1String(VirtualNetwork::ServiceCentre))
+    , m_calls(m_network.forwarding(),
+              CallControl::Links{
+                  [this] { return reachable(); },
+                  [this] {
+                      return CallControl::Presentation{m_settings.crc != 0, m_settings.clip != 0, reg(0)};
+                  },
+                  [this](const QByteArray &line) { m_out.unsolicited(line); },
+                  [this](const QString &text) { note(text); },
+                  [this](qint64 delayMs, std::function<void()> action) { schedule(delayMs, std::move(action)); }})
+    , m_centre(m_sim, *m_clock, m_options.field,
+               MessageCentre::Links{
+                   [this] { return reachable(); },
+                   [this] { return m_lineOpen; },
+                   [this] {
+                       const Settings &s = m_settings;
+                       return MessageCentre::Routing{s.cnmiMode, s.cnmiMt, s.cnmiDs, s.csmsService, s.mem3};
+                   },
+                   [this] {
+                       m_settings.cnmiMt = 0;
+                       m_settings.cnmiDs = 0;
+                   },
+                   [this](const QByteArray &line, const QByteArray &pduLine) { m_out.unsolicited(line, pduLine); },
+                   [this](const QByteArray &line) { m_out.indication(line); },
+                   [this](const QString &text) { note(text); },
+                   [this] { return nowMs(); },
+                   [this](qint64 delayMs, std::function<void()> action) { schedule(delayMs, std::move(action)); },
+                   [this](const QString &number) { incomingCall(number); }})
+    , m_reader(CommandLineReader::Links{
+          [this] { return m_settings.echo; },
+          [this](int number) { return reg(number); },
+          [this] { return m_clock->elapsedMs(); },
+          [this](char c) { m_out.raw(c); },
+          [this](const QByteArray &body) { executeLine(body); },
+          [this](const QByteArray &start) {
+              trace(TraceKind::Command, "AT" + start + "... (too long)");
+              m_out.final(Outcome{Outcome::Error});
+              m_out.flushHeld();
+          },
+          [this](const QByteArray &typed, bool tooLong) {
+              m_prompt.hex = typed;
+              m_prompt.tooLong = tooLong;
+              finishPrompt();
+          },
+          [this] {
+              trace(TraceKind::Data, "<ESC> (cancelled)");
+              m_out.final(Outcome{Outcome::Ok});
+              m_out.flushHeld();
+          }})
+    , m_out(ModemOutput::Links{
+          [this] {
+              const Settings &s = m_settings;
+              return ModemOutput::Framing{s.verbose, s.quiet, s.cmee, char(reg(3)), char(reg(4)), s.cnmiMode};
+          },
+          [this] { return linkBusy(); },
+          [this] { return m_restarts.restarting(); },
+          [this](int percent) { return vendorLines(percent); },
+          [this] { return bool(m_trace); },
+          [this](const QByteArray &line) { trace(TraceKind::Response, line); }})
+    , m_vendorNoise(options.seed ^ 0x5E4D0E15E0000000ull)
+    , m_lateAnswer(m_options.field,
+                   LateAnswer::Links{
+                       [this](const QString &text) { note(text); },
+                       [this](qint64 delayMs, std::function<void()> action) { schedule(delayMs, std::move(action)); },
+                       [this](const QByteArray &answer, const QByteArray &input) {
+                           m_out.raw(answer);
+                           m_out.flushHeld();
+                           takeInput(input);
+                       }})
+    , m_simBusy(m_options.field,
+                SimBusy::Links{
+                    [this] { return m_clock->elapsedMs(); },
+                    [this](const QString &text) { note(text); },
+                    [this](qint64 delayMs, std::function<void()> action) { schedule(delayMs, std::move(action)); },
+                    [this](const QByteArray &line) { m_out.unsolicited(line); }})
+    , m_restarts(m_options.field,
+                 RestartCycle::Links{
+                     [this](const QString &text) { note(text); },
+                     [this](qint64 delayMs, std::function<void()> action) { schedule(delayMs, std::move(action)); },
+                     [this] { loseBoot(); },
+                     [this] { wakeWithStoredProfile(); },
+                     [this](const QByteArray &line) { sayBootLine(line); },
+                     [this] {
+                         if (m_options.field.simBusySeconds > 0)
+                             m_simBusy.start(true);
+                         updateRegistration();
+                     }})
 {
-    m_sim.loadStartingContents(options.seed, m_clock->now(), m_serviceCentre, QLatin1String(VirtualNetwork::OwnNumber));
+    m_sim.loadStartingContents(options.seed, m_clock->now(), m_centre.address(), QLatin1String(VirtualNetwork::OwnNumber));
     reset();
     m_registered = reachable();
     powerUp();
@@ -59,8 +129,8 @@ void VirtualModem::reset()
     m_settings.registers = {{0, 0}, {3, 13}, {4, 10}, {5, 8}, {6, 2}, {7, 50}, {8, 2}, {10, 14}};
     // ATZ, a restart and power-up all take the profile stored with AT&W.
     m_settings.cmgf = m_options.field.storedTextMode ? 1 : 0;
-    m_srSelected = false;
-    m_cnmiBuffer.clear();
+    m_centre.storeReportsInSr(false);
+    m_out.clearBuffered();
 }
 
 void VirtualModem::feed(const QByteArray &bytes)
@@ -68,7 +138,7 @@ void VirtualModem::feed(const QByteArray &bytes)
     if (frozen())
         return;
     poll();
-    if (m_restarting) {
+    if (m_restarts.restarting()) {
         trace(TraceKind::Command, "(lost while the modem restarts: " + bytes.left(40).trimmed() + ')');
         return;
     }
@@ -79,17 +149,16 @@ void VirtualModem::lineOpened()
 {
     m_lineOpen = true;
     // A modem left inside a prompt that ignores DTR (&D0) keeps waiting for the PDU.
-    if (m_input == Input::Prompt && m_options.field.stuckPrompt) {
-        flushHeld();
+    if (m_reader.inPrompt() && m_options.field.stuckPrompt) {
+        m_out.flushHeld();
         return;
     }
-    if (m_input == Input::Prompt)
+    if (m_reader.inPrompt())
         trace(TraceKind::Data, "(abandoned)");
-    m_input = Input::Idle;
-    m_line.clear();
+    m_reader.abandon();
     m_prompt = Prompt{};
-    dropLateAnswer();
-    flushHeld();
+    m_lateAnswer.drop();
+    m_out.flushHeld();
 }
 
 void VirtualModem::lineClosed()
@@ -97,115 +166,12 @@ void VirtualModem::lineClosed()
     m_lineOpen = false;
 }
 
-void VirtualModem::takeByte(char c)
-{
-    m_lastInputMs = m_clock->elapsedMs();
-    if (m_input == Input::Prompt) {
-        takePromptByte(c);
-        return;
-    }
-    // V.250 5.2.1 (ATE1): every character of command state is echoed as it arrives.
-    if (m_settings.echo)
-        m_output += c;
-    const char cr = char(reg(3));
-    const char bs = char(reg(5));
-    switch (m_input) {
-    case Input::Idle:
-        if (c == 'A' || c == 'a')
-            m_input = Input::AfterA;
-        break;
-    case Input::AfterA:
-        if (c == 'T' || c == 't') {
-            m_input = Input::Line;
-            m_line.clear();
-            m_lineTooLong = false;
-        } else if (c == '/') {
-            // V.250 5.2.4: "A/" repeats the previous command line at once.
-            m_input = Input::Idle;
-            executeLine(m_lastLine);
-        } else if (c != 'A' && c != 'a') {
-            m_input = Input::Idle;
-        }
-        break;
-    case Input::Line:
-        if (c == cr) {
-            m_input = Input::Idle;
-            if (m_lineTooLong) {
-                trace(TraceKind::Command, "AT" + m_line.left(40) + "... (too long)");
-                writeFinal(Outcome{Outcome::Error});
-                flushHeld();
-            } else {
-                m_lastLine = m_line;
-                executeLine(m_line);
-            }
-        } else if (c == bs) {
-            if (!m_line.isEmpty())
-                m_line.chop(1);
-        } else if (m_line.count('"') % 2 == 1) {
-            // Inside a string every byte is text: names in the GSM set (27.007 5.5) are septet
-            // values, 0x00..0x1F among them and ESC before an extension character.
-            if (m_line.size() < MaxLineLength)
-                m_line += c;
-            else
-                m_lineTooLong = true;
-        } else if (c == Esc) {
-            m_input = Input::Idle;  // an escape abandons the line (gammu sends ESC before it starts)
-        } else if (quint8(c) >= 0x20) {
-            if (m_line.size() < MaxLineLength)
-                m_line += c;
-            else
-                m_lineTooLong = true;
-        }
-        break;
-    case Input::Prompt:
-        break;
-    }
-}
-
-void VirtualModem::takePromptByte(char c)
-{
-    if (c == CtrlZ) {
-        m_input = Input::Idle;
-        finishPrompt();
-        return;
-    }
-    if (c == Esc) {
-        // 27.005 3.5.1: <ESC> quits without sending; the command still ends with OK.
-        m_input = Input::Idle;
-        trace(TraceKind::Data, "<ESC> (cancelled)");
-        writeFinal(Outcome{Outcome::Ok});
-        flushHeld();
-        return;
-    }
-    if (m_settings.echo)
-        m_output += c;
-    if (m_prompt.text) {
-        // Text mode: every character is the message's, line breaks included.
-        if (m_prompt.hex.size() < MaxPduHexLength)
-            m_prompt.hex += c;
-        else
-            m_prompt.tooLong = true;
-        return;
-    }
-    if (c == '\r' || c == '\n' || c == ' ')
-        return;
-    if (c == char(reg(5))) {
-        if (!m_prompt.hex.isEmpty())
-            m_prompt.hex.chop(1);
-        return;
-    }
-    if (m_prompt.hex.size() < MaxPduHexLength)
-        m_prompt.hex += c;
-    else
-        m_prompt.tooLong = true;
-}
-
 bool VirtualModem::linkBusy() const
 {
     // Codes that arise while a command runs come after its final result, as on real modems.
-    if (m_input == Input::Prompt || m_executing || m_lateAnswer)
+    if (m_reader.inPrompt() || m_executing || m_lateAnswer.holding())
         return true;
-    return m_input != Input::Idle && m_clock->elapsedMs() - m_lastInputMs < TypingPauseMs;
+    return m_reader.typing(TypingPauseMs);
 }
 
 void VirtualModem::executeLine(const QByteArray &body)
@@ -213,12 +179,12 @@ void VirtualModem::executeLine(const QByteArray &body)
     trace(TraceKind::Command, "AT" + body);
     emitBootLine();
     const auto commands = AtCommandLine::parse(body);
-    if (commands && restartsOn(*commands)) {
+    if (commands && m_restarts.triggeredBy(*commands)) {
         restart();
         return;
     }
-    const qsizetype answerStart = m_output.size();
-    const bool late = commands && answersLate(*commands);
+    const qsizetype answerStart = m_out.size();
+    const bool late = commands && m_lateAnswer.due(*commands);
     Outcome outcome{Outcome::Ok};
     m_executing = true;
     if (!commands) {
@@ -227,7 +193,7 @@ void VirtualModem::executeLine(const QByteArray &body)
         for (const AtCommand &command : *commands) {
             m_info.clear();
             outcome = execute(command);
-            writeInfo();
+            m_out.info(std::exchange(m_info, {}));
             // V.250 5.7.1: the first failing command ends the line; a prompt waits for its data.
             if (outcome.kind != Outcome::Ok)
                 break;
@@ -235,16 +201,16 @@ void VirtualModem::executeLine(const QByteArray &body)
     }
     m_executing = false;
     if (outcome.kind == Outcome::Prompt) {
-        m_input = Input::Prompt;
-        write("\r\n> ");
+        m_reader.enterPrompt(m_prompt.text);
+        m_out.write("\r\n> ");
         if (late)
             holdLateAnswer(answerStart);
         return;
     }
-    writeFinal(outcome);
+    m_out.final(outcome);
     if (late)
         holdLateAnswer(answerStart);
-    flushHeld();
+    m_out.flushHeld();
 }
 
 const std::map<QByteArray, VirtualModem::CommandEntry> &VirtualModem::commandTable()
@@ -344,7 +310,7 @@ VirtualModem::Outcome VirtualModem::execute(const AtCommand &command)
             m_info << *entry.test;
         return Outcome{};
     }
-    if (const auto busy = simBusyAnswer(command, entry.needs))
+    if (const auto busy = m_simBusy.answer(command, entry.needs))
         return *busy;
     if (m_sim.lock() != VirtualSim::Lock::Ready) {
         const bool puk = m_sim.lock() == VirtualSim::Lock::Puk;
@@ -361,135 +327,18 @@ VirtualModem::Outcome VirtualModem::execute(const AtCommand &command)
     return (this->*(entry.handler))(command);
 }
 
-void VirtualModem::write(const QByteArray &bytes)
-{
-    m_output += bytes;
-    if (!m_trace)
-        return;
-    for (const QByteArray &line : bytes.split('\n')) {
-        const QByteArray text = line.trimmed();
-        if (!text.isEmpty())
-            trace(TraceKind::Response, text);
-    }
-}
-
 QByteArray VirtualModem::takeOutput()
 {
     // A hung firmware says nothing, whatever the network does meanwhile.
-    if (frozen())
-        m_output.clear();
-    QByteArray out;
-    out.swap(m_output);
-    return out;
-}
-
-QByteArray VirtualModem::eol() const
-{
-    // V.250 6.2.1/6.2.2: S3 ends a line, S4 follows it.
-    return QByteArray(1, char(reg(3))) + char(reg(4));
+    const bool mute = frozen();
+    const QByteArray out = m_out.take();
+    return mute ? QByteArray() : out;
 }
 
 int VirtualModem::reg(int number) const
 {
     const auto it = m_settings.registers.find(number);
     return it == m_settings.registers.end() ? 0 : it->second;
-}
-
-void VirtualModem::writeInfo()
-{
-    if (m_info.isEmpty())
-        return;
-    const QByteArray eol = this->eol();
-    // V.250 5.7.1: <CR><LF> text <CR><LF> with V1; without the leading pair with V0.
-    write((m_settings.verbose ? eol : QByteArray()) + infoWithVendorLines(m_info, eol));
-    m_info.clear();
-}
-
-void VirtualModem::writeFinal(const Outcome &outcome)
-{
-    if (m_settings.quiet)
-        return;
-    const QByteArray eol = this->eol();
-    Outcome shown = outcome;
-    // +CMEE=0: every +CME/+CMS error is a plain ERROR (27.007 9.1).
-    if ((shown.kind == Outcome::Cme || shown.kind == Outcome::Cms) && m_settings.cmee == 0)
-        shown = Outcome{Outcome::Error};
-    QByteArray text;
-    int numeric = 0;
-    switch (shown.kind) {
-    case Outcome::Ok:
-        text = "OK";
-        numeric = 0;
-        break;
-    case Outcome::Error:
-        text = "ERROR";
-        numeric = 4;
-        break;
-    case Outcome::NoCarrier:
-        text = "NO CARRIER";
-        numeric = 3;
-        break;
-    case Outcome::Busy:
-        text = "BUSY";
-        numeric = 7;
-        break;
-    case Outcome::Cme:
-        text = "+CME ERROR: " + (m_settings.cmee == 2 ? cmeErrorText(shown.code).toLatin1() : num(shown.code));
-        numeric = -1;
-        break;
-    case Outcome::Cms:
-        text = "+CMS ERROR: " + (m_settings.cmee == 2 ? cmsErrorText(shown.code).toLatin1() : num(shown.code));
-        numeric = -1;
-        break;
-    case Outcome::Prompt:
-        return;
-    }
-    if (m_settings.verbose)
-        write(vendorLines(33) + eol + text + eol);
-    else if (numeric >= 0)
-        write(num(numeric) + char(reg(3)));
-    else
-        write(text + eol);
-}
-
-void VirtualModem::unsolicited(const QByteArray &line, const QByteArray &pduLine)
-{
-    if (m_restarting)
-        return;
-    const QByteArray eol = this->eol();
-    QByteArray text = (m_settings.verbose ? eol : QByteArray()) + line + eol;
-    if (!pduLine.isEmpty())
-        text += vendorLines(100) + pduLine + eol;
-    // Codes wait while the client is typing a line or a PDU, so that they never split its echo
-    // (27.005 3.4.1 <mode> 2: buffered while the link is reserved, flushed afterwards).
-    if (!linkBusy()) {
-        write(text);
-        return;
-    }
-    if (m_held.size() >= MaxHeldCodes)
-        m_held.removeFirst();
-    m_held << text;
-}
-
-void VirtualModem::smsIndication(const QByteArray &line, const QByteArray &pduLine)
-{
-    if (m_settings.cnmiMode == 0) {
-        const QByteArray eol = this->eol();
-        if (m_cnmiBuffer.size() >= MaxBufferedIndications)
-            m_cnmiBuffer.removeFirst();
-        m_cnmiBuffer << eol + line + eol + (pduLine.isEmpty() ? QByteArray() : pduLine + eol);
-        return;
-    }
-    unsolicited(line, pduLine);
-}
-
-void VirtualModem::flushHeld()
-{
-    if (m_held.isEmpty() || linkBusy())
-        return;
-    const QList<QByteArray> held = std::exchange(m_held, {});
-    for (const QByteArray &text : held)
-        write(text);
 }
 
 void VirtualModem::trace(TraceKind kind, const QByteArray &text) const
@@ -505,52 +354,12 @@ void VirtualModem::note(const QString &text) const
 
 std::optional<QString> VirtualModem::fromCharset(const QByteArray &bytes) const
 {
-    if (m_settings.charset == "UCS2") {
-        if (bytes.size() % 4 != 0 || !isHex(bytes))
-            return std::nullopt;
-        const QByteArray raw = QByteArray::fromHex(bytes);
-        QString text;
-        for (int i = 0; i + 1 < raw.size(); i += 2)
-            text += QChar(char16_t((quint8(raw.at(i)) << 8) | quint8(raw.at(i + 1))));
-        return text;
-    }
-    if (m_settings.charset == "GSM") {
-        QByteArray septets = bytes;
-        for (char &c : septets) {
-            if (quint8(c) > 0x7F)
-                return std::nullopt;
-        }
-        return pdu::decodeGsm7(septets);
-    }
-    // IRA: 7-bit text by 27.007, but many modems pass 8-bit bytes through unchanged; UTF-8 (or
-    // else Latin-1) keeps what a client wrote readable when it reads it back.
-    auto decoder = QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder(bytes);
-    return decoder.hasError() ? QString::fromLatin1(bytes) : text;
+    return CharsetCodec(m_settings.charset).decode(bytes);
 }
 
 QByteArray VirtualModem::toCharset(const QString &text) const
 {
-    if (m_settings.charset == "UCS2") {
-        QByteArray raw;
-        for (QChar c : text) {
-            raw += char(c.unicode() >> 8);
-            raw += char(c.unicode() & 0xFF);
-        }
-        return raw.toHex().toUpper();
-    }
-    if (m_settings.charset == "GSM") {
-        QByteArray septets;
-        for (QChar c : text) {
-            try {
-                septets += pdu::encodeGsm7(QString(c));
-            } catch (const RaisedError &) {
-                septets += '?';
-            }
-        }
-        return septets;
-    }
-    return text.toUtf8();
+    return CharsetCodec(m_settings.charset).encode(text);
 }
 
 } // namespace pellix::sim

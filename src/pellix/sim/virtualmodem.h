@@ -2,10 +2,18 @@
 #pragma once
 
 #include "atcommandline.h"
+#include "callcontrol.h"
+#include "commandlinereader.h"
+#include "eventschedule.h"
 #include "fieldbehaviour.h"
-#include "seededrandom.h"
+#include "lateanswer.h"
+#include "messagecentre.h"
+#include "modemoutput.h"
+#include "restartcycle.h"
+#include "simbusy.h"
 #include "virtualclock.h"
 #include "virtualnetwork.h"
+#include "vendornoise.h"
 #include "virtualsim.h"
 
 #include <QByteArray>
@@ -59,7 +67,7 @@ public:
     // Runs the network events that fell due on the clock.
     void poll();
     QByteArray takeOutput();
-    bool hasOutput() const { return !m_output.isEmpty(); }
+    bool hasOutput() const { return !m_out.isEmpty(); }
     // Clock time of the next scheduled event; nullopt when nothing is scheduled.
     std::optional<qint64> nextEventDue() const;
 
@@ -86,29 +94,19 @@ public:
     // lost, it is deaf and mute for FieldBehaviour::restartSilenceMs, then says its boot lines
     // and comes back with its stored profile. Messages arriving meanwhile wait in the network.
     void restart();
-    bool restarting() const { return m_restarting; }
+    bool restarting() const { return m_restarts.restarting(); }
 
     // What the service centre took from this modem, oldest first (the last 100): a client's
     // message in PDU mode, or a text typed after a text-mode prompt.
-    struct Submission
-    {
-        QString destination;
-        QString text;
-        bool textMode = false;
-    };
-    const QList<Submission> &submissions() const { return m_submissions; }
+    using Submission = MessageCentre::Submission;
+    const QList<Submission> &submissions() const { return m_centre.submissions(); }
 
     const FieldBehaviour &field() const { return m_options.field; }
     // For a test that changes a behaviour in the middle of a session.
     FieldBehaviour &field() { return m_options.field; }
 
 private:
-    struct Outcome
-    {
-        enum Kind { Ok, Error, Cme, Cms, NoCarrier, Busy, Prompt };
-        Kind kind = Ok;
-        int code = 0;
-    };
+    using Outcome = AtOutcome;
 
     struct Settings
     {
@@ -137,26 +135,6 @@ private:
         std::map<int, int> registers;  // S-registers
     };
 
-    // Something the network hands to the modem: a message or a status report.
-    struct Incoming
-    {
-        bool report = false;
-        QByteArray pdu;
-        int messageClass = -1;
-        std::function<void()> onDelivered;  // runs once, when it reached the modem
-    };
-
-    struct Call
-    {
-        QString number;
-        bool incoming = true;
-        bool active = false;
-        quint64 id = 0;
-        int rings = 0;
-    };
-
-    enum class Input { Idle, AfterA, Line, Prompt };
-
     struct Prompt
     {
         bool write = false;          // +CMGW rather than +CMGS
@@ -169,7 +147,7 @@ private:
     };
 
     using Handler = Outcome (VirtualModem::*)(const AtCommand &);
-    enum class Needs { Nothing, SimForCme, SimForCms };
+    using Needs = SimNeed;
     // The forms of 27.007 4.1 other than the test form, as bits of CommandEntry::forms.
     enum FormBits : quint8 { ActionForm = 1, ReadForm = 2, SetForm = 4, AnyForm = 7 };
     struct CommandEntry
@@ -185,8 +163,6 @@ private:
     static const std::map<QByteArray, CommandEntry> &commandTable();
 
     // Input side.
-    void takeByte(char c);
-    void takePromptByte(char c);
     void executeLine(const QByteArray &body);
     Outcome execute(const AtCommand &command);
     bool linkBusy() const;
@@ -194,34 +170,17 @@ private:
 
     // The field behaviours of power-up (FieldBehaviour): quiet, stuck prompt, boot lines, SIM busy.
     void powerUp();
-    void startSimBusy(bool atPowerUp);
-    // The answer of a SIM that is still busy to a command that needs it; nullopt when it may run.
-    std::optional<Outcome> simBusyAnswer(const AtCommand &command, Needs needs) const;
     void emitBootLine();
-    // Restarts (virtualmodemrestart.cpp): the command lines that bring one about, its end, and
-    // the full SIM of FieldBehaviour::simFull.
-    bool restartsOn(const QList<AtCommand> &commands);
-    void finishRestart(quint64 generation);
+    // Restarts (virtualmodemrestart.cpp): what the old boot loses and what the new one brings.
+    void loseBoot();
+    void wakeWithStoredProfile();
     void sayBootLine(const QByteArray &line);
-    void fillSim();
 
-    // Output side.
-    void write(const QByteArray &bytes);
-    QByteArray eol() const;
-    void writeInfo();
-    void writeFinal(const Outcome &outcome);
-    void unsolicited(const QByteArray &line, const QByteArray &pduLine = QByteArray());
-    void smsIndication(const QByteArray &line, const QByteArray &pduLine = QByteArray());
-    void flushHeld();
     // Field behaviours of the output side (virtualmodemfieldoutput.cpp): vendor lines and late
     // answers.
     QByteArray vendorLines(int percent);
-    QByteArray infoWithVendorLines(const QList<QByteArray> &info, const QByteArray &eol);
-    bool answersLate(const QList<AtCommand> &commands) const;
     void holdLateAnswer(qsizetype answerStart);
-    void releaseLateAnswer(quint64 generation);
     void takeInput(const QByteArray &bytes);
-    void dropLateAnswer();
     // Field behaviours of the network and the firmware (virtualmodemfieldevents.cpp): a flood of
     // messages at once, a modem that stops answering.
     void flood();
@@ -238,20 +197,8 @@ private:
     void schedule(qint64 delayMs, std::function<void()> action);
     bool reachable() const;
     void updateRegistration();
-    void offer(Incoming item);
-    void deliverWaiting();
-    bool tryDeliver(Incoming &item);
-    bool routesIntoTheVoid() const;
-    void expectAck(const Incoming &item);
-    void ackTimedOut(quint64 token);
     void sendSubmit(const QByteArray &hex, int length, quint8 &reference, Outcome &outcome);
-    QByteArray loopBack(const pdu::SubmitPdu &submit) const;
-    void acceptSubmit(const pdu::SubmitPdu &submit, const QByteArray &loopBackPdu, quint8 reference);
     void sendText(const Prompt &prompt, Outcome &outcome);
-    void recordSubmission(const QString &destination, const QString &text, bool textMode);
-    void reportDelivery(quint8 reference, const QString &recipient, qint64 submittedAt, quint8 status);
-    void ring(quint64 callId);
-    void endCall(quint64 callId, const QByteArray &resultCode, const QString &why);
     void answerUssd(const QString &request);
 
     // Basic commands (V.250 6.2).
@@ -323,57 +270,32 @@ private:
     VirtualSim m_sim;
     VirtualNetwork m_network;
     Settings m_settings;
+    CallControl m_calls;
+    MessageCentre m_centre;
     Trace m_trace;
 
-    Input m_input = Input::Idle;
-    QByteArray m_line;
-    bool m_lineTooLong = false;
-    QByteArray m_lastLine;
-    qint64 m_lastInputMs = 0;
+    CommandLineReader m_reader;
     bool m_executing = false;          // a command line is being answered
     Prompt m_prompt;
 
-    QByteArray m_output;
+    ModemOutput m_out;
     QList<QByteArray> m_info;          // information lines of the command being run
-    QList<QByteArray> m_held;          // unsolicited codes held while the client is typing
-    QList<QByteArray> m_cnmiBuffer;    // SMS indications buffered under +CNMI mode 0
-    SeededRandom m_vendorRandom;       // which vendor lines, and when (vendorNoise)
-    std::optional<QByteArray> m_lateAnswer;  // an answer held back (lateReplyMs)
-    QByteArray m_lateInput;            // what the client sent meanwhile, taken once it has gone out
-    int m_lateAnswers = 0;
-    quint64 m_lateGeneration = 0;
+    VendorNoise m_vendorNoise;
+    LateAnswer m_lateAnswer;
 
-    std::map<std::pair<qint64, quint64>, std::function<void()>> m_events;
-    quint64 m_eventSequence = 0;
-    std::optional<qint64> m_eventTime;
+    EventSchedule m_schedule;
 
     int m_functionality = 1;           // +CFUN
     qint64 m_clockOffsetSecs = 0;      // +CCLK set by the client, against the network's time
     std::optional<int> m_clockZoneSecs;
     bool m_registered = false;
     bool m_attached = true;            // +CGATT
-    bool m_srSelected = false;         // a client chose "SR": status reports are stored there
-    QString m_serviceCentre;
-    QList<Incoming> m_waiting;         // held by the centre: storage full, radio off, no ack yet
-    bool m_delivering = false;
-    bool m_ackPending = false;
-    std::optional<Incoming> m_unacked;
-    quint64 m_ackToken = 0;
-    std::optional<Call> m_call;
-    quint64 m_callIds = 0;
 
     bool m_lineOpen = true;            // a client has the line open (lineOpened/lineClosed)
-    qint64 m_simBusyUntil = -1;        // clock time until which the SIM answers "busy"
-    bool m_simBusyAtPowerUp = false;   // then +CPIN? itself is busy too
-    quint64 m_simBusyToken = 0;
+    SimBusy m_simBusy;
     QList<QByteArray> m_bootLines;     // boot noise still to come, one before each answer
-    bool m_restarting = false;         // deaf and mute until the restart ends
-    quint64 m_restartGeneration = 0;
-    int m_restartsByCommand = 0;
-    QList<Submission> m_submissions;
+    RestartCycle m_restarts;
     bool m_flooded = false;            // the flood has come (once per power-up)
-    bool m_flooding = false;           // the flood is being delivered: routed without waiting
-    int m_floodAcks = 0;               // +CNMA the flood's routed messages may still get
     bool m_frozen = false;
 };
 

@@ -34,8 +34,7 @@ VirtualModem::Outcome VirtualModem::basicZ(const AtCommand &c)
 {
     if (c.argument != "" && c.argument != "0")
         return Outcome{Outcome::Error};
-    if (m_call)
-        endCall(m_call->id, QByteArray(), QStringLiteral("reset"));
+    m_calls.hangUp(QStringLiteral("reset"));
     reset();
     return Outcome{};
 }
@@ -74,13 +73,7 @@ VirtualModem::Outcome VirtualModem::basicS(const AtCommand &c)
 
 VirtualModem::Outcome VirtualModem::basicA(const AtCommand &)
 {
-    if (!m_call || !m_call->incoming || m_call->active)
-        return Outcome{Outcome::NoCarrier};
-    m_call->active = true;
-    note(QStringLiteral("call from %1 answered").arg(m_call->number));
-    const quint64 id = m_call->id;
-    schedule(VirtualNetwork::AnsweredCallMs, [this, id] { endCall(id, "NO CARRIER", QStringLiteral("caller hung up")); });
-    return Outcome{};
+    return m_calls.answer() ? Outcome{} : Outcome{Outcome::NoCarrier};
 }
 
 VirtualModem::Outcome VirtualModem::basicD(const AtCommand &c)
@@ -94,14 +87,11 @@ VirtualModem::Outcome VirtualModem::basicD(const AtCommand &c)
         return Outcome{Outcome::Error};
     if (!reachable())
         return Outcome{Outcome::NoCarrier};
-    if (m_call)
+    if (m_calls.inCall())
         return Outcome{Outcome::Cme, 3};
     if (VirtualNetwork::isOwnNumber(number))
         return Outcome{Outcome::Busy};
-    m_call = Call{number, false, false, ++m_callIds, 0};
-    note(QStringLiteral("dialling %1").arg(number));
-    const quint64 id = m_call->id;
-    schedule(VirtualNetwork::DialledCallMs, [this, id] { endCall(id, "NO ANSWER", QStringLiteral("no answer")); });
+    m_calls.dial(number);
     return Outcome{};
 }
 
@@ -109,8 +99,7 @@ VirtualModem::Outcome VirtualModem::basicH(const AtCommand &c)
 {
     if (c.argument != "" && c.argument != "0")
         return Outcome{Outcome::Error};
-    if (m_call)
-        endCall(m_call->id, QByteArray(), QStringLiteral("hung up by the client"));
+    m_calls.hangUp(QStringLiteral("hung up by the client"));
     return Outcome{};
 }
 

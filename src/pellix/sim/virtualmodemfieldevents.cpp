@@ -4,26 +4,11 @@
 #include "virtualmodem.h"
 #include "virtualmodem_p.h"
 
-#include "pdu/smspdu.h"
-
 namespace pellix::sim {
 
 void VirtualModem::flood()
 {
-    const int count = m_options.field.floodMessages;
-    note(QStringLiteral("flood: %1 messages arrive at once").arg(count));
-    if (MessageStore *store = m_sim.store(m_settings.mem3))
-        store->grow(store->used() + count);
-    m_flooding = true;
-    for (int i = 1; i <= count; ++i) {
-        pdu::DeliverPdu deliver;
-        deliver.smsc = {QLatin1String(VirtualNetwork::ServiceCentre), 0x91};
-        deliver.originator = {QStringLiteral("+15550001"), 0x91};
-        deliver.timestamp = m_clock->wallTime(nowMs());
-        deliver.text = QStringLiteral("flood %1").arg(i);
-        incomingMessage(pdu::encodeDeliver(deliver));
-    }
-    m_flooding = false;
+    m_centre.flood(m_options.field.floodMessages);
 }
 
 bool VirtualModem::frozen()

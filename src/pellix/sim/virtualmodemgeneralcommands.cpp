@@ -66,7 +66,7 @@ VirtualModem::Outcome VirtualModem::cpin(const AtCommand &c)
     note(QStringLiteral("SIM unlocked"));
     // Modules start their message and phonebook stacks only once the SIM is open.
     if (m_options.field.simBusySeconds > 0)
-        startSimBusy(false);
+        m_simBusy.start(false);
     updateRegistration();
     return Outcome{};
 }
@@ -83,8 +83,7 @@ VirtualModem::Outcome VirtualModem::cfun(const AtCommand &c)
     if (!fun || !restart || *fun == 2 || *fun == 3 || args->count() > 2)
         return Outcome{Outcome::Error};
     if (*restart == 1) {
-        if (m_call)
-            endCall(m_call->id, QByteArray(), QStringLiteral("restart"));
+        m_calls.hangUp(QStringLiteral("restart"));
         reset();
     }
     m_functionality = *fun;
@@ -118,7 +117,7 @@ VirtualModem::Outcome VirtualModem::cscs(const AtCommand &c)
 VirtualModem::Outcome VirtualModem::csca(const AtCommand &c)
 {
     if (c.form == AtCommand::Form::Read) {
-        m_info << "+CSCA: " + quote(m_serviceCentre.toLatin1()) + ',' + num(addressType(m_serviceCentre));
+        m_info << "+CSCA: " + quote(m_centre.address().toLatin1()) + ',' + num(addressType(m_centre.address()));
         return Outcome{};
     }
     const auto args = AtArguments::parse(c.argument);
@@ -130,7 +129,7 @@ VirtualModem::Outcome VirtualModem::csca(const AtCommand &c)
         return Outcome{Outcome::Error};
     if (*type == 145 && !number.startsWith(QLatin1Char('+')))
         number.prepend(QLatin1Char('+'));
-    m_serviceCentre = number;
+    m_centre.setAddress(number);
     return Outcome{};
 }
 
@@ -266,19 +265,14 @@ VirtualModem::Outcome VirtualModem::cusd(const AtCommand &c)
 
 VirtualModem::Outcome VirtualModem::chup(const AtCommand &)
 {
-    if (m_call)
-        endCall(m_call->id, QByteArray(), QStringLiteral("hung up by the client"));
+    m_calls.hangUp(QStringLiteral("hung up by the client"));
     return Outcome{};
 }
 
 VirtualModem::Outcome VirtualModem::clcc(const AtCommand &)
 {
-    if (m_call) {
-        // 27.007 7.18: <stat> 0 active, 3 alerting, 4 incoming.
-        const int stat = m_call->active ? 0 : m_call->incoming ? 4 : 3;
-        m_info << "+CLCC: 1," + num(m_call->incoming ? 1 : 0) + ',' + num(stat) + ",0,0,"
-                + quote(m_call->number.toLatin1()) + ',' + num(addressType(m_call->number));
-    }
+    if (const auto line = m_calls.listing())
+        m_info << *line;
     return Outcome{};
 }
 

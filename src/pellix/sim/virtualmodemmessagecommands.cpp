@@ -82,9 +82,9 @@ VirtualModem::Outcome VirtualModem::cpms(const AtCommand &c)
     m_settings.mem2 = mem[1];
     m_settings.mem3 = mem[2];
     if (mem[0] == "SR")
-        m_srSelected = true;
+        m_centre.storeReportsInSr(true);
     m_info << "+CPMS: " + use(mem[0]) + ',' + use(mem[1]) + ',' + use(mem[2]);
-    deliverWaiting();
+    m_centre.deliverWaiting();
     return Outcome{};
 }
 
@@ -125,17 +125,14 @@ VirtualModem::Outcome VirtualModem::cnmi(const AtCommand &c)
     s.cnmiBfr = *bfr;
     // 27.005 3.4.1 <bfr>: entering mode 1..3 flushes the buffered codes (after the OK) or clears them.
     if (*mode != 0) {
-        const QList<QByteArray> buffered = std::exchange(m_cnmiBuffer, {});
-        if (*bfr == 0)
-            for (const QByteArray &text : buffered)
-                m_held << text;
+        m_out.leaveBuffering(*bfr == 0);
     }
     if (m_options.field.floodMessages > 0 && !m_flooded && *mode != 0 && *mt != 0) {
         // After this command's OK, as a network that has been waiting for the modem.
         m_flooded = true;
         schedule(0, [this] { flood(); });
     }
-    deliverWaiting();
+    m_centre.deliverWaiting();
     return Outcome{};
 }
 
@@ -149,21 +146,8 @@ VirtualModem::Outcome VirtualModem::cnma(const AtCommand &c)
         if (!n || args->count() > 1)
             return Outcome{Outcome::Cms, 303};
     }
-    if (!m_ackPending && m_floodAcks > 0) {
-        --m_floodAcks;
-        return Outcome{};
-    }
-    if (!m_ackPending)
-        return Outcome{Outcome::Cms, 340};
-    m_ackPending = false;
-    ++m_ackToken;
-    auto item = std::exchange(m_unacked, std::nullopt);
-    if (*n == 2 && item) {
-        // RP-ERROR: the centre tries again a little later.
-        note(QStringLiteral("negative acknowledgement: the centre retries"));
-        schedule(VirtualNetwork::ReportDelayMs, [this, again = *item] { offer(again); });
-    }
-    deliverWaiting();
+    if (const int refused = m_centre.acknowledge(*n))
+        return Outcome{Outcome::Cms, refused};
     return Outcome{};
 }
 
@@ -238,10 +222,10 @@ void VirtualModem::finishPrompt()
                 m_info << "+CMGW: " + num(index);
         }
     }
-    writeInfo();
+    m_out.info(std::exchange(m_info, {}));
     m_executing = false;
-    writeFinal(outcome);
-    flushHeld();
+    m_out.final(outcome);
+    m_out.flushHeld();
 }
 
 VirtualModem::Outcome VirtualModem::cmss(const AtCommand &c)
@@ -365,7 +349,7 @@ VirtualModem::Outcome VirtualModem::cmgd(const AtCommand &c)
         for (int i : doomed)
             store.remove(i);
     }
-    deliverWaiting();
+    m_centre.deliverWaiting();
     return Outcome{};
 }
 

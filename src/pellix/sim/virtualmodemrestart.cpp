@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A modem that restarts under the client's feet (protocol notes 7: brown-out, watchdog, a USB hub
 // cycling its power): silence, boot lines, and the profile stored with AT&W instead of what the
-// client had set. Also the full SIM that sends new messages to the phone memory, and text mode,
-// which a restart may bring back.
+// client had set. Also text mode, which a restart may bring back.
 #include "virtualmodem.h"
 #include "virtualmodem_p.h"
 
@@ -17,118 +16,49 @@ using detail::quote;
 
 namespace {
 
-constexpr qsizetype MaxSubmissions = 100;
-
 // 27.005 3.1 <stat> in text mode.
 const char *const StatNames[] = {"REC UNREAD", "REC READ", "STO UNSENT", "STO SENT"};
 
 } // namespace
 
-bool VirtualModem::restartsOn(const QList<AtCommand> &commands)
-{
-    const FieldBehaviour &field = m_options.field;
-    if (field.restartOn.isEmpty() || (field.restartCount > 0 && m_restartsByCommand >= field.restartCount))
-        return false;
-    for (const AtCommand &command : commands) {
-        for (const QByteArray &name : field.restartOn) {
-            if (name.toUpper() == command.name || '+' + name.toUpper() == command.name) {
-                ++m_restartsByCommand;
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
 void VirtualModem::restart()
 {
-    if (m_restarting)
-        return;
-    note(QStringLiteral("restart: deaf and mute for %1 ms").arg(m_options.field.restartSilenceMs));
-    m_restarting = true;
-    const quint64 generation = ++m_restartGeneration;
-    // Everything of the old boot is gone: a half-typed line or PDU, answers not yet sent, codes
-    // held back, a call, the settings.
-    m_input = Input::Idle;
-    m_line.clear();
-    m_prompt = Prompt{};
-    m_info.clear();
-    m_output.clear();
-    m_held.clear();
-    m_cnmiBuffer.clear();
-    m_bootLines.clear();
-    dropLateAnswer();
-    m_call.reset();
-    m_simBusyUntil = -1;
-    ++m_simBusyToken;
-    // A routed item that was never acknowledged is delivered again by the centre.
-    if (m_ackPending) {
-        m_ackPending = false;
-        ++m_ackToken;
-        if (m_unacked)
-            m_waiting.prepend(*std::exchange(m_unacked, std::nullopt));
-    }
-    updateRegistration();
-    schedule(m_options.field.restartSilenceMs, [this, generation] { finishRestart(generation); });
+    m_restarts.begin();
 }
 
-void VirtualModem::finishRestart(quint64 generation)
+void VirtualModem::loseBoot()
 {
-    if (generation != m_restartGeneration || !m_restarting)
-        return;
-    m_restarting = false;
+    // Everything of the old boot is gone: a half-typed line or PDU, answers not yet sent, codes
+    // held back, a call, the settings.
+    m_reader.abandon();
+    m_prompt = Prompt{};
+    m_info.clear();
+    m_out.clear();
+    m_bootLines.clear();
+    m_lateAnswer.drop();
+    m_calls.drop();
+    m_simBusy.cancel();
+    // A routed item that was never acknowledged is delivered again by the centre.
+    m_centre.forgetAcknowledgement();
+    updateRegistration();
+}
+
+void VirtualModem::wakeWithStoredProfile()
+{
     reset();
     m_functionality = 1;
     m_sim.powerCycle();
     note(QStringLiteral("restarted with the stored profile (echo %1, +CMGF=%2)")
              .arg(m_settings.echo ? QStringLiteral("on") : QStringLiteral("off"))
              .arg(m_settings.cmgf));
-    const QList<QByteArray> &lines = m_options.field.restartLines;
-    const int spread = m_options.field.restartSpreadMs;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (i == 0 || spread <= 0) {
-            sayBootLine(lines.at(i));
-            continue;
-        }
-        schedule(i * spread, [this, generation, line = lines.at(i)] {
-            if (generation == m_restartGeneration && !m_restarting)
-                sayBootLine(line);
-        });
-    }
-    if (m_options.field.simBusySeconds > 0)
-        startSimBusy(true);
-    updateRegistration();
 }
 
 void VirtualModem::sayBootLine(const QByteArray &line)
 {
     if (line == "+CPIN: READY" && m_sim.lock() != VirtualSim::Lock::Ready)
-        unsolicited(m_sim.lock() == VirtualSim::Lock::Pin ? "+CPIN: SIM PIN" : "+CPIN: SIM PUK");
+        m_out.unsolicited(m_sim.lock() == VirtualSim::Lock::Pin ? "+CPIN: SIM PIN" : "+CPIN: SIM PUK");
     else
-        unsolicited(line);
-}
-
-void VirtualModem::fillSim()
-{
-    // Read messages from one sender fill every free place of the SIM's message storage.
-    MessageStore &sm = m_sim.sm();
-    for (int n = 1; !sm.isFull(); ++n) {
-        pdu::DeliverPdu deliver;
-        deliver.smsc = pdu::Address{m_serviceCentre, 0x91};
-        deliver.originator = pdu::Address{QStringLiteral("+393470000000"), 0x91};
-        deliver.timestamp = m_clock->now().addSecs(-3600 - n * 60);
-        deliver.text = QStringLiteral("Old message %1 that fills the SIM").arg(n);
-        const QByteArray hex = pdu::encodeDeliver(deliver);
-        sm.add(StoredMessage{MessageStat::RecRead, hex, tpduLengthOf(hex)});
-    }
-    note(QStringLiteral("the SIM's message storage is full: new messages go to ME"));
-}
-
-void VirtualModem::recordSubmission(const QString &destination, const QString &text, bool textMode)
-{
-    if (m_submissions.size() >= MaxSubmissions)
-        m_submissions.removeFirst();
-    m_submissions.append(Submission{destination, text, textMode});
+        m_out.unsolicited(line);
 }
 
 VirtualModem::Outcome VirtualModem::cmgf(const AtCommand &c)
@@ -181,7 +111,7 @@ void VirtualModem::sendText(const Prompt &prompt, Outcome &outcome)
     }
     const QString text = QString::fromLatin1(prompt.hex);
     const quint8 reference = m_network.nextMessageReference();
-    recordSubmission(prompt.destination, text, true);
+    m_centre.record(prompt.destination, text, true);
     note(QStringLiteral("text-mode message %1 to %2 taken by the centre: \"%3\"")
              .arg(reference).arg(prompt.destination, text.left(40)));
     m_info << "+CMGS: " + num(reference);

@@ -212,4 +212,17 @@ void VirtualSim::loadStartingContents(quint64 seed, const QDateTime &now, const 
     m_phonebook[6] = PhonebookRecord{QStringLiteral("+393470000999"), 145, QStringLiteral("Busy first (999)")};
 }
 
+void VirtualSim::fillMessageStorage(const QDateTime &now, const QString &serviceCentre)
+{
+    for (int n = 1; !m_sm.isFull(); ++n) {
+        pdu::DeliverPdu deliver;
+        deliver.smsc = pdu::Address{serviceCentre, 0x91};
+        deliver.originator = pdu::Address{QStringLiteral("+393470000000"), 0x91};
+        deliver.timestamp = now.addSecs(-3600 - n * 60);
+        deliver.text = QStringLiteral("Old message %1 that fills the SIM").arg(n);
+        const QByteArray hex = pdu::encodeDeliver(deliver);
+        m_sm.add(StoredMessage{MessageStat::RecRead, hex, tpduLengthOf(hex)});
+    }
+}
+
 } // namespace pellix::sim

@@ -101,6 +101,9 @@ public:
     // picks the time stamps (hours to days before now) and the reference of the reported message.
     void loadStartingContents(quint64 seed, const QDateTime &now, const QString &serviceCentre,
                               const QString &ownNumber);
+    // FieldBehaviour::simFull: read messages from one sender, an hour and more before now, fill
+    // every free place of the message storage.
+    void fillMessageStorage(const QDateTime &now, const QString &serviceCentre);
 
 private:
     MessageStore m_sm;
