@@ -4,11 +4,13 @@
 
 #include "at/atchannel.h"
 #include "at/atreplies.h"
+#include "hexdigits.h"
 #include "pellixerror.h"
 #include "profiles/modemprofile.h"
 #include "raisederror.h"
 
 #include <QMetaObject>
+#include <QScopedValueRollback>
 
 #include <algorithm>
 
@@ -27,9 +29,7 @@ bool isPduLine(const QByteArray &line)
 {
     if (line.isEmpty() || line.size() % 2 != 0)
         return false;
-    return std::all_of(line.begin(), line.end(), [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-    });
+    return std::all_of(line.begin(), line.end(), [](char c) { return hexDigitValue(c) >= 0; });
 }
 
 // A <mem> of 27.005 3.1 ("SM", "ME", "SR", ...): two letters. The name goes into AT+CPMS; from a
@@ -201,20 +201,10 @@ void PellixGsmModem::deliverEvents()
         // an event loop of its own); what is pending is delivered once it has finished.
         return;
     }
-    m_inbound.delivering() = true;
-    struct Delivering
-    {
-        bool &m_flag;
-        ~Delivering() { m_flag = false; }
-    } delivering{m_inbound.delivering()};
+    const QScopedValueRollback delivering(m_inbound.delivering(), true);
     {
         // The library's own work: an error here reaches nobody but ConnectionEndReason.
-        struct Background
-        {
-            bool &m_flag;
-            explicit Background(bool &flag) : m_flag(flag) { m_flag = true; }
-            ~Background() { m_flag = false; }
-        } background{m_background};
+        const QScopedValueRollback background(m_background, true);
         if (m_channel) {
             for (const Unsolicited &code : m_channel->takeUnsolicited())
                 handle(code);

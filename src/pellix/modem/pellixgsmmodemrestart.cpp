@@ -12,6 +12,7 @@
 #include "pellixerror.h"
 #include "profiles/modemprofile.h"
 
+#include <QScopedValueRollback>
 #include <QStringList>
 
 namespace pellix {
@@ -89,12 +90,7 @@ void PellixGsmModem::verifySettings(const QString &readinessLine)
 
 void PellixGsmModem::recover(const QString &evidence)
 {
-    struct Recovering
-    {
-        bool &m_flag;
-        explicit Recovering(bool &flag) : m_flag(flag) { m_flag = true; }
-        ~Recovering() { m_flag = false; }
-    } recovering{m_recovering};
+    const QScopedValueRollback recovering(m_recovering, true);
     const quint64 connection = m_connection;
     note(QStringLiteral("the modem restarted (%1): setting it up again as Connect did").arg(evidence));
     m_channel->clearRestartEvidence();

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "hexdigits.h"
 #include "virtualnetwork.h"
 
 #include <QByteArray>
 #include <QString>
+
+#include <algorithm>
 
 // The answer-building helpers that the files of VirtualModem share.
 namespace pellix::sim::detail {
@@ -55,10 +58,7 @@ inline int digitCount(const QString &number)
 
 inline bool isHex(const QByteArray &text)
 {
-    for (char c : text)
-        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')))
-            return false;
-    return true;
+    return std::all_of(text.begin(), text.end(), [](char c) { return hexDigitValue(c) >= 0; });
 }
 
 } // namespace pellix::sim::detail
