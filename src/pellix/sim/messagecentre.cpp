@@ -212,6 +212,15 @@ bool MessageCentre::deliverMessage(const QByteArray &hexPdu)
     }
 }
 
+void MessageCentre::routingChosen(int mode, int mt)
+{
+    if (m_field.floodMessages <= 0 || m_flooded || mode == 0 || mt == 0)
+        return;
+    // After this command's OK, as a network that has been waiting for the modem.
+    m_flooded = true;
+    m_links.schedule(0, [this] { flood(m_field.floodMessages); });
+}
+
 void MessageCentre::flood(int count)
 {
     m_links.note(QStringLiteral("flood: %1 messages arrive at once").arg(count));

@@ -67,6 +67,9 @@ public:
     // count messages at once, routed without waiting for acknowledgements, into a storage grown
     // to hold them.
     void flood(int count);
+    // FieldBehaviour::floodMessages: the first time the client asks for routed messages (+CNMI
+    // <mode> and <mt> not 0), the network pushes what it held back, once per power-up.
+    void routingChosen(int mode, int mt);
     // Tries again what the centre keeps: the modem may take it now.
     void deliverWaiting();
     // +CNMA: 0 when taken, else the +CMS ERROR code. n = 2 is RP-ERROR: the centre retries.
@@ -112,6 +115,7 @@ private:
     quint64 m_ackToken = 0;
     bool m_flooding = false;           // a flood is being delivered: routed without waiting
     int m_floodAcks = 0;               // +CNMA the flood's routed messages may still get
+    bool m_flooded = false;            // the flood has come
     QList<Submission> m_submissions;
 };
 

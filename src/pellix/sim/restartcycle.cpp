@@ -33,9 +33,23 @@ void RestartCycle::begin()
         return;
     m_links.note(QStringLiteral("restart: deaf and mute for %1 ms").arg(m_field.restartSilenceMs));
     m_restarting = true;
+    m_bootNoise.clear();
     const quint64 generation = ++m_generation;
     m_links.lose();
     m_links.schedule(m_field.restartSilenceMs, [this, generation] { finish(generation); });
+}
+
+void RestartCycle::powerUp(bool simReady)
+{
+    if (m_field.bootNoise)
+        m_bootNoise = {"RDY", "+CFUN: 1", simReady ? QByteArray("+CPIN: READY") : QByteArray("+CPIN: SIM PIN"),
+                       "Call Ready", "SMS Ready"};
+}
+
+void RestartCycle::sayPendingBootLine()
+{
+    if (!m_bootNoise.isEmpty())
+        m_links.bootLine(m_bootNoise.takeFirst());
 }
 
 void RestartCycle::finish(quint64 generation)

@@ -37,6 +37,11 @@ public:
     bool triggeredBy(const QList<AtCommand> &commands);
     void begin();
     bool restarting() const { return m_restarting; }
+    // FieldBehaviour::bootNoise: the lines a module says once it is up, spread one before each of
+    // the first answers, as a client that starts talking at once sees them.
+    void powerUp(bool simReady);
+    // Before a command line's answer: the next boot line still to come, if any.
+    void sayPendingBootLine();
 
 private:
     void finish(quint64 generation);
@@ -46,6 +51,7 @@ private:
     bool m_restarting = false;
     quint64 m_generation = 0;
     int m_byCommand = 0;
+    QList<QByteArray> m_bootNoise;   // still to come, one before each answer
 };
 
 } // namespace pellix::sim

@@ -1,15 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "virtualmodem.h"
-#include "virtualmodem_p.h"
-
-#include "charsetcodec.h"
-#include "pellixerror.h"
 
 namespace pellix::sim {
-
-using detail::num;
-using detail::OperatorNames;
-using detail::quote;
 
 namespace {
 
@@ -23,26 +15,47 @@ VirtualModem::VirtualModem(const VirtualModemOptions &options, std::shared_ptr<V
     , m_clock(clock ? std::move(clock) : std::make_shared<RealClock>())
     , m_sim(options.pin)
     , m_network(options.seed)
+    , m_restarts(m_options.field,
+                 RestartCycle::Links{
+                     [this](const QString &text) { note(text); },
+                     [this](qint64 delayMs, std::function<void()> action) { schedule(delayMs, std::move(action)); },
+                     [this] { loseBoot(); },
+                     [this] { wakeWithStoredProfile(); },
+                     [this](const QByteArray &line) { sayBootLine(line); },
+                     [this] {
+                         if (m_options.field.simBusySeconds > 0)
+                             m_simBusy.start(true);
+                         m_registration.update();
+                     }})
+    , m_registration(NetworkRegistration::Links{
+          [this] { return m_restarts.restarting(); },
+          [this] { return m_sim.lock() == VirtualSim::Lock::Ready; },
+          [this] { return m_interpreter.settings().creg; },
+          [this] { return m_interpreter.settings().cgreg; },
+          [this](const QByteArray &line) { m_out.unsolicited(line); },
+          [this](const QString &text) { note(text); },
+          [this] { m_centre.deliverWaiting(); }})
     , m_calls(m_network.forwarding(),
               CallControl::Links{
-                  [this] { return reachable(); },
+                  [this] { return m_registration.reachable(); },
                   [this] {
-                      return CallControl::Presentation{m_settings.crc != 0, m_settings.clip != 0, reg(0)};
+                      const ModemSettings &s = m_interpreter.settings();
+                      return CallControl::Presentation{s.crc != 0, s.clip != 0, s.reg(0)};
                   },
                   [this](const QByteArray &line) { m_out.unsolicited(line); },
                   [this](const QString &text) { note(text); },
                   [this](qint64 delayMs, std::function<void()> action) { schedule(delayMs, std::move(action)); }})
     , m_centre(m_sim, *m_clock, m_options.field,
                MessageCentre::Links{
-                   [this] { return reachable(); },
+                   [this] { return m_registration.reachable(); },
                    [this] { return m_lineOpen; },
                    [this] {
-                       const Settings &s = m_settings;
+                       const ModemSettings &s = m_interpreter.settings();
                        return MessageCentre::Routing{s.cnmiMode, s.cnmiMt, s.cnmiDs, s.csmsService, s.mem3};
                    },
                    [this] {
-                       m_settings.cnmiMt = 0;
-                       m_settings.cnmiDs = 0;
+                       m_interpreter.settings().cnmiMt = 0;
+                       m_interpreter.settings().cnmiDs = 0;
                    },
                    [this](const QByteArray &line, const QByteArray &pduLine) { m_out.unsolicited(line, pduLine); },
                    [this](const QByteArray &line) { m_out.indication(line); },
@@ -50,9 +63,33 @@ VirtualModem::VirtualModem(const VirtualModemOptions &options, std::shared_ptr<V
                    [this] { return nowMs(); },
                    [this](qint64 delayMs, std::function<void()> action) { schedule(delayMs, std::move(action)); },
                    [this](const QString &number) { incomingCall(number); }})
+    , m_out(ModemOutput::Links{
+          [this] {
+              const ModemSettings &s = m_interpreter.settings();
+              return ModemOutput::Framing{s.verbose, s.quiet, s.cmee, char(s.reg(3)), char(s.reg(4)), s.cnmiMode};
+          },
+          [this] { return linkBusy(); },
+          [this] { return m_restarts.restarting(); },
+          [this](int percent) {
+              // Only with V1: a vendor's own codes are verbose lines, and with V0 a client would
+              // read them as digits of a numeric result.
+              if (!m_options.field.vendorNoise || !m_interpreter.settings().verbose)
+                  return QByteArray();
+              return m_vendorNoise.lines(percent, m_out.eol());
+          },
+          [this] { return bool(m_trace); },
+          [this](const QByteArray &line) { trace(TraceKind::Response, line); }})
+    , m_interpreter(ModemRooms{m_sim, m_network, m_calls, m_centre, m_out, m_simBusy, m_registration, m_moduleClock,
+                               m_options.field, *m_clock},
+                    CommandInterpreter::Links{
+                        [this](const QString &text) { note(text); },
+                        [this] { return nowMs(); },
+                        [this](qint64 delayMs, std::function<void()> action) { schedule(delayMs, std::move(action)); },
+                        [this](const QByteArray &typed) { trace(TraceKind::Data, typed); }},
+                    options.echo)
     , m_reader(CommandLineReader::Links{
-          [this] { return m_settings.echo; },
-          [this](int number) { return reg(number); },
+          [this] { return m_interpreter.settings().echo; },
+          [this](int number) { return m_interpreter.settings().reg(number); },
           [this] { return m_clock->elapsedMs(); },
           [this](char c) { m_out.raw(c); },
           [this](const QByteArray &body) { executeLine(body); },
@@ -61,26 +98,12 @@ VirtualModem::VirtualModem(const VirtualModemOptions &options, std::shared_ptr<V
               m_out.final(Outcome{Outcome::Error});
               m_out.flushHeld();
           },
-          [this](const QByteArray &typed, bool tooLong) {
-              m_prompt.hex = typed;
-              m_prompt.tooLong = tooLong;
-              finishPrompt();
-          },
+          [this](const QByteArray &typed, bool tooLong) { m_interpreter.finishPrompt(typed, tooLong); },
           [this] {
               trace(TraceKind::Data, "<ESC> (cancelled)");
               m_out.final(Outcome{Outcome::Ok});
               m_out.flushHeld();
           }})
-    , m_out(ModemOutput::Links{
-          [this] {
-              const Settings &s = m_settings;
-              return ModemOutput::Framing{s.verbose, s.quiet, s.cmee, char(reg(3)), char(reg(4)), s.cnmiMode};
-          },
-          [this] { return linkBusy(); },
-          [this] { return m_restarts.restarting(); },
-          [this](int percent) { return vendorLines(percent); },
-          [this] { return bool(m_trace); },
-          [this](const QByteArray &line) { trace(TraceKind::Response, line); }})
     , m_vendorNoise(options.seed ^ 0x5E4D0E15E0000000ull)
     , m_lateAnswer(m_options.field,
                    LateAnswer::Links{
@@ -97,45 +120,19 @@ VirtualModem::VirtualModem(const VirtualModemOptions &options, std::shared_ptr<V
                     [this](const QString &text) { note(text); },
                     [this](qint64 delayMs, std::function<void()> action) { schedule(delayMs, std::move(action)); },
                     [this](const QByteArray &line) { m_out.unsolicited(line); }})
-    , m_restarts(m_options.field,
-                 RestartCycle::Links{
-                     [this](const QString &text) { note(text); },
-                     [this](qint64 delayMs, std::function<void()> action) { schedule(delayMs, std::move(action)); },
-                     [this] { loseBoot(); },
-                     [this] { wakeWithStoredProfile(); },
-                     [this](const QByteArray &line) { sayBootLine(line); },
-                     [this] {
-                         if (m_options.field.simBusySeconds > 0)
-                             m_simBusy.start(true);
-                         updateRegistration();
-                     }})
+    , m_hang(m_options.field, [this](const QString &text) { note(text); })
 {
     m_sim.loadStartingContents(options.seed, m_clock->now(), m_centre.address(), QLatin1String(VirtualNetwork::OwnNumber));
-    reset();
-    m_registered = reachable();
+    m_interpreter.reset();
+    m_registration.settle();
     powerUp();
 }
 
 VirtualModem::~VirtualModem() = default;
 
-void VirtualModem::reset()
-{
-    m_settings = Settings();
-    m_settings.echo = m_options.echo;
-    // The set at power-on: IRA where it is offered, as before; else the first one offered.
-    const QList<QByteArray> sets = m_options.field.charsets.split(',');
-    if (!sets.contains(m_settings.charset) && !sets.isEmpty())
-        m_settings.charset = sets.first();
-    m_settings.registers = {{0, 0}, {3, 13}, {4, 10}, {5, 8}, {6, 2}, {7, 50}, {8, 2}, {10, 14}};
-    // ATZ, a restart and power-up all take the profile stored with AT&W.
-    m_settings.cmgf = m_options.field.storedTextMode ? 1 : 0;
-    m_centre.storeReportsInSr(false);
-    m_out.clearBuffered();
-}
-
 void VirtualModem::feed(const QByteArray &bytes)
 {
-    if (frozen())
+    if (m_hang.hung(m_clock->elapsedMs()))
         return;
     poll();
     if (m_restarts.restarting()) {
@@ -156,7 +153,7 @@ void VirtualModem::lineOpened()
     if (m_reader.inPrompt())
         trace(TraceKind::Data, "(abandoned)");
     m_reader.abandon();
-    m_prompt = Prompt{};
+    m_interpreter.abandon();
     m_lateAnswer.drop();
     m_out.flushHeld();
 }
@@ -169,7 +166,7 @@ void VirtualModem::lineClosed()
 bool VirtualModem::linkBusy() const
 {
     // Codes that arise while a command runs come after its final result, as on real modems.
-    if (m_reader.inPrompt() || m_executing || m_lateAnswer.holding())
+    if (m_reader.inPrompt() || m_interpreter.running() || m_lateAnswer.holding())
         return true;
     return m_reader.typing(TypingPauseMs);
 }
@@ -177,7 +174,7 @@ bool VirtualModem::linkBusy() const
 void VirtualModem::executeLine(const QByteArray &body)
 {
     trace(TraceKind::Command, "AT" + body);
-    emitBootLine();
+    m_restarts.sayPendingBootLine();
     const auto commands = AtCommandLine::parse(body);
     if (commands && m_restarts.triggeredBy(*commands)) {
         restart();
@@ -185,160 +182,38 @@ void VirtualModem::executeLine(const QByteArray &body)
     }
     const qsizetype answerStart = m_out.size();
     const bool late = commands && m_lateAnswer.due(*commands);
-    Outcome outcome{Outcome::Ok};
-    m_executing = true;
-    if (!commands) {
-        outcome = Outcome{Outcome::Error};
-    } else {
-        for (const AtCommand &command : *commands) {
-            m_info.clear();
-            outcome = execute(command);
-            m_out.info(std::exchange(m_info, {}));
-            // V.250 5.7.1: the first failing command ends the line; a prompt waits for its data.
-            if (outcome.kind != Outcome::Ok)
-                break;
-        }
-    }
-    m_executing = false;
+    const Outcome outcome = commands ? m_interpreter.run(*commands) : Outcome{Outcome::Error};
     if (outcome.kind == Outcome::Prompt) {
-        m_reader.enterPrompt(m_prompt.text);
+        m_reader.enterPrompt(m_interpreter.promptTakesText());
         m_out.write("\r\n> ");
-        if (late)
-            holdLateAnswer(answerStart);
-        return;
+    } else {
+        m_out.final(outcome);
     }
-    m_out.final(outcome);
+    // What the line's commands answered, information lines and final code, waits on the clock
+    // (a modem busy with the network); the echo had gone out as the line was typed.
     if (late)
-        holdLateAnswer(answerStart);
-    m_out.flushHeld();
-}
-
-const std::map<QByteArray, VirtualModem::CommandEntry> &VirtualModem::commandTable()
-{
-    using N = Needs;
-    constexpr quint8 A = ActionForm;
-    constexpr quint8 R = ReadForm;
-    constexpr quint8 S = SetForm;
-    const QByteArray ok;  // a test form that lists nothing: OK alone
-    static const std::map<QByteArray, CommandEntry> table = {
-        {"E", {&VirtualModem::basicE, N::Nothing}},
-        {"V", {&VirtualModem::basicV, N::Nothing}},
-        {"Q", {&VirtualModem::basicQ, N::Nothing}},
-        {"Z", {&VirtualModem::basicZ, N::Nothing}},
-        {"&F", {&VirtualModem::basicZ, N::Nothing}},
-        {"I", {&VirtualModem::basicI, N::Nothing}},
-        {"A", {&VirtualModem::basicA, N::Nothing}},
-        {"D", {&VirtualModem::basicD, N::SimForCme}},
-        {"H", {&VirtualModem::basicH, N::Nothing}},
-        {"X", {&VirtualModem::basicAccepted, N::Nothing}},
-        {"L", {&VirtualModem::basicAccepted, N::Nothing}},
-        {"M", {&VirtualModem::basicAccepted, N::Nothing}},
-        {"&C", {&VirtualModem::basicAccepted, N::Nothing}},
-        {"&D", {&VirtualModem::basicAccepted, N::Nothing}},
-        {"&K", {&VirtualModem::basicAccepted, N::Nothing}},
-        {"&W", {&VirtualModem::basicAccepted, N::Nothing}},
-        {"+CMEE", {&VirtualModem::cmee, N::Nothing, R | S}},
-        {"+CGMI", {&VirtualModem::identity, N::Nothing, A, ok}},
-        {"+CGMM", {&VirtualModem::identity, N::Nothing, A, ok}},
-        {"+CGMR", {&VirtualModem::identity, N::Nothing, A, ok}},
-        {"+CGSN", {&VirtualModem::identity, N::Nothing, A, ok}},
-        {"+GMI", {&VirtualModem::identity, N::Nothing, A, ok}},
-        {"+GMM", {&VirtualModem::identity, N::Nothing, A, ok}},
-        {"+GMR", {&VirtualModem::identity, N::Nothing, A, ok}},
-        {"+GSN", {&VirtualModem::identity, N::Nothing, A, ok}},
-        {"+CIMI", {&VirtualModem::cimi, N::SimForCme, A, ok}},
-        {"+CPIN", {&VirtualModem::cpin, N::Nothing, R | S, ok}},
-        {"+CFUN", {&VirtualModem::cfun, N::Nothing, R | S, "+CFUN: (0,1,4),(0,1)"}},
-        {"+CSCS", {&VirtualModem::cscs, N::Nothing, R | S}},
-        {"+CSCA", {&VirtualModem::csca, N::SimForCms, R | S, ok}},
-        {"+CREG", {&VirtualModem::creg, N::Nothing, R | S}},
-        {"+CGREG", {&VirtualModem::cgreg, N::Nothing, R | S}},
-        {"+CGATT", {&VirtualModem::cgatt, N::Nothing, R | S, "+CGATT: (0,1)"}},
-        {"+CSQ", {&VirtualModem::csq, N::Nothing, A, "+CSQ: (0-31,99),(0-7,99)"}},
-        {"+COPS", {&VirtualModem::cops, N::Nothing, R | S,
-                   "+COPS: (2," + quote(OperatorNames[0]) + ',' + quote(OperatorNames[1]) + ','
-                       + quote(OperatorNames[2]) + "),,(0-4),(0-2)"}},
-        {"+CMGF", {&VirtualModem::cmgf, N::Nothing, R | S}},
-        {"+CSMS", {&VirtualModem::csms, N::Nothing, R | S, "+CSMS: (0,1)"}},
-        // Without the outer parentheses some modems add (protocol notes 1.4).
-        {"+CPMS", {&VirtualModem::cpms, N::SimForCms, R | S, "+CPMS: (\"SM\",\"ME\",\"SR\"),(\"SM\",\"ME\"),(\"SM\",\"ME\")"}},
-        {"+CNMI", {&VirtualModem::cnmi, N::Nothing, R | S}},
-        {"+CNMA", {&VirtualModem::cnma, N::Nothing, A | S, "+CNMA: (0-2)"}},
-        {"+CMGS", {&VirtualModem::cmgs, N::SimForCms, S, ok}},
-        {"+CMGW", {&VirtualModem::cmgw, N::SimForCms, S, ok}},
-        {"+CMSS", {&VirtualModem::cmss, N::SimForCms, S, ok}},
-        {"+CMGL", {&VirtualModem::cmgl, N::SimForCms, A | S, "+CMGL: (0-4)"}},
-        {"+CMGR", {&VirtualModem::cmgr, N::SimForCms, S, ok}},
-        {"+CMGD", {&VirtualModem::cmgd, N::SimForCms, S}},
-        {"+CSMP", {&VirtualModem::csmp, N::Nothing, R | S, ok}},
-        {"+CPBS", {&VirtualModem::cpbs, N::SimForCme, R | S, "+CPBS: (\"SM\")"}},
-        {"+CPBR", {&VirtualModem::cpbr, N::SimForCme, S,
-                   "+CPBR: (1-" + num(VirtualSim::PhonebookCapacity) + ")," + num(VirtualSim::NumberLength) + ','
-                       + num(VirtualSim::NameLength)}},
-        {"+CPBW", {&VirtualModem::cpbw, N::SimForCme, S,
-                   "+CPBW: (1-" + num(VirtualSim::PhonebookCapacity) + ")," + num(VirtualSim::NumberLength)
-                       + ",(129,145)," + num(VirtualSim::NameLength)}},
-        {"+CNUM", {&VirtualModem::cnum, N::SimForCme, A, ok}},
-        {"+CCFC", {&VirtualModem::ccfc, N::SimForCme, S, "+CCFC: (0-5)"}},
-        {"+CLIP", {&VirtualModem::clip, N::Nothing, R | S}},
-        {"+CRC", {&VirtualModem::crc, N::Nothing, R | S}},
-        {"+CUSD", {&VirtualModem::cusd, N::SimForCme, R | S}},
-        {"+CHUP", {&VirtualModem::chup, N::Nothing, A, ok}},
-        {"+CLCC", {&VirtualModem::clcc, N::Nothing, A, ok}},
-        {"+CBC", {&VirtualModem::cbc, N::Nothing, A, "+CBC: (0-3),(0-100)"}},
-        {"+CCLK", {&VirtualModem::cclk, N::Nothing, R | S, ok}},
-    };
-    return table;
-}
-
-VirtualModem::Outcome VirtualModem::execute(const AtCommand &command)
-{
-    if (command.basic && command.name.startsWith('S') && command.name.size() > 1)
-        return basicS(command);
-    const auto &table = commandTable();
-    const auto it = table.find(command.name);
-    // Unknown commands, vendor probes included (gammu tries AT+MODE, AT^SBNR=?, AT$TSSPCSW=?),
-    // get a plain ERROR as on any modem that lacks them.
-    if (it == table.end())
-        return Outcome{Outcome::Error};
-    const CommandEntry &entry = it->second;
-    // The test form answers without the SIM (27.007 8.3 lists what a locked SIM still allows).
-    if (command.form == AtCommand::Form::Test) {
-        if (!entry.test)
-            return (this->*(entry.handler))(command);
-        if (!entry.test->isEmpty())
-            m_info << *entry.test;
-        return Outcome{};
-    }
-    if (const auto busy = m_simBusy.answer(command, entry.needs))
-        return *busy;
-    if (m_sim.lock() != VirtualSim::Lock::Ready) {
-        const bool puk = m_sim.lock() == VirtualSim::Lock::Puk;
-        if (entry.needs == Needs::SimForCme)
-            return Outcome{Outcome::Cme, puk ? 12 : 11};
-        if (entry.needs == Needs::SimForCms)
-            return Outcome{Outcome::Cms, puk ? 316 : 311};
-    }
-    const quint8 form = command.form == AtCommand::Form::Action ? ActionForm
-        : command.form == AtCommand::Form::Read                 ? ReadForm
-                                                                : SetForm;
-    if (!(entry.forms & form))
-        return Outcome{Outcome::Error};
-    return (this->*(entry.handler))(command);
+        m_lateAnswer.hold(m_out.cut(answerStart));
+    if (outcome.kind != Outcome::Prompt)
+        m_out.flushHeld();
 }
 
 QByteArray VirtualModem::takeOutput()
 {
     // A hung firmware says nothing, whatever the network does meanwhile.
-    const bool mute = frozen();
+    const bool mute = m_hang.hung(m_clock->elapsedMs());
     const QByteArray out = m_out.take();
     return mute ? QByteArray() : out;
 }
 
-int VirtualModem::reg(int number) const
+void VirtualModem::takeInput(const QByteArray &bytes)
 {
-    const auto it = m_settings.registers.find(number);
-    return it == m_settings.registers.end() ? 0 : it->second;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (m_lateAnswer.holding()) {
+            m_lateAnswer.buffer(bytes.mid(i));
+            return;
+        }
+        m_reader.take(bytes.at(i));
+    }
 }
 
 void VirtualModem::trace(TraceKind kind, const QByteArray &text) const
@@ -350,16 +225,6 @@ void VirtualModem::trace(TraceKind kind, const QByteArray &text) const
 void VirtualModem::note(const QString &text) const
 {
     trace(TraceKind::Network, text.toUtf8());
-}
-
-std::optional<QString> VirtualModem::fromCharset(const QByteArray &bytes) const
-{
-    return CharsetCodec(m_settings.charset).decode(bytes);
-}
-
-QByteArray VirtualModem::toCharset(const QString &text) const
-{
-    return CharsetCodec(m_settings.charset).encode(text);
 }
 
 } // namespace pellix::sim

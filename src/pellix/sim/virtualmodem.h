@@ -3,12 +3,17 @@
 
 #include "atcommandline.h"
 #include "callcontrol.h"
+#include "commandinterpreter.h"
 #include "commandlinereader.h"
 #include "eventschedule.h"
 #include "fieldbehaviour.h"
+#include "firmwarehang.h"
 #include "lateanswer.h"
 #include "messagecentre.h"
+#include "modemidentity.h"
 #include "modemoutput.h"
+#include "moduleclock.h"
+#include "networkregistration.h"
 #include "restartcycle.h"
 #include "simbusy.h"
 #include "virtualclock.h"
@@ -21,13 +26,8 @@
 #include <QString>
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
-
-namespace pellix::pdu {
-struct SubmitPdu;
-}
 
 namespace pellix::sim {
 
@@ -50,11 +50,12 @@ public:
     enum class TraceKind { Command, Data, Response, Network };
     using Trace = std::function<void(TraceKind, const QByteArray &)>;
 
-    static constexpr char Manufacturer[] = "Pellix";
-    static constexpr char Model[] = "PVM-1";
-    static constexpr char Revision[] = "PVM-1 2.6.0";
-    static constexpr char Imei[] = "357920061482624";
-    static constexpr char Imsi[] = "001011234567890";
+    // What it says it is; a constant of the modem, kept here for the callers that name it so.
+    static constexpr const auto &Manufacturer = ModemIdentity::Manufacturer;
+    static constexpr const auto &Model = ModemIdentity::Model;
+    static constexpr const auto &Revision = ModemIdentity::Revision;
+    static constexpr const auto &Imei = ModemIdentity::Imei;
+    static constexpr const auto &Imsi = ModemIdentity::Imsi;
 
     explicit VirtualModem(const VirtualModemOptions &options = VirtualModemOptions(),
                           std::shared_ptr<VirtualClock> clock = nullptr);
@@ -108,195 +109,40 @@ public:
 private:
     using Outcome = AtOutcome;
 
-    struct Settings
-    {
-        bool echo = true;
-        bool verbose = true;          // V1
-        bool quiet = false;           // Q1
-        int cmee = 0;
-        int cmgf = 0;                 // 0 PDU mode, 1 text mode (27.005 3.2.3)
-        QByteArray charset = "IRA";
-        int cnmiMode = 0;
-        int cnmiMt = 0;
-        int cnmiBm = 0;
-        int cnmiDs = 0;
-        int cnmiBfr = 0;
-        int clip = 0;
-        int crc = 0;
-        int creg = 0;
-        int cgreg = 0;
-        int copsFormat = 0;           // 0 long name, 1 short name, 2 numeric
-        int csmsService = 0;
-        int cusd = 0;
-        QByteArray mem1 = "SM";
-        QByteArray mem2 = "SM";
-        QByteArray mem3 = "SM";
-        int csmp[4] = {17, 167, 0, 0};
-        std::map<int, int> registers;  // S-registers
-    };
-
-    struct Prompt
-    {
-        bool write = false;          // +CMGW rather than +CMGS
-        int length = 0;
-        MessageStat stat = MessageStat::StoUnsent;
-        QByteArray hex;
-        bool tooLong = false;
-        bool text = false;           // a text-mode +CMGS: what is typed is the message itself
-        QString destination;         // its <da>
-    };
-
-    using Handler = Outcome (VirtualModem::*)(const AtCommand &);
-    using Needs = SimNeed;
-    // The forms of 27.007 4.1 other than the test form, as bits of CommandEntry::forms.
-    enum FormBits : quint8 { ActionForm = 1, ReadForm = 2, SetForm = 4, AnyForm = 7 };
-    struct CommandEntry
-    {
-        Handler handler;
-        Needs needs;
-        // The forms the handler takes; any other is an ERROR (after the SIM is asked for).
-        quint8 forms = AnyForm;
-        // The answer to the test form: its information line, or OK alone when empty. Unset: the
-        // handler answers it (values that follow the modem's state, or a setting's range).
-        std::optional<QByteArray> test = std::nullopt;
-    };
-    static const std::map<QByteArray, CommandEntry> &commandTable();
-
-    // Input side.
     void executeLine(const QByteArray &body);
-    Outcome execute(const AtCommand &command);
     bool linkBusy() const;
-    void reset();
-
+    void takeInput(const QByteArray &bytes);
     // The field behaviours of power-up (FieldBehaviour): quiet, stuck prompt, boot lines, SIM busy.
     void powerUp();
-    void emitBootLine();
     // Restarts (virtualmodemrestart.cpp): what the old boot loses and what the new one brings.
     void loseBoot();
     void wakeWithStoredProfile();
     void sayBootLine(const QByteArray &line);
-
-    // Field behaviours of the output side (virtualmodemfieldoutput.cpp): vendor lines and late
-    // answers.
-    QByteArray vendorLines(int percent);
-    void holdLateAnswer(qsizetype answerStart);
-    void takeInput(const QByteArray &bytes);
-    // Field behaviours of the network and the firmware (virtualmodemfieldevents.cpp): a flood of
-    // messages at once, a modem that stops answering.
-    void flood();
-    bool frozen();
     void trace(TraceKind kind, const QByteArray &text) const;
     void note(const QString &text) const;
-    int reg(int number) const;
-    // Text of phonebook entries and USSD in the +CSCS character set.
-    std::optional<QString> fromCharset(const QByteArray &bytes) const;
-    QByteArray toCharset(const QString &text) const;
-
-    // Network side.
     qint64 nowMs() const;
     void schedule(qint64 delayMs, std::function<void()> action);
-    bool reachable() const;
-    void updateRegistration();
-    void sendSubmit(const QByteArray &hex, int length, quint8 &reference, Outcome &outcome);
-    void sendText(const Prompt &prompt, Outcome &outcome);
-    void answerUssd(const QString &request);
-
-    // Basic commands (V.250 6.2).
-    Outcome basicE(const AtCommand &c);
-    Outcome basicV(const AtCommand &c);
-    Outcome basicQ(const AtCommand &c);
-    Outcome basicZ(const AtCommand &c);
-    Outcome basicI(const AtCommand &c);
-    Outcome basicA(const AtCommand &c);
-    Outcome basicD(const AtCommand &c);
-    Outcome basicH(const AtCommand &c);
-    Outcome basicAccepted(const AtCommand &c);
-    Outcome basicS(const AtCommand &c);
-
-    // General commands (27.007 5, 7, 8).
-    Outcome cmee(const AtCommand &c);
-    Outcome identity(const AtCommand &c);
-    Outcome cimi(const AtCommand &c);
-    Outcome cpin(const AtCommand &c);
-    Outcome cfun(const AtCommand &c);
-    Outcome cscs(const AtCommand &c);
-    Outcome csca(const AtCommand &c);
-    Outcome creg(const AtCommand &c);
-    Outcome cgreg(const AtCommand &c);
-    Outcome cgatt(const AtCommand &c);
-    Outcome registration(const AtCommand &c, const QByteArray &prefix, int &presentation);
-    // A setting held in one number, in the forms of 27.007 4.1: test lists 0..high, read shows the
-    // value (followed by readTail), set takes one value, 0 when it is left out.
-    Outcome numericSetting(const AtCommand &c, const QByteArray &prefix, int high, int &value,
-                           const QByteArray &readTail = QByteArray());
-    Outcome csq(const AtCommand &c);
-    Outcome cops(const AtCommand &c);
-    Outcome clip(const AtCommand &c);
-    Outcome crc(const AtCommand &c);
-    Outcome cusd(const AtCommand &c);
-    Outcome chup(const AtCommand &c);
-    Outcome clcc(const AtCommand &c);
-    Outcome cbc(const AtCommand &c);
-    Outcome cclk(const AtCommand &c);
-    Outcome cnum(const AtCommand &c);
-
-    // Message commands (27.005 3, PDU mode only).
-    MessageStore &readStore();
-    void finishPrompt();
-    Outcome cmgf(const AtCommand &c);
-    // Text mode (27.005 3.5.1, 3.4.3), offered only with FieldBehaviour::storedTextMode.
-    Outcome textCmgs(const AtCommand &c);
-    Outcome textCmgr(const StoredMessage &message);
-    Outcome csms(const AtCommand &c);
-    Outcome cpms(const AtCommand &c);
-    Outcome cnmi(const AtCommand &c);
-    Outcome cnma(const AtCommand &c);
-    Outcome cmgs(const AtCommand &c);
-    Outcome cmgw(const AtCommand &c);
-    Outcome cmss(const AtCommand &c);
-    Outcome cmgl(const AtCommand &c);
-    Outcome cmgr(const AtCommand &c);
-    Outcome cmgd(const AtCommand &c);
-    Outcome csmp(const AtCommand &c);
-
-    // Phonebook (27.007 8.11-8.14) and call forwarding (27.007 7.11).
-    Outcome cpbs(const AtCommand &c);
-    Outcome cpbr(const AtCommand &c);
-    Outcome cpbw(const AtCommand &c);
-    Outcome ccfc(const AtCommand &c);
 
     VirtualModemOptions m_options;
     std::shared_ptr<VirtualClock> m_clock;
+    Trace m_trace;
+    bool m_lineOpen = true;            // a client has the line open (lineOpened/lineClosed)
+
     VirtualSim m_sim;
     VirtualNetwork m_network;
-    Settings m_settings;
+    EventSchedule m_schedule;
+    RestartCycle m_restarts;
+    NetworkRegistration m_registration;
+    ModuleClock m_moduleClock;
     CallControl m_calls;
     MessageCentre m_centre;
-    Trace m_trace;
-
-    CommandLineReader m_reader;
-    bool m_executing = false;          // a command line is being answered
-    Prompt m_prompt;
-
     ModemOutput m_out;
-    QList<QByteArray> m_info;          // information lines of the command being run
+    CommandInterpreter m_interpreter;
+    CommandLineReader m_reader;
     VendorNoise m_vendorNoise;
     LateAnswer m_lateAnswer;
-
-    EventSchedule m_schedule;
-
-    int m_functionality = 1;           // +CFUN
-    qint64 m_clockOffsetSecs = 0;      // +CCLK set by the client, against the network's time
-    std::optional<int> m_clockZoneSecs;
-    bool m_registered = false;
-    bool m_attached = true;            // +CGATT
-
-    bool m_lineOpen = true;            // a client has the line open (lineOpened/lineClosed)
     SimBusy m_simBusy;
-    QList<QByteArray> m_bootLines;     // boot noise still to come, one before each answer
-    RestartCycle m_restarts;
-    bool m_flooded = false;            // the flood has come (once per power-up)
-    bool m_frozen = false;
+    FirmwareHang m_hang;
 };
 
 } // namespace pellix::sim

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "virtualmodem.h"
+#include "commandinterpreter.h"
 #include "virtualmodem_p.h"
+
+#include "callforwarding.h"
+#include "virtualnetwork.h"
 
 namespace pellix::sim {
 
@@ -10,10 +13,10 @@ using detail::isDialString;
 using detail::num;
 using detail::quote;
 
-VirtualModem::Outcome VirtualModem::cpbs(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::cpbs(const AtCommand &c)
 {
     if (c.form == AtCommand::Form::Read) {
-        m_info << "+CPBS: \"SM\"," + num(qint64(m_sim.phonebook().size())) + ',' + num(VirtualSim::PhonebookCapacity);
+        m_info << "+CPBS: \"SM\"," + num(qint64(m_rooms.sim.phonebook().size())) + ',' + num(VirtualSim::PhonebookCapacity);
         return Outcome{};
     }
     const auto args = AtArguments::parse(c.argument);
@@ -27,7 +30,7 @@ VirtualModem::Outcome VirtualModem::cpbs(const AtCommand &c)
     return known.contains(name) ? Outcome{Outcome::Cme, 4} : Outcome{Outcome::Error};
 }
 
-VirtualModem::Outcome VirtualModem::cpbr(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::cpbr(const AtCommand &c)
 {
     const auto args = AtArguments::parse(c.argument);
     if (!args || !args->present(0) || args->count() > 2)
@@ -38,7 +41,7 @@ VirtualModem::Outcome VirtualModem::cpbr(const AtCommand &c)
     const auto last = args->integerOr(1, *first, VirtualSim::PhonebookCapacity, *first);
     if (!last)
         return Outcome{Outcome::Cme, 21};
-    const auto &book = m_sim.phonebook();
+    const auto &book = m_rooms.sim.phonebook();
     for (auto it = book.lower_bound(*first); it != book.end() && it->first <= *last; ++it) {
         const PhonebookRecord &entry = it->second;
         m_info << "+CPBR: " + num(it->first) + ',' + quote(entry.number.toLatin1()) + ',' + num(entry.type) + ','
@@ -47,12 +50,12 @@ VirtualModem::Outcome VirtualModem::cpbr(const AtCommand &c)
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::cpbw(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::cpbw(const AtCommand &c)
 {
     const auto args = AtArguments::parse(c.argument);
     if (!args || args->count() > 4 || (!args->present(0) && !args->present(1)))
         return Outcome{Outcome::Error};
-    auto &book = m_sim.phonebook();
+    auto &book = m_rooms.sim.phonebook();
     std::optional<int> index;
     if (args->present(0)) {
         index = args->integer(0, 1, VirtualSim::PhonebookCapacity);
@@ -78,7 +81,7 @@ VirtualModem::Outcome VirtualModem::cpbw(const AtCommand &c)
     if (name->size() > VirtualSim::NameLength)
         return Outcome{Outcome::Cme, 24};
     if (!index) {
-        const int free = m_sim.firstFreePhonebookIndex();
+        const int free = m_rooms.sim.firstFreePhonebookIndex();
         if (free == 0)
             return Outcome{Outcome::Cme, 20};
         index = free;
@@ -92,7 +95,7 @@ VirtualModem::Outcome VirtualModem::cpbw(const AtCommand &c)
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::ccfc(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::ccfc(const AtCommand &c)
 {
     // <reason>,<mode>[,<number>[,<type>[,<class>[,<subaddr>[,<satype>[,<time>]]]]]]
     const auto args = AtArguments::parse(c.argument);
@@ -107,7 +110,7 @@ VirtualModem::Outcome VirtualModem::ccfc(const AtCommand &c)
     if (*mode == CallForwarding::Query) {
         if (!reachable())
             return Outcome{Outcome::Cme, 30};
-        m_info << m_network.forwarding().query(*reason, *classes);
+        m_info << m_rooms.network.forwarding().query(*reason, *classes);
         return Outcome{};
     }
     QString number = QString::fromLatin1(args->text(2));
@@ -126,7 +129,7 @@ VirtualModem::Outcome VirtualModem::ccfc(const AtCommand &c)
     }
     if (!reachable())
         return Outcome{Outcome::Cme, 30};
-    const int refused = m_network.forwarding().change(*reason, *mode, number, number.startsWith(QLatin1Char('+')) ? 145 : *type,
+    const int refused = m_rooms.network.forwarding().change(*reason, *mode, number, number.startsWith(QLatin1Char('+')) ? 145 : *type,
                                                       *classes, *time);
     if (refused)
         return Outcome{Outcome::Cme, refused};

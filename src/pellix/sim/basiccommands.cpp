@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "virtualmodem.h"
+#include "commandinterpreter.h"
 #include "virtualmodem_p.h"
+
+#include "callcontrol.h"
+#include "modemidentity.h"
 
 namespace pellix::sim {
 
 using detail::isDialString;
 
-VirtualModem::Outcome VirtualModem::basicE(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::basicE(const AtCommand &c)
 {
     if (c.argument != "" && c.argument != "0" && c.argument != "1")
         return Outcome{Outcome::Error};
@@ -14,7 +17,7 @@ VirtualModem::Outcome VirtualModem::basicE(const AtCommand &c)
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::basicV(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::basicV(const AtCommand &c)
 {
     if (c.argument != "" && c.argument != "0" && c.argument != "1")
         return Outcome{Outcome::Error};
@@ -22,7 +25,7 @@ VirtualModem::Outcome VirtualModem::basicV(const AtCommand &c)
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::basicQ(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::basicQ(const AtCommand &c)
 {
     if (c.argument != "" && c.argument != "0" && c.argument != "1")
         return Outcome{Outcome::Error};
@@ -30,34 +33,34 @@ VirtualModem::Outcome VirtualModem::basicQ(const AtCommand &c)
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::basicZ(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::basicZ(const AtCommand &c)
 {
     if (c.argument != "" && c.argument != "0")
         return Outcome{Outcome::Error};
-    m_calls.hangUp(QStringLiteral("reset"));
+    m_rooms.calls.hangUp(QStringLiteral("reset"));
     reset();
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::basicI(const AtCommand &)
+CommandInterpreter::Outcome CommandInterpreter::basicI(const AtCommand &)
 {
-    m_info << QByteArray(Manufacturer) + ' ' + Model + " virtual GSM modem" << "Revision: " + QByteArray(Revision);
+    m_info << QByteArray(ModemIdentity::Manufacturer) + ' ' + ModemIdentity::Model + " virtual GSM modem" << "Revision: " + QByteArray(ModemIdentity::Revision);
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::basicAccepted(const AtCommand &)
+CommandInterpreter::Outcome CommandInterpreter::basicAccepted(const AtCommand &)
 {
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::basicS(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::basicS(const AtCommand &c)
 {
     const int number = c.name.mid(1).toInt();
     if (number > 255)
         return Outcome{Outcome::Error};
     if (c.form == AtCommand::Form::Read) {
         // V.250 6.1.1: the value in three decimal digits.
-        m_info << QByteArray::number(reg(number)).rightJustified(3, '0');
+        m_info << QByteArray::number(m_settings.reg(number)).rightJustified(3, '0');
         return Outcome{};
     }
     bool ok = false;
@@ -71,12 +74,12 @@ VirtualModem::Outcome VirtualModem::basicS(const AtCommand &c)
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::basicA(const AtCommand &)
+CommandInterpreter::Outcome CommandInterpreter::basicA(const AtCommand &)
 {
-    return m_calls.answer() ? Outcome{} : Outcome{Outcome::NoCarrier};
+    return m_rooms.calls.answer() ? Outcome{} : Outcome{Outcome::NoCarrier};
 }
 
-VirtualModem::Outcome VirtualModem::basicD(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::basicD(const AtCommand &c)
 {
     QString number = QString::fromLatin1(c.argument).remove(QLatin1Char(' '));
     // Only voice calls (27.007 6.2: a trailing ';'); data calls find no carrier.
@@ -87,19 +90,19 @@ VirtualModem::Outcome VirtualModem::basicD(const AtCommand &c)
         return Outcome{Outcome::Error};
     if (!reachable())
         return Outcome{Outcome::NoCarrier};
-    if (m_calls.inCall())
+    if (m_rooms.calls.inCall())
         return Outcome{Outcome::Cme, 3};
     if (VirtualNetwork::isOwnNumber(number))
         return Outcome{Outcome::Busy};
-    m_calls.dial(number);
+    m_rooms.calls.dial(number);
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::basicH(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::basicH(const AtCommand &c)
 {
     if (c.argument != "" && c.argument != "0")
         return Outcome{Outcome::Error};
-    m_calls.hangUp(QStringLiteral("hung up by the client"));
+    m_rooms.calls.hangUp(QStringLiteral("hung up by the client"));
     return Outcome{};
 }
 

@@ -1,6 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "virtualmodem.h"
+#include "commandinterpreter.h"
 #include "virtualmodem_p.h"
+
+#include "callcontrol.h"
+#include "charsetcodec.h"
+#include "messagecentre.h"
+#include "modemidentity.h"
+#include "modemoutput.h"
+#include "moduleclock.h"
+#include "networkregistration.h"
+#include "simbusy.h"
+#include "virtualclock.h"
+#include "fieldbehaviour.h"
 
 namespace pellix::sim {
 
@@ -12,36 +23,36 @@ using detail::OperatorNames;
 using detail::quote;
 using detail::registrationState;
 
-VirtualModem::Outcome VirtualModem::cmee(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::cmee(const AtCommand &c)
 {
     return numericSetting(c, "+CMEE", 2, m_settings.cmee);
 }
 
-VirtualModem::Outcome VirtualModem::identity(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::identity(const AtCommand &c)
 {
     // 27.007 5.1-5.4: the bare value, no prefix.
     const QByteArray name = c.name.mid(c.name.startsWith("+CG") ? 3 : 2);
     if (name == "MI")
-        m_info << Manufacturer;
+        m_info << ModemIdentity::Manufacturer;
     else if (name == "MM")
-        m_info << Model;
+        m_info << ModemIdentity::Model;
     else if (name == "MR")
-        m_info << Revision;
+        m_info << ModemIdentity::Revision;
     else
-        m_info << Imei;
+        m_info << ModemIdentity::Imei;
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::cimi(const AtCommand &)
+CommandInterpreter::Outcome CommandInterpreter::cimi(const AtCommand &)
 {
-    m_info << Imsi;
+    m_info << ModemIdentity::Imsi;
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::cpin(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::cpin(const AtCommand &c)
 {
     if (c.form == AtCommand::Form::Read) {
-        const VirtualSim::Lock lock = m_sim.lock();
+        const VirtualSim::Lock lock = m_rooms.sim.lock();
         m_info << QByteArray("+CPIN: ")
                 + (lock == VirtualSim::Lock::Ready ? "READY" : lock == VirtualSim::Lock::Pin ? "SIM PIN" : "SIM PUK");
         return Outcome{};
@@ -50,31 +61,31 @@ VirtualModem::Outcome VirtualModem::cpin(const AtCommand &c)
     if (!args || !args->present(0) || args->count() > 2)
         return Outcome{Outcome::Error};
     VirtualSim::PinResult result;
-    if (m_sim.lock() == VirtualSim::Lock::Puk) {
+    if (m_rooms.sim.lock() == VirtualSim::Lock::Puk) {
         if (!args->present(1))
             return Outcome{Outcome::Cme, 12};
-        result = m_sim.enterPuk(QString::fromLatin1(args->text(0)), QString::fromLatin1(args->text(1)));
+        result = m_rooms.sim.enterPuk(QString::fromLatin1(args->text(0)), QString::fromLatin1(args->text(1)));
     } else {
-        result = m_sim.enterPin(QString::fromLatin1(args->text(0)));
+        result = m_rooms.sim.enterPin(QString::fromLatin1(args->text(0)));
     }
     if (result == VirtualSim::PinResult::NotExpected)
         return Outcome{Outcome::Cme, 3};
     if (result == VirtualSim::PinResult::Wrong) {
-        note(QStringLiteral("wrong PIN/PUK, %1 attempts left").arg(m_sim.attemptsLeft()));
+        note(QStringLiteral("wrong PIN/PUK, %1 attempts left").arg(m_rooms.sim.attemptsLeft()));
         return Outcome{Outcome::Cme, 16};
     }
     note(QStringLiteral("SIM unlocked"));
     // Modules start their message and phonebook stacks only once the SIM is open.
-    if (m_options.field.simBusySeconds > 0)
-        m_simBusy.start(false);
-    updateRegistration();
+    if (m_rooms.field.simBusySeconds > 0)
+        m_rooms.simBusy.start(false);
+    m_rooms.registration.update();
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::cfun(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::cfun(const AtCommand &c)
 {
     if (c.form == AtCommand::Form::Read) {
-        m_info << "+CFUN: " + num(m_functionality);
+        m_info << "+CFUN: " + num(m_rooms.registration.functionality());
         return Outcome{};
     }
     const auto args = AtArguments::parse(c.argument);
@@ -83,18 +94,18 @@ VirtualModem::Outcome VirtualModem::cfun(const AtCommand &c)
     if (!fun || !restart || *fun == 2 || *fun == 3 || args->count() > 2)
         return Outcome{Outcome::Error};
     if (*restart == 1) {
-        m_calls.hangUp(QStringLiteral("restart"));
+        m_rooms.calls.hangUp(QStringLiteral("restart"));
         reset();
     }
-    m_functionality = *fun;
-    updateRegistration();
+    m_rooms.registration.setFunctionality(*fun);
+    m_rooms.registration.update();
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::cscs(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::cscs(const AtCommand &c)
 {
     // The sets this modem offers (--charsets): modems without UCS2, or with GSM alone, exist.
-    const QList<QByteArray> offered = m_options.field.charsets.split(',');
+    const QList<QByteArray> offered = m_rooms.field.charsets.split(',');
     if (c.form == AtCommand::Form::Test) {
         QByteArrayList quoted;
         for (const QByteArray &set : offered)
@@ -114,10 +125,10 @@ VirtualModem::Outcome VirtualModem::cscs(const AtCommand &c)
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::csca(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::csca(const AtCommand &c)
 {
     if (c.form == AtCommand::Form::Read) {
-        m_info << "+CSCA: " + quote(m_centre.address().toLatin1()) + ',' + num(addressType(m_centre.address()));
+        m_info << "+CSCA: " + quote(m_rooms.centre.address().toLatin1()) + ',' + num(addressType(m_rooms.centre.address()));
         return Outcome{};
     }
     const auto args = AtArguments::parse(c.argument);
@@ -129,84 +140,59 @@ VirtualModem::Outcome VirtualModem::csca(const AtCommand &c)
         return Outcome{Outcome::Error};
     if (*type == 145 && !number.startsWith(QLatin1Char('+')))
         number.prepend(QLatin1Char('+'));
-    m_centre.setAddress(number);
+    m_rooms.centre.setAddress(number);
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::creg(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::creg(const AtCommand &c)
 {
     return registration(c, "+CREG", m_settings.creg);
 }
 
 // Packet-domain registration (27.007 10.1.20) follows the circuit one: one network, one cell.
-VirtualModem::Outcome VirtualModem::cgreg(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::cgreg(const AtCommand &c)
 {
     return registration(c, "+CGREG", m_settings.cgreg);
 }
 
-VirtualModem::Outcome VirtualModem::cgatt(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::cgatt(const AtCommand &c)
 {
     if (c.form == AtCommand::Form::Read) {
-        m_info << "+CGATT: " + num(m_attached && m_registered ? 1 : 0);
+        m_info << "+CGATT: " + num(m_rooms.registration.attached() ? 1 : 0);
         return Outcome{};
     }
     const auto args = AtArguments::parse(c.argument);
     const auto state = args ? args->integer(0, 0, 1) : std::nullopt;
     if (!state || args->count() > 1)
         return Outcome{Outcome::Error};
-    if (*state == 1 && !m_registered)
+    if (!m_rooms.registration.setAttached(*state == 1))
         return Outcome{Outcome::Cme, 30};
-    m_attached = *state == 1;
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::registration(const AtCommand &c, const QByteArray &prefix, int &presentation)
+CommandInterpreter::Outcome CommandInterpreter::registration(const AtCommand &c, const QByteArray &prefix, int &presentation)
 {
     if (c.form != AtCommand::Form::Read)
         return numericSetting(c, prefix, 2, presentation);
-    m_info << prefix + ": " + num(presentation) + ',' + registrationState(presentation, m_registered);
+    m_info << prefix + ": " + num(presentation) + ',' + registrationState(presentation, m_rooms.registration.registered());
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::numericSetting(const AtCommand &c, const QByteArray &prefix, int high, int &value,
-                                                   const QByteArray &readTail)
-{
-    switch (c.form) {
-    case AtCommand::Form::Test:
-        m_info << prefix + ": " + (high == 1 ? QByteArray("(0,1)") : "(0-" + num(high) + ')');
-        return Outcome{};
-    case AtCommand::Form::Read:
-        m_info << prefix + ": " + num(value) + readTail;
-        return Outcome{};
-    case AtCommand::Form::Set: {
-        const auto args = AtArguments::parse(c.argument);
-        const auto n = args ? args->integerOr(0, 0, high, 0) : std::nullopt;
-        if (!n || args->count() > 1)
-            return Outcome{Outcome::Error};
-        value = *n;
-        return Outcome{};
-    }
-    case AtCommand::Form::Action:
-        break;
-    }
-    return Outcome{Outcome::Error};
-}
-
-VirtualModem::Outcome VirtualModem::csq(const AtCommand &)
+CommandInterpreter::Outcome CommandInterpreter::csq(const AtCommand &)
 {
     // The walk runs on whether or not the radio is on, so turning it off does not shift it.
-    const VirtualNetwork::Signal signal = m_network.signalAt(nowMs());
-    if (m_functionality != 1)
+    const VirtualNetwork::Signal signal = m_rooms.network.signalAt(nowMs());
+    if (m_rooms.registration.functionality() != 1)
         m_info << "+CSQ: 99,99";
     else
         m_info << "+CSQ: " + num(signal.rssi) + ',' + num(signal.ber);
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::cops(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::cops(const AtCommand &c)
 {
     if (c.form == AtCommand::Form::Read) {
-        if (m_registered)
+        if (m_rooms.registration.registered())
             m_info << "+COPS: 0," + num(m_settings.copsFormat) + ',' + quote(OperatorNames[m_settings.copsFormat]);
         else
             m_info << "+COPS: 0";
@@ -227,18 +213,18 @@ VirtualModem::Outcome VirtualModem::cops(const AtCommand &c)
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::clip(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::clip(const AtCommand &c)
 {
     // <m> 1: the network provides the caller's number.
     return numericSetting(c, "+CLIP", 1, m_settings.clip, ",1");
 }
 
-VirtualModem::Outcome VirtualModem::crc(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::crc(const AtCommand &c)
 {
     return numericSetting(c, "+CRC", 1, m_settings.crc);
 }
 
-VirtualModem::Outcome VirtualModem::cusd(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::cusd(const AtCommand &c)
 {
     if (c.form != AtCommand::Form::Set)
         return numericSetting(c, "+CUSD", 2, m_settings.cusd);
@@ -263,55 +249,57 @@ VirtualModem::Outcome VirtualModem::cusd(const AtCommand &c)
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::chup(const AtCommand &)
+void CommandInterpreter::answerUssd(const QString &request)
 {
-    m_calls.hangUp(QStringLiteral("hung up by the client"));
+    if (m_settings.cusd != 1)
+        return;
+    QString answer;
+    if (request == QLatin1String("*100#"))
+        answer = QStringLiteral("Credit: 12.34 EUR, valid until 31/12");
+    else if (request == QLatin1String("*101#") || request == QLatin1String("*#100#"))
+        answer = QStringLiteral("Your number is %1").arg(QLatin1String(VirtualNetwork::OwnNumber));
+    if (answer.isEmpty()) {
+        m_rooms.out.unsolicited("+CUSD: 4");  // 27.007 7.15: operation not supported
+        return;
+    }
+    m_rooms.out.unsolicited("+CUSD: 0," + quote(toCharset(answer)) + ",15");
+}
+
+CommandInterpreter::Outcome CommandInterpreter::chup(const AtCommand &)
+{
+    m_rooms.calls.hangUp(QStringLiteral("hung up by the client"));
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::clcc(const AtCommand &)
+CommandInterpreter::Outcome CommandInterpreter::clcc(const AtCommand &)
 {
-    if (const auto line = m_calls.listing())
+    if (const auto line = m_rooms.calls.listing())
         m_info << *line;
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::cbc(const AtCommand &)
+CommandInterpreter::Outcome CommandInterpreter::cbc(const AtCommand &)
 {
-    m_info << "+CBC: 0," + num(m_network.batteryAt(nowMs()));
+    m_info << "+CBC: 0," + num(m_rooms.network.batteryAt(nowMs()));
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::cclk(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::cclk(const AtCommand &c)
 {
-    // 27.007 8.15: "yy/MM/dd,hh:mm:ss±zz", the zone in quarter hours.
+    // 27.007 8.15: the module's clock, set apart from the network's time.
+    const QDateTime networkTime = m_rooms.clock.wallTime(nowMs());
     if (c.form == AtCommand::Form::Read) {
-        QDateTime now = m_clock->wallTime(nowMs()).addSecs(m_clockOffsetSecs);
-        if (m_clockZoneSecs)
-            now = now.toOffsetFromUtc(*m_clockZoneSecs);
-        const int quarters = now.offsetFromUtc() / 900;
-        m_info << "+CCLK: \"" + now.toString(QStringLiteral("yy/MM/dd,hh:mm:ss")).toLatin1()
-                + (quarters < 0 ? '-' : '+') + QByteArray::number(qAbs(quarters)).rightJustified(2, '0') + '"';
+        m_info << "+CCLK: " + m_rooms.moduleClock.read(networkTime);
         return Outcome{};
     }
     const auto args = AtArguments::parse(c.argument);
     const QByteArray text = args && args->count() == 1 ? args->text(0) : QByteArray();
-    if (text.size() != 20 || (text.at(17) != '+' && text.at(17) != '-'))
+    if (!m_rooms.moduleClock.set(text, networkTime))
         return Outcome{Outcome::Error};
-    bool ok = false;
-    const int quarters = text.mid(18).toInt(&ok);
-    QDateTime set = QDateTime::fromString(QString::fromLatin1(text.left(17)), QStringLiteral("yy/MM/dd,hh:mm:ss"));
-    if (!ok || !set.isValid() || quarters > 56)
-        return Outcome{Outcome::Error};
-    // Two-digit years are this century's.
-    set = QDateTime(set.date().addYears(set.date().year() < 2000 ? 100 : 0), set.time(), Qt::OffsetFromUTC,
-                    (text.at(17) == '-' ? -quarters : quarters) * 900);
-    m_clockOffsetSecs = m_clock->wallTime(nowMs()).secsTo(set);
-    m_clockZoneSecs = set.offsetFromUtc();
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::cnum(const AtCommand &)
+CommandInterpreter::Outcome CommandInterpreter::cnum(const AtCommand &)
 {
     m_info << "+CNUM: " + quote(toCharset(QStringLiteral("Own number"))) + ','
             + quote(QByteArray(VirtualNetwork::OwnNumber)) + ",145";

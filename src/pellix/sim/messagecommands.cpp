@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "virtualmodem.h"
+#include "commandinterpreter.h"
 #include "virtualmodem_p.h"
+
+#include "fieldbehaviour.h"
+#include "messagecentre.h"
+#include "modemoutput.h"
 
 #include "pdu/smspdu.h"
 #include "pellixerror.h"
@@ -31,14 +35,40 @@ QByteArray rangeList(const std::map<int, StoredMessage> &items)
     return '(' + list + ')';
 }
 
+
+// 27.005 3.1 <stat> in text mode.
+const char *const StatNames[] = {"REC UNREAD", "REC READ", "STO UNSENT", "STO SENT"};
+
 } // namespace
 
-MessageStore &VirtualModem::readStore()
+CommandInterpreter::Outcome CommandInterpreter::cmgf(const AtCommand &c)
 {
-    return *m_sim.store(m_settings.mem1);
+    const bool textOffered = m_rooms.field.storedTextMode;
+    if (c.form == AtCommand::Form::Test) {
+        m_info << (textOffered ? QByteArray("+CMGF: (0,1)") : QByteArray("+CMGF: (0)"));
+        return Outcome{};
+    }
+    if (c.form == AtCommand::Form::Read) {
+        m_info << "+CMGF: " + num(m_settings.cmgf);
+        return Outcome{};
+    }
+    const auto args = AtArguments::parse(c.argument);
+    const auto mode = args ? args->integerOr(0, 0, 1, 0) : std::nullopt;
+    if (!mode || args->count() > 1)
+        return Outcome{Outcome::Error};
+    // A modem without text mode answers 303 "operation not supported".
+    if (*mode == 1 && !textOffered)
+        return Outcome{Outcome::Cms, 303};
+    m_settings.cmgf = *mode;
+    return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::csms(const AtCommand &c)
+MessageStore &CommandInterpreter::readStore()
+{
+    return *m_rooms.sim.store(m_settings.mem1);
+}
+
+CommandInterpreter::Outcome CommandInterpreter::csms(const AtCommand &c)
 {
     if (c.form == AtCommand::Form::Read) {
         m_info << "+CSMS: " + num(m_settings.csmsService) + ",1,1,1";
@@ -53,14 +83,14 @@ VirtualModem::Outcome VirtualModem::csms(const AtCommand &c)
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::cpms(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::cpms(const AtCommand &c)
 {
     const auto use = [this](const QByteArray &name) {
-        const MessageStore &store = *m_sim.store(name);
+        const MessageStore &store = *m_rooms.sim.store(name);
         return num(store.used()) + ',' + num(store.capacity());
     };
     if (c.form == AtCommand::Form::Read) {
-        const Settings &s = m_settings;
+        const ModemSettings &s = m_settings;
         m_info << "+CPMS: " + quote(s.mem1) + ',' + use(s.mem1) + ',' + quote(s.mem2) + ',' + use(s.mem2) + ','
                 + quote(s.mem3) + ',' + use(s.mem3);
         return Outcome{};
@@ -74,7 +104,7 @@ VirtualModem::Outcome VirtualModem::cpms(const AtCommand &c)
             continue;
         const QByteArray name = args->text(i).toUpper();
         // "SR" can be read and cleared, but nothing is written or received into it by choice.
-        if (!m_sim.store(name) || (i > 0 && name == "SR"))
+        if (!m_rooms.sim.store(name) || (i > 0 && name == "SR"))
             return Outcome{Outcome::Cms, 302};
         mem[i] = name;
     }
@@ -82,16 +112,16 @@ VirtualModem::Outcome VirtualModem::cpms(const AtCommand &c)
     m_settings.mem2 = mem[1];
     m_settings.mem3 = mem[2];
     if (mem[0] == "SR")
-        m_centre.storeReportsInSr(true);
+        m_rooms.centre.storeReportsInSr(true);
     m_info << "+CPMS: " + use(mem[0]) + ',' + use(mem[1]) + ',' + use(mem[2]);
-    m_centre.deliverWaiting();
+    m_rooms.centre.deliverWaiting();
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::cnmi(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::cnmi(const AtCommand &c)
 {
-    Settings &s = m_settings;
-    const bool strict = m_options.field.strictCnmi;
+    ModemSettings &s = m_settings;
+    const bool strict = m_rooms.field.strictCnmi;
     if (c.form == AtCommand::Form::Test) {
         // A modem that only stores and indicates says so here (protocol notes 7: drivers pick
         // their values from this answer).
@@ -125,18 +155,14 @@ VirtualModem::Outcome VirtualModem::cnmi(const AtCommand &c)
     s.cnmiBfr = *bfr;
     // 27.005 3.4.1 <bfr>: entering mode 1..3 flushes the buffered codes (after the OK) or clears them.
     if (*mode != 0) {
-        m_out.leaveBuffering(*bfr == 0);
+        m_rooms.out.leaveBuffering(*bfr == 0);
     }
-    if (m_options.field.floodMessages > 0 && !m_flooded && *mode != 0 && *mt != 0) {
-        // After this command's OK, as a network that has been waiting for the modem.
-        m_flooded = true;
-        schedule(0, [this] { flood(); });
-    }
-    m_centre.deliverWaiting();
+    m_rooms.centre.routingChosen(*mode, *mt);
+    m_rooms.centre.deliverWaiting();
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::cnma(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::cnma(const AtCommand &c)
 {
     std::optional<int> n = 0;
     if (c.form == AtCommand::Form::Set) {
@@ -146,124 +172,12 @@ VirtualModem::Outcome VirtualModem::cnma(const AtCommand &c)
         if (!n || args->count() > 1)
             return Outcome{Outcome::Cms, 303};
     }
-    if (const int refused = m_centre.acknowledge(*n))
+    if (const int refused = m_rooms.centre.acknowledge(*n))
         return Outcome{Outcome::Cms, refused};
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::cmgs(const AtCommand &c)
-{
-    if (m_settings.cmgf == 1)
-        return textCmgs(c);
-    const auto args = AtArguments::parse(c.argument);
-    if (!args || args->count() != 1 || !args->present(0))
-        return Outcome{Outcome::Error};
-    const auto length = args->integer(0, 0, 999);
-    if (!length || *length < 7 || *length > 164)
-        return Outcome{Outcome::Cms, 304};
-    m_prompt = Prompt{};
-    m_prompt.length = *length;
-    return Outcome{Outcome::Prompt};
-}
-
-VirtualModem::Outcome VirtualModem::cmgw(const AtCommand &c)
-{
-    const auto args = AtArguments::parse(c.argument);
-    if (!args || !args->present(0) || args->count() > 2)
-        return Outcome{Outcome::Error};
-    const auto length = args->integer(0, 0, 999);
-    const auto stat = args->integerOr(1, 0, 3, 2);
-    if (!length || !stat || *length < 7 || *length > 176)
-        return Outcome{Outcome::Cms, 304};
-    if (m_sim.store(m_settings.mem2)->isFull())
-        return Outcome{Outcome::Cms, 322};
-    m_prompt = Prompt{};
-    m_prompt.write = true;
-    m_prompt.length = *length;
-    m_prompt.stat = MessageStat(*stat);
-    return Outcome{Outcome::Prompt};
-}
-
-void VirtualModem::finishPrompt()
-{
-    const Prompt prompt = std::exchange(m_prompt, Prompt{});
-    const QByteArray hex = prompt.hex.toUpper();
-    trace(TraceKind::Data, hex);
-    Outcome outcome{Outcome::Ok};
-    m_executing = true;
-    if (prompt.text) {
-        sendText(prompt, outcome);
-    } else if (prompt.tooLong) {
-        outcome = Outcome{Outcome::Cms, 304};
-    } else if (!prompt.write) {
-        quint8 reference = 0;
-        sendSubmit(hex, prompt.length, reference, outcome);
-        if (outcome.kind == Outcome::Ok)
-            m_info << "+CMGS: " + num(reference);
-    } else if (hex.isEmpty() || !isHex(hex) || tpduLengthOf(hex) != prompt.length) {
-        outcome = Outcome{Outcome::Cms, 304};
-    } else {
-        try {
-            const pdu::PduType type = pdu::pduType(hex);
-            if (type == pdu::PduType::Submit)
-                pdu::decodeSubmit(hex);
-            else if (type == pdu::PduType::Deliver)
-                pdu::decodeDeliver(hex);
-            else
-                outcome = Outcome{Outcome::Cms, 304};
-        } catch (const RaisedError &) {
-            outcome = Outcome{Outcome::Cms, 304};
-        }
-        if (outcome.kind == Outcome::Ok) {
-            const int index = m_sim.store(m_settings.mem2)->add(StoredMessage{prompt.stat, hex, prompt.length});
-            if (index < 0)
-                outcome = Outcome{Outcome::Cms, 322};
-            else
-                m_info << "+CMGW: " + num(index);
-        }
-    }
-    m_out.info(std::exchange(m_info, {}));
-    m_executing = false;
-    m_out.final(outcome);
-    m_out.flushHeld();
-}
-
-VirtualModem::Outcome VirtualModem::cmss(const AtCommand &c)
-{
-    const auto args = AtArguments::parse(c.argument);
-    if (!args || !args->present(0) || args->count() > 3)
-        return Outcome{Outcome::Error};
-    MessageStore &store = *m_sim.store(m_settings.mem2);
-    const auto index = args->integer(0, 0, 999);
-    StoredMessage *message = index && store.validIndex(*index) ? store.find(*index) : nullptr;
-    if (!message)
-        return Outcome{Outcome::Cms, 321};
-    QByteArray hex = message->pdu;
-    try {
-        if (pdu::pduType(hex) != pdu::PduType::Submit)
-            return Outcome{Outcome::Cms, 302};
-        if (args->present(1)) {
-            pdu::SubmitPdu submit = pdu::decodeSubmit(hex);
-            submit.destination = QString::fromLatin1(args->text(1));
-            if (!isDialString(submit.destination) || digitCount(submit.destination) > VirtualSim::NumberLength)
-                return Outcome{Outcome::Cms, 304};
-            hex = pdu::encodeSubmit(submit).hex;
-        }
-    } catch (const RaisedError &) {
-        return Outcome{Outcome::Cms, 304};
-    }
-    quint8 reference = 0;
-    Outcome outcome;
-    sendSubmit(hex, tpduLengthOf(hex), reference, outcome);
-    if (outcome.kind != Outcome::Ok)
-        return outcome;
-    if (StoredMessage *sent = store.find(*index))
-        sent->stat = MessageStat::StoSent;
-    m_info << "+CMSS: " + num(reference);
-    return Outcome{};
-}
-
-VirtualModem::Outcome VirtualModem::cmgl(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::cmgl(const AtCommand &c)
 {
     int stat = 0;  // 27.005 3.4.2: REC UNREAD when omitted
     if (c.form == AtCommand::Form::Set) {
@@ -287,12 +201,12 @@ VirtualModem::Outcome VirtualModem::cmgl(const AtCommand &c)
     }
     // --empty-list-error: nothing to list is "invalid memory index", as on some Siemens and
     // Huawei firmware.
-    if (m_info.isEmpty() && m_options.field.emptyListError)
+    if (m_info.isEmpty() && m_rooms.field.emptyListError)
         return Outcome{Outcome::Cms, 321};
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::cmgr(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::cmgr(const AtCommand &c)
 {
     const auto args = AtArguments::parse(c.argument);
     if (!args || args->count() != 1 || !args->present(0))
@@ -300,8 +214,8 @@ VirtualModem::Outcome VirtualModem::cmgr(const AtCommand &c)
     MessageStore &store = readStore();
     const auto index = args->integer(0, 0, 99999);
     StoredMessage *message = index && store.validIndex(*index) ? store.find(*index) : nullptr;
-    if (!message && index && store.validIndex(*index) && m_options.field.emptyRead != FieldBehaviour::EmptyRead::Error) {
-        if (m_options.field.emptyRead == FieldBehaviour::EmptyRead::Header)
+    if (!message && index && store.validIndex(*index) && m_rooms.field.emptyRead != FieldBehaviour::EmptyRead::Error) {
+        if (m_rooms.field.emptyRead == FieldBehaviour::EmptyRead::Header)
             m_info << "+CMGR: 0,,0";
         return Outcome{};
     }
@@ -316,7 +230,26 @@ VirtualModem::Outcome VirtualModem::cmgr(const AtCommand &c)
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::cmgd(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::textCmgr(const StoredMessage &message)
+{
+    // 27.005 3.4.3 text mode: +CMGR: <stat>,<oa>,[<alpha>],<scts> and the text on the next line.
+    QByteArray header = "+CMGR: " + quote(StatNames[int(message.stat)]);
+    QByteArray text;
+    try {
+        if (pdu::pduType(message.pdu) == pdu::PduType::Deliver) {
+            const pdu::DeliverPdu deliver = pdu::decodeDeliver(message.pdu);
+            header += ',' + quote(deliver.originator.number.toLatin1()) + ",,"
+                + quote(deliver.timestamp.toString(QStringLiteral("yy/MM/dd,hh:mm:ss")).toLatin1());
+            text = toCharset(deliver.text);
+        }
+    } catch (const RaisedError &) {
+        // shown without its fields, as modems show what they cannot render
+    }
+    m_info << header << text;
+    return Outcome{};
+}
+
+CommandInterpreter::Outcome CommandInterpreter::cmgd(const AtCommand &c)
 {
     MessageStore &store = readStore();
     if (c.form == AtCommand::Form::Test) {
@@ -349,11 +282,11 @@ VirtualModem::Outcome VirtualModem::cmgd(const AtCommand &c)
         for (int i : doomed)
             store.remove(i);
     }
-    m_centre.deliverWaiting();
+    m_rooms.centre.deliverWaiting();
     return Outcome{};
 }
 
-VirtualModem::Outcome VirtualModem::csmp(const AtCommand &c)
+CommandInterpreter::Outcome CommandInterpreter::csmp(const AtCommand &c)
 {
     if (c.form == AtCommand::Form::Read) {
         m_info << "+CSMP: " + num(m_settings.csmp[0]) + ',' + num(m_settings.csmp[1]) + ',' + num(m_settings.csmp[2])
