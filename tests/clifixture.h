@@ -41,8 +41,6 @@ class CliFixture : public QObject
     Q_OBJECT
 
 protected:
-
-private:
     // Runs pellix; step (when set) is called at each step of a wait with the step's number, after
     // the clock has moved on by it.
     Run run(const QStringList &arguments, std::function<void(int)> step = {})

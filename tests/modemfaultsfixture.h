@@ -208,8 +208,6 @@ class ModemFaultsFixture : public QObject
     Q_OBJECT
 
 protected:
-
-private:
     const std::shared_ptr<sim::VirtualModem> m_shared = std::make_shared<sim::VirtualModem>();
     std::shared_ptr<sim::VirtualModem> m_virtual = m_shared;
     std::shared_ptr<sim::ManualClock> m_clock;

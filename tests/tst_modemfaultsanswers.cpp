@@ -23,6 +23,9 @@ private Q_SLOTS:
         QFETCH(QByteArray, answer);
         QFETCH(qint32, error);
         auto modem = connectedModem();
+        // Every other storage empty too, so that what is read can only come from the refused listing
+        // (the test must not lean on a test before it having emptied the shared modem).
+        modem->DeleteAllMessages();
         m_hand->on("AT+CMGL=", InterceptingTransport::Act::Answer, "\r\n" + answer + "\r\n");
         QList<ReceivedMessage> read{ReceivedMessage{}};
         QCOMPARE(errorOf([&] { read = modem->ReadMessages(0, false); }), error);

@@ -212,7 +212,7 @@ private Q_SLOTS:
     void appFactsOfThisProgram()
     {
         const AppFacts facts = AppFacts::current();
-        QCOMPARE(facts.exeBaseName, QStringLiteral("tst_modutils"));
+        QCOMPARE(facts.exeBaseName, QStringLiteral("tst_modutilsboxes"));
         QCOMPARE(facts.exeFolder, QCoreApplication::applicationDirPath());
         QVERIFY(!facts.exeFolder.endsWith(QLatin1Char('/')));
         QCOMPARE(QStringLiteral("%1.%2.%3").arg(facts.major).arg(facts.minor).arg(facts.revision),
