@@ -11,6 +11,8 @@
 
 #include <QJsonArray>
 
+#include <algorithm>
+
 namespace cli {
 namespace {
 

@@ -8,6 +8,8 @@
 #include "pellixerror.h"
 #include "profiles/modemprofile.h"
 
+#include <algorithm>
+
 namespace pellix {
 
 bool PellixGsmModem::refusedAsUnknown(const AtResponse &answer)

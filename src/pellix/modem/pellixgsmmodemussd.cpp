@@ -15,6 +15,9 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
+#include <utility>
+
 namespace pellix {
 namespace {
 
