@@ -12,7 +12,7 @@
 namespace cli {
 namespace {
 
-enum class Kind { Flag, Value, OptionalNumber };
+enum class Kind { Flag, Value, OptionalNumber, Repeated };
 
 struct OptionKind
 {
@@ -31,6 +31,7 @@ constexpr OptionKind Options[] = {
     {"all", Kind::Flag},        {"unread", Kind::Flag},    {"read", Kind::Flag},
     {"delete", Kind::Flag},     {"watch", Kind::Value},    {"reason", Kind::Value},
     {"probe", Kind::Flag},      {"version", Kind::Flag},   {"liveness", Kind::Value},
+    {"reply", Kind::Repeated},  {"cancel", Kind::Flag},    {"force-pin", Kind::Flag},
 };
 
 const OptionKind *find(const QString &name)
@@ -160,7 +161,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
             throw UsageError(QStringLiteral("unknown option --%1%2")
                                  .arg(name, meant.isEmpty() ? QString() : QStringLiteral(" (did you mean %1?)").arg(meant)));
         }
-        if (line.m_options.contains(name))
+        if (line.m_options.contains(name) && option->kind != Kind::Repeated)
             throw UsageError(QStringLiteral("--%1 is given twice").arg(name));
         switch (option->kind) {
         case Kind::Flag:
@@ -169,10 +170,16 @@ CommandLine CommandLine::parse(const QStringList &arguments)
             line.m_options.insert(name, QString());
             break;
         case Kind::Value:
+        case Kind::Repeated:
             if (!value) {
                 if (i + 1 >= arguments.size())
                     throw UsageError(QStringLiteral("--%1 needs a value").arg(name));
                 value = arguments.at(++i);
+            }
+            if (option->kind == Kind::Repeated) {
+                line.m_repeated[name].append(*value);
+                if (line.m_options.contains(name))
+                    break;
             }
             line.m_options.insert(name, *value);
             break;
@@ -276,7 +283,7 @@ const QStringList &CommandLine::globalOptions()
     static const QStringList names = {
         QStringLiteral("port"), QStringLiteral("device"), QStringLiteral("type"), QStringLiteral("pin"),
         QStringLiteral("baud"), QStringLiteral("timeout"), QStringLiteral("json"), QStringLiteral("trace"),
-        QStringLiteral("help"), QStringLiteral("version"),
+        QStringLiteral("help"), QStringLiteral("version"), QStringLiteral("force-pin"),
     };
     return names;
 }

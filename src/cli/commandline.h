@@ -28,6 +28,8 @@ public:
     QString word(qsizetype i) const { return m_words.value(i); }
     bool has(const QString &name) const { return m_options.contains(name); }
     QString value(const QString &name) const { return m_options.value(name); }
+    // Every value of an option that may be given more than once (--reply), in order.
+    QStringList values(const QString &name) const { return m_repeated.value(name); }
     QStringList optionNames() const { return m_options.keys(); }
 
     // The option's value as a whole number in min..max, fallback when the option is absent;
@@ -53,6 +55,7 @@ public:
 
 private:
     QMap<QString, QString> m_options;
+    QMap<QString, QStringList> m_repeated;
     QStringList m_words;
 };
 

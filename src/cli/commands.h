@@ -32,5 +32,9 @@ extern const CommandInfo PhonebookCommand;
 extern const CommandInfo ForwardCommand;
 extern const CommandInfo MonitorCommand;
 extern const CommandInfo RawAtCommand;
+extern const CommandInfo NetworkCommand;
+extern const CommandInfo SimCommand;
+extern const CommandInfo SmscCommand;
+extern const CommandInfo UssdCommand;
 
 } // namespace cli

@@ -17,6 +17,7 @@ namespace {
 const CommandInfo *const Commands[] = {
     &PortsCommand, &IdentifyCommand, &SignalCommand, &SendCommand,  &SmsCommand,    &ReportsCommand,
     &PhonebookCommand, &ForwardCommand, &MonitorCommand, &RawAtCommand,
+    &NetworkCommand, &SimCommand, &SmscCommand, &UssdCommand,
 };
 
 const CommandInfo *findCommand(const QString &name)
@@ -47,6 +48,8 @@ QString generalHelp()
         "  --type CODE      modem-type code: -1 the built-in virtual modem (no port), 0 the profile of\n"
         "                   Pellix.ini, others the built-in profiles; default with a port: 1 (standard)\n"
         "  --pin PIN        the SIM PIN, entered when the SIM asks for it (never prompted for)\n"
+        "  --force-pin      enter it even when the modem says one attempt is left (a wrong PIN then\n"
+        "                   locks the SIM behind its PUK; without it pellix refuses, error 11)\n"
         "  --baud N         serial speed (default: the profile's)\n"
         "  --timeout S      deadline of network operations in seconds, 1..600 (default 60)\n"
         "  --json           one JSON document per result on stdout (per event for monitor and\n"

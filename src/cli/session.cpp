@@ -83,8 +83,11 @@ void Session::readOptions(const CommandLine &line)
     m_timeoutSeconds = line.integer(QStringLiteral("timeout"), 1, 600, 60);
     m_timeoutGiven = line.has(QStringLiteral("timeout"));
     m_pin = line.value(QStringLiteral("pin"));
+    m_forcePin = line.has(QStringLiteral("force-pin"));
     if (line.has(QStringLiteral("pin")) && m_pin.isEmpty())
         throw UsageError(QStringLiteral("--pin needs the PIN"));
+    if (m_forcePin && m_pin.isEmpty())
+        throw UsageError(QStringLiteral("--force-pin goes with --pin"));
     m_trace = line.has(QStringLiteral("trace"));
 }
 
@@ -109,6 +112,7 @@ pellix::PellixGsmModem &Session::connect(qint32 receiveMode, bool callerId)
     // The SIM is always checked: a SIM that wants a PIN fails Connect with the library's clear
     // error instead of failing some later command. Nothing ever prompts for the PIN.
     m_modem->setConnectOptionA(true);
+    m_modem->setForcePin(m_forcePin);
     m_modem->setConnectOptionB(callerId);
     QObject::connect(m_modem.get(), &GsmModem::NewStatus, m_modem.get(), [this](qint32 status) {
         if (status == GsmModem::Disconnected && m_open && !m_closing)

@@ -59,6 +59,7 @@ private:
     ModemRequest m_request;
     qint16 m_port = 0;
     QString m_pin;
+    bool m_forcePin = false;
     int m_timeoutSeconds = 60;
     bool m_timeoutGiven = false;
     bool m_trace = false;

@@ -5,6 +5,7 @@
 #include "modem/cnmichoice.h"
 #include "modem/inboundevents.h"
 #include "modem/messagestorages.h"
+#include "modem/modemfacts.h"
 #include "modem/phonebooktext.h"
 #include "raisederror.h"
 
@@ -148,6 +149,29 @@ public:
     // answering. Raises NotConnected when no connection is open.
     void checkAlive();
 
+    // What a test bench asks of a modem (pellixgsmmodemfacts.cpp, pellixgsmmodemussd.cpp). Each
+    // needs Status 2 and raises like the other operations; a command the modem refuses as one it
+    // does not know (ERROR, +CME ERROR 3 or 4) raises NotSupported, so that a caller can tell an
+    // absent feature from a failure. Optional parts of an answer (a registration domain, the
+    // ICCID, the attempts left) are left empty instead.
+    NetworkFacts readNetwork();
+    SimFacts readSim();
+    SmscFacts readSmsc();
+    void setSmsc(const QString &number);
+    // The three memories of +CPMS?, in its order.
+    QList<StorageUse> readStorage();
+    // Unstructured supplementary service (27.007 7.15): the network's answer, unsolicited, is
+    // waited for in the event loop until timeoutMs (<= 0: the profile's network deadline); none
+    // by then gives NoAnswer, and the session is cancelled (+CUSD=2) so none stays open.
+    UssdAnswer sendUssd(const QString &code, int timeoutMs = 0);
+    // The answer to a menu (the last answer was MoreExpected).
+    UssdAnswer replyUssd(const QString &text, int timeoutMs = 0);
+    void cancelUssd();
+    // Connect never enters a PIN when the modem says one attempt is left (a wrong one would lock
+    // the SIM behind its PUK), unless forced; it raises PinRequired saying "1 attempt left".
+    void setForcePin(bool on) { m_forcePin = on; }
+    bool forcePin() const { return m_forcePin; }
+
 private:
     class Operation;
     struct StoredItem { int index; int stat; QByteArray pdu; };
@@ -238,6 +262,23 @@ private:
     void onLinkLost(const QString &reason);
     void note(const QString &text);
 
+    // The facts and USSD (pellixgsmmodemfacts.cpp, pellixgsmmodemussd.cpp).
+    // ERROR, or +CME ERROR 3/4: the modem does not know the command or does not offer it.
+    static bool refusedAsUnknown(const AtResponse &answer);
+    // Runs the command; a refusal as unknown raises NotSupported, any other the usual error.
+    AtResponse offered(const AtCommand &command);
+    void readOperator(NetworkFacts &facts);
+    void readPinAttempts(SimFacts &facts);
+    QString readIccid();
+    // The modem's +CSCS, in which <str> of +CUSD travels; empty when it does not say.
+    QByteArray ussdCharset();
+    QByteArray ussdArgument(const QString &text, const QByteArray &charset, bool packed) const;
+    UssdAnswer ussdExchange(const QString &text, bool reply, int timeoutMs);
+    // Waits in the event loop for the network's +CUSD until the deadline.
+    std::optional<UssdAnswer> awaitUssd(const QByteArray &charset, int timeoutMs);
+    // The first complete +CUSD among the codes queued now; the others are handled as usual.
+    std::optional<UssdAnswer> takeUssd(const QByteArray &charset);
+
     // Unsolicited codes become events here, and are delivered from the event loop only.
     void absorbUnsolicited();
     void handle(const Unsolicited &code);
@@ -265,6 +306,9 @@ private:
     bool m_autoDelete = false;
     bool m_checkSim = false;
     bool m_callerId = false;
+    bool m_forcePin = false;
+    bool m_ussdOpen = false;         // the network's last +CUSD: 1 awaits our reply
+    QByteArray m_ussdPartial;        // a +CUSD whose quoted text runs over lines, so far
     qint16 m_port = 0;
     QString m_pin;                   // given to this connection's Connect
     qint32 m_receiveMode = 0;
