@@ -269,6 +269,11 @@ void TestVirtualNetworkFacts::ussd_data()
                                   << Lines{"0,72," + credit};
     QTest::newRow("packed") << form(U::Packed) << QByteArrayList{"AT+CUSD=1,\"*100#\",15"} << QByteArray("packed")
                             << Lines{"0,15," + credit};
+    // 31 septets leave seven spare bits, which must not read as '@'.
+    QTest::newRow("packed, seven spare bits") << field([](FieldBehaviour &f) {
+        f.ussd = U::Packed;
+        f.ownNumber = QStringLiteral("+491511234567890");
+    }) << QByteArrayList{"AT+CUSD=1,\"*101#\",15"} << QByteArray("packed") << Lines{"0,15,Your number is +491511234567890"};
     QTest::newRow("plain text in the UCS2 set") << form(U::Text)
                                                 << QByteArrayList{"AT+CSCS=\"UCS2\"", "AT+CUSD=1,\"002A0031003000300023\",15"}
                                                 << QByteArray("text") << Lines{"0,15," + credit};
