@@ -59,6 +59,11 @@ void TestProgramOptions::refusesAWordItDoesNotTake_data()
     // "pellix-modemsim Pellix.log" meant a replay; serving the simulation instead would answer the
     // support engineer with a modem that never was the operator's.
     QTest::newRow("pellix-modemsim FILE") << QStringLiteral(PELLIX_MODEMSIM) << QStringList{QStringLiteral("Pellix.log")};
+    for (const QStringList &wrong : {QStringList{QStringLiteral("--registration"), QStringLiteral("nowhere")},
+                                     QStringList{QStringLiteral("--ussd"), QStringLiteral("loud")},
+                                     QStringList{QStringLiteral("--pin-attempts"), QStringLiteral("7")},
+                                     QStringList{QStringLiteral("--own-number"), QStringLiteral("+39abc")}})
+        QTest::addRow("pellix-modemsim %s", qPrintable(wrong.join(QLatin1Char(' ')))) << QStringLiteral(PELLIX_MODEMSIM) << wrong;
 }
 
 void TestProgramOptions::refusesAWordItDoesNotTake()

@@ -69,6 +69,25 @@ FieldOptions::FieldOptions()
                   QStringLiteral("What AT+CMGR answers for an empty place: error (+CMS ERROR: 321, the default), "
                                  "ok (OK alone) or header (+CMGR: 0,,0)."),
                   QStringLiteral("FORM"))
+    , m_registration(QStringLiteral("registration"),
+                     QStringLiteral("Where the modem registers: home (the default), roaming, searching, denied or none."),
+                     QStringLiteral("STATE"))
+    , m_noSmsc(QStringLiteral("no-smsc"),
+               QStringLiteral("The SIM holds no SMS centre (+CSCA: \"\",129); a PDU naming none is refused (+CMS ERROR: 330)."))
+    , m_storageFull(QStringLiteral("storage-full"),
+                    QStringLiteral("The SIM's message storage starts full: writing answers +CMS ERROR: 322, new messages wait at the centre."))
+    , m_noCnum(QStringLiteral("no-cnum"), QStringLiteral("The SIM holds no own number: AT+CNUM answers OK alone."))
+    , m_ussd(QStringLiteral("ussd"),
+             QStringLiteral("How USSD answers come: charset (in the +CSCS set, the default), silent (never), ucs2 "
+                            "(UCS2 hex, dcs 72), packed (GSM 7-bit packed hex), text (plain) or notsupported "
+                            "(+CUSD refused with +CME ERROR: 4)."),
+             QStringLiteral("FORM"))
+    , m_pinAttempts(QStringLiteral("pin-attempts"),
+                    QStringLiteral("PIN attempts left at start, 0 to 3 (0: the SIM asks for the PUK); with --pin."),
+                    QStringLiteral("N"))
+    , m_ownNumber(QStringLiteral("own-number"),
+                  QStringLiteral("The SIM's own number (+CNUM; messages to it come back). Default +3934811111111."),
+                  QStringLiteral("NUMBER"))
 {
 }
 
@@ -77,7 +96,8 @@ void FieldOptions::addTo(QCommandLineParser &parser) const
     parser.addOptions({m_simBusy, m_vendorNoise, m_lateReply, m_lateCommand, m_strictCnmi, m_charsets,
                        m_emptyListError, m_stuckPrompt, m_quiet, m_bootNoise, m_loseRouted, m_lateCount,
                        m_restartOn, m_restartCount, m_restartLines, m_restartSilence, m_storedTextMode, m_simFull,
-                       m_lineSpeed, m_flood, m_freezeAfter, m_restartSpread, m_emptyRead});
+                       m_lineSpeed, m_flood, m_freezeAfter, m_restartSpread, m_emptyRead, m_registration,
+                       m_noSmsc, m_storageFull, m_noCnum, m_ussd, m_pinAttempts, m_ownNumber});
 }
 
 std::optional<FieldBehaviour> FieldOptions::read(const QCommandLineParser &parser, QString &error) const
@@ -110,6 +130,54 @@ std::optional<FieldBehaviour> FieldOptions::read(const QCommandLineParser &parse
             return std::nullopt;
         }
         field.emptyRead = Forms.value(form);
+    }
+    if (parser.isSet(m_registration)) {
+        static const QMap<QString, FieldBehaviour::Registration> States{
+            {QStringLiteral("home"), FieldBehaviour::Registration::Home},
+            {QStringLiteral("roaming"), FieldBehaviour::Registration::Roaming},
+            {QStringLiteral("searching"), FieldBehaviour::Registration::Searching},
+            {QStringLiteral("denied"), FieldBehaviour::Registration::Denied},
+            {QStringLiteral("none"), FieldBehaviour::Registration::None}};
+        const QString state = parser.value(m_registration).trimmed().toLower();
+        if (!States.contains(state)) {
+            error = QStringLiteral("--registration takes home, roaming, searching, denied or none, not %1")
+                        .arg(parser.value(m_registration));
+            return std::nullopt;
+        }
+        field.registration = States.value(state);
+    }
+    if (parser.isSet(m_ussd)) {
+        static const QMap<QString, FieldBehaviour::Ussd> Forms{{QStringLiteral("charset"), FieldBehaviour::Ussd::Charset},
+                                                               {QStringLiteral("silent"), FieldBehaviour::Ussd::Silent},
+                                                               {QStringLiteral("ucs2"), FieldBehaviour::Ussd::Ucs2},
+                                                               {QStringLiteral("packed"), FieldBehaviour::Ussd::Packed},
+                                                               {QStringLiteral("text"), FieldBehaviour::Ussd::Text},
+                                                               {QStringLiteral("notsupported"), FieldBehaviour::Ussd::NotSupported}};
+        const QString form = parser.value(m_ussd).trimmed().toLower();
+        if (!Forms.contains(form)) {
+            error = QStringLiteral("--ussd takes charset, silent, ucs2, packed, text or notsupported, not %1")
+                        .arg(parser.value(m_ussd));
+            return std::nullopt;
+        }
+        field.ussd = Forms.value(form);
+    }
+    if (parser.isSet(m_pinAttempts)) {
+        bool ok = false;
+        field.pinAttempts = parser.value(m_pinAttempts).toInt(&ok);
+        if (!ok || field.pinAttempts < 0 || field.pinAttempts > 3) {
+            error = QStringLiteral("--pin-attempts takes 0 to 3, not %1").arg(parser.value(m_pinAttempts));
+            return std::nullopt;
+        }
+    }
+    if (parser.isSet(m_ownNumber)) {
+        field.ownNumber = parser.value(m_ownNumber).trimmed();
+        const QString digits = field.ownNumber.startsWith(QLatin1Char('+')) ? field.ownNumber.mid(1) : field.ownNumber;
+        if (digits.isEmpty() || digits.size() > 20
+            || !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); })) {
+            error = QStringLiteral("--own-number takes a phone number of up to 20 digits, with an optional leading +, not %1")
+                        .arg(parser.value(m_ownNumber));
+            return std::nullopt;
+        }
     }
     for (const QString &command : parser.values(m_lateCommand))
         field.lateCommands << command.trimmed().toUpper().toLatin1();
@@ -145,5 +213,8 @@ std::optional<FieldBehaviour> FieldOptions::read(const QCommandLineParser &parse
     field.loseRoutedMessages = parser.isSet(m_loseRouted);
     field.storedTextMode = parser.isSet(m_storedTextMode);
     field.simFull = parser.isSet(m_simFull);
+    field.noSmsc = parser.isSet(m_noSmsc);
+    field.storageFull = parser.isSet(m_storageFull);
+    field.noCnum = parser.isSet(m_noCnum);
     return field;
 }

@@ -44,4 +44,11 @@ private:
     QCommandLineOption m_freezeAfter;
     QCommandLineOption m_restartSpread;
     QCommandLineOption m_emptyRead;
+    QCommandLineOption m_registration;
+    QCommandLineOption m_noSmsc;
+    QCommandLineOption m_storageFull;
+    QCommandLineOption m_noCnum;
+    QCommandLineOption m_ussd;
+    QCommandLineOption m_pinAttempts;
+    QCommandLineOption m_ownNumber;
 };

@@ -92,7 +92,7 @@ CommandInterpreter::Outcome CommandInterpreter::basicD(const AtCommand &c)
         return Outcome{Outcome::NoCarrier};
     if (m_rooms.calls.inCall())
         return Outcome{Outcome::Cme, 3};
-    if (VirtualNetwork::isOwnNumber(number))
+    if (m_rooms.network.isOwnNumber(number))
         return Outcome{Outcome::Busy};
     m_rooms.calls.dial(number);
     return Outcome{};

@@ -58,12 +58,16 @@ const std::map<QByteArray, CommandInterpreter::CommandEntry> &CommandInterpreter
         {"+GMR", {&I::identity, N::Nothing, A, ok}},
         {"+GSN", {&I::identity, N::Nothing, A, ok}},
         {"+CIMI", {&I::cimi, N::SimForCme, A, ok}},
+        {"+CCID", {&I::ccid, N::SimForCme, A | R, ok}},
+        {"+ICCID", {&I::ccid, N::SimForCme, A | R, ok}},
         {"+CPIN", {&I::cpin, N::Nothing, R | S, ok}},
+        {"+CPINR", {&I::cpinr, N::Nothing, A | S, ok}},
         {"+CFUN", {&I::cfun, N::Nothing, R | S, "+CFUN: (0,1,4),(0,1)"}},
         {"+CSCS", {&I::cscs, N::Nothing, R | S}},
         {"+CSCA", {&I::csca, N::SimForCms, R | S, ok}},
         {"+CREG", {&I::creg, N::Nothing, R | S}},
         {"+CGREG", {&I::cgreg, N::Nothing, R | S}},
+        {"+CEREG", {&I::cereg, N::Nothing, R | S}},
         {"+CGATT", {&I::cgatt, N::Nothing, R | S, "+CGATT: (0,1)"}},
         {"+CSQ", {&I::csq, N::Nothing, A, "+CSQ: (0-31,99),(0-7,99)"}},
         {"+COPS", {&I::cops, N::Nothing, R | S,
@@ -113,6 +117,8 @@ void CommandInterpreter::reset()
     // ATZ, a restart and power-up all take the profile stored with AT&W.
     m_settings.cmgf = m_rooms.field.storedTextMode ? 1 : 0;
     m_rooms.centre.storeReportsInSr(false);
+    m_ussdMenu = false;
+    ++m_ussdSession;
     m_rooms.out.clearBuffered();
 }
 

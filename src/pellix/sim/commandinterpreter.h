@@ -136,25 +136,31 @@ private:
     Outcome cmee(const AtCommand &c);
     Outcome identity(const AtCommand &c);
     Outcome cimi(const AtCommand &c);
+    Outcome ccid(const AtCommand &c);
     Outcome cpin(const AtCommand &c);
+    Outcome cpinr(const AtCommand &c);
     Outcome cfun(const AtCommand &c);
     Outcome cscs(const AtCommand &c);
     Outcome csca(const AtCommand &c);
     Outcome creg(const AtCommand &c);
     Outcome cgreg(const AtCommand &c);
+    Outcome cereg(const AtCommand &c);
     Outcome cgatt(const AtCommand &c);
     Outcome registration(const AtCommand &c, const QByteArray &prefix, int &presentation);
     Outcome csq(const AtCommand &c);
     Outcome cops(const AtCommand &c);
     Outcome clip(const AtCommand &c);
     Outcome crc(const AtCommand &c);
-    Outcome cusd(const AtCommand &c);
-    void answerUssd(const QString &request);
     Outcome chup(const AtCommand &c);
     Outcome clcc(const AtCommand &c);
     Outcome cbc(const AtCommand &c);
     Outcome cclk(const AtCommand &c);
     Outcome cnum(const AtCommand &c);
+
+    // Unstructured supplementary service data (27.007 7.15), ussdcommands.cpp.
+    Outcome cusd(const AtCommand &c);
+    void answerUssd(const QString &request, int session);
+    void sayUssd(int status, const QString &text);
 
     // Message storage and routing (27.005 3), messagecommands.cpp.
     MessageStore &readStore();
@@ -192,6 +198,10 @@ private:
     Prompt m_prompt;
     bool m_running = false;
     QList<QByteArray> m_info;          // information lines of the command being run
+    // A USSD menu the network keeps open for a reply; the session number drops answers to a
+    // request that was cancelled or followed by another one.
+    bool m_ussdMenu = false;
+    int m_ussdSession = 0;
 };
 
 } // namespace pellix::sim

@@ -88,6 +88,33 @@ struct FieldBehaviour
     // --freeze-after S: S seconds after power-up the modem stops answering: it takes what it is
     // sent and says nothing, and the port stays open (a hung firmware, not an unplugged stick).
     int freezeAfterSeconds = 0;
+
+    // What the network and the SIM say of themselves (27.007 7.2, 7.3, 7.1, 8.3, 8.65; 27.005
+    // 3.3.1, 3.2.2), and the ways a field modem falls short of a working line.
+    // --registration STATE: where the modem ends with the radio on and the SIM open: home (1),
+    // roaming (5), searching (2), denied (3) or none (0, not registered and not searching).
+    // Only home and roaming carry messages, calls and USSD.
+    enum class Registration { Home, Roaming, Searching, Denied, None };
+    Registration registration = Registration::Home;
+    // --no-smsc: the SIM holds no service centre address (+CSCA: "",129), so a message whose PDU
+    // names none is refused with +CMS ERROR: 330.
+    bool noSmsc = false;
+    // --storage-full: the SIM's message storage starts with every place taken (+CPMS used ==
+    // total): writing answers +CMS ERROR: 322 and the centre keeps what arrives.
+    bool storageFull = false;
+    // --no-cnum: the SIM holds no MSISDN, so AT+CNUM answers OK alone.
+    bool noCnum = false;
+    // --ussd FORM: how the network's USSD answers come. Charset: in the +CSCS character set
+    // (the default); Silent: OK and then nothing; Ucs2: UCS-2 hex with dcs 72 whatever +CSCS
+    // says; Packed: GSM 7-bit septets packed into hex, dcs 15 (Huawei); Text: plain text,
+    // dcs 15, whatever +CSCS says; NotSupported: the modem refuses +CUSD (+CME ERROR: 4).
+    enum class Ussd { Charset, Silent, Ucs2, Packed, Text, NotSupported };
+    Ussd ussd = Ussd::Charset;
+    // --pin-attempts N: PIN attempts left at power-up (0: the SIM asks for the PUK); -1 the full
+    // count. Only with a PIN set.
+    int pinAttempts = -1;
+    // --own-number NUMBER: the SIM's MSISDN (+CNUM, loop-back); empty: the network's standard one.
+    QString ownNumber;
 };
 
 } // namespace pellix::sim

@@ -13,6 +13,8 @@
 #include "virtualclock.h"
 #include "fieldbehaviour.h"
 
+#include <QRegularExpression>
+
 namespace pellix::sim {
 
 using detail::addressType;
@@ -21,7 +23,6 @@ using detail::isDialString;
 using detail::num;
 using detail::OperatorNames;
 using detail::quote;
-using detail::registrationState;
 
 CommandInterpreter::Outcome CommandInterpreter::cmee(const AtCommand &c)
 {
@@ -46,6 +47,39 @@ CommandInterpreter::Outcome CommandInterpreter::identity(const AtCommand &c)
 CommandInterpreter::Outcome CommandInterpreter::cimi(const AtCommand &)
 {
     m_info << ModemIdentity::Imsi;
+    return Outcome{};
+}
+
+CommandInterpreter::Outcome CommandInterpreter::ccid(const AtCommand &c)
+{
+    m_info << (c.name == "+ICCID" ? "+ICCID: " : "+CCID: ") + QByteArray(ModemIdentity::Iccid);
+    return Outcome{};
+}
+
+CommandInterpreter::Outcome CommandInterpreter::cpinr(const AtCommand &c)
+{
+    // 27.007 8.65: +CPINR: <code>,<retries>,<default retries>, for the codes the selection
+    // matches ('*' and '?' wildcards); the SIM has no PIN2 this modem knows of.
+    QString selection = QStringLiteral("*");
+    if (c.form == AtCommand::Form::Set) {
+        const auto args = AtArguments::parse(c.argument);
+        if (!args || args->count() != 1 || !args->present(0))
+            return Outcome{Outcome::Error};
+        selection = QString::fromLatin1(args->text(0));
+    }
+    QString pattern;
+    for (const QChar ch : selection)
+        pattern += ch == QLatin1Char('*') ? QStringLiteral(".*") : ch == QLatin1Char('?') ? QStringLiteral(".")
+                                                                                    : QRegularExpression::escape(QString(ch));
+    const QRegularExpression match(QRegularExpression::anchoredPattern(pattern), QRegularExpression::CaseInsensitiveOption);
+    const struct { QByteArray code; int left; int full; } codes[] = {
+        {"SIM PIN", m_rooms.sim.attemptsLeft(), VirtualSim::PinAttempts},
+        {"SIM PUK", m_rooms.sim.pukAttemptsLeft(), VirtualSim::PukAttempts},
+    };
+    for (const auto &code : codes) {
+        if (match.match(QString::fromLatin1(code.code)).hasMatch())
+            m_info << "+CPINR: " + quote(code.code) + ',' + num(code.left) + ',' + num(code.full);
+    }
     return Outcome{};
 }
 
@@ -128,6 +162,7 @@ CommandInterpreter::Outcome CommandInterpreter::cscs(const AtCommand &c)
 CommandInterpreter::Outcome CommandInterpreter::csca(const AtCommand &c)
 {
     if (c.form == AtCommand::Form::Read) {
+        // An empty address still says a type, as modems do: "",129.
         m_info << "+CSCA: " + quote(m_rooms.centre.address().toLatin1()) + ',' + num(addressType(m_rooms.centre.address()));
         return Outcome{};
     }
@@ -155,6 +190,12 @@ CommandInterpreter::Outcome CommandInterpreter::cgreg(const AtCommand &c)
     return registration(c, "+CGREG", m_settings.cgreg);
 }
 
+// EPS registration (27.007 10.1.22): the same cell, seen as E-UTRAN.
+CommandInterpreter::Outcome CommandInterpreter::cereg(const AtCommand &c)
+{
+    return registration(c, "+CEREG", m_settings.cereg);
+}
+
 CommandInterpreter::Outcome CommandInterpreter::cgatt(const AtCommand &c)
 {
     if (c.form == AtCommand::Form::Read) {
@@ -174,7 +215,7 @@ CommandInterpreter::Outcome CommandInterpreter::registration(const AtCommand &c,
 {
     if (c.form != AtCommand::Form::Read)
         return numericSetting(c, prefix, 2, presentation);
-    m_info << prefix + ": " + num(presentation) + ',' + registrationState(presentation, m_rooms.registration.registered());
+    m_info << m_rooms.registration.answer(prefix, presentation, false);
     return Outcome{};
 }
 
@@ -224,47 +265,6 @@ CommandInterpreter::Outcome CommandInterpreter::crc(const AtCommand &c)
     return numericSetting(c, "+CRC", 1, m_settings.crc);
 }
 
-CommandInterpreter::Outcome CommandInterpreter::cusd(const AtCommand &c)
-{
-    if (c.form != AtCommand::Form::Set)
-        return numericSetting(c, "+CUSD", 2, m_settings.cusd);
-    const auto args = AtArguments::parse(c.argument);
-    const auto n = args ? args->integerOr(0, 0, 2, 0) : std::nullopt;
-    const auto dcs = args ? args->integerOr(2, 0, 255, 15) : std::nullopt;
-    if (!n || !dcs || args->count() > 3)
-        return Outcome{Outcome::Error};
-    if (*n == 2)
-        return Outcome{};  // no session stays open, so there is nothing to cancel
-    m_settings.cusd = *n;
-    if (!args->present(1))
-        return Outcome{};
-    const auto request = fromCharset(args->text(1));
-    if (!request)
-        return Outcome{Outcome::Cme, 25};
-    if (!reachable())
-        return Outcome{Outcome::Cme, 30};
-    const QString text = *request;
-    note(QStringLiteral("USSD request %1").arg(text));
-    schedule(VirtualNetwork::UssdDelayMs, [this, text] { answerUssd(text); });
-    return Outcome{};
-}
-
-void CommandInterpreter::answerUssd(const QString &request)
-{
-    if (m_settings.cusd != 1)
-        return;
-    QString answer;
-    if (request == QLatin1String("*100#"))
-        answer = QStringLiteral("Credit: 12.34 EUR, valid until 31/12");
-    else if (request == QLatin1String("*101#") || request == QLatin1String("*#100#"))
-        answer = QStringLiteral("Your number is %1").arg(QLatin1String(VirtualNetwork::OwnNumber));
-    if (answer.isEmpty()) {
-        m_rooms.out.unsolicited("+CUSD: 4");  // 27.007 7.15: operation not supported
-        return;
-    }
-    m_rooms.out.unsolicited("+CUSD: 0," + quote(toCharset(answer)) + ",15");
-}
-
 CommandInterpreter::Outcome CommandInterpreter::chup(const AtCommand &)
 {
     m_rooms.calls.hangUp(QStringLiteral("hung up by the client"));
@@ -301,8 +301,12 @@ CommandInterpreter::Outcome CommandInterpreter::cclk(const AtCommand &c)
 
 CommandInterpreter::Outcome CommandInterpreter::cnum(const AtCommand &)
 {
-    m_info << "+CNUM: " + quote(toCharset(QStringLiteral("Own number"))) + ','
-            + quote(QByteArray(VirtualNetwork::OwnNumber)) + ",145";
+    // A SIM without an MSISDN (most prepaid ones): no line at all, only OK.
+    if (m_rooms.field.noCnum)
+        return Outcome{};
+    const QString &own = m_rooms.network.ownNumber();
+    m_info << "+CNUM: " + quote(toCharset(QStringLiteral("Own number"))) + ',' + quote(own.toLatin1()) + ','
+            + num(addressType(own));
     return Outcome{};
 }
 

@@ -238,12 +238,12 @@ void MessageCentre::flood(int count)
     m_flooding = false;
 }
 
-QByteArray MessageCentre::loopBack(const pdu::SubmitPdu &submit) const
+QByteArray MessageCentre::loopBack(const pdu::SubmitPdu &submit, const QString &ownNumber) const
 {
     // The centre hands the message on as it came: coding, class, header and text (23.040 9.2.2.1).
     pdu::DeliverPdu deliver;
-    deliver.smsc = addressOf(m_address);
-    deliver.originator = pdu::Address{QLatin1String(VirtualNetwork::OwnNumber), 0x91};
+    deliver.smsc = addressOf(m_address.isEmpty() ? submit.smsc : m_address);
+    deliver.originator = pdu::Address{ownNumber, quint8(ownNumber.startsWith(QLatin1Char('+')) ? 0x91 : 0x81)};
     deliver.protocolId = submit.protocolId;
     deliver.dcs.alphabet = submit.alphabet;
     deliver.dcs.messageClass = submit.messageClass;

@@ -78,7 +78,7 @@ public:
     void forgetAcknowledgement();
 
     // The PDU the centre hands back when the client writes to its own number.
-    QByteArray loopBack(const pdu::SubmitPdu &submit) const;
+    QByteArray loopBack(const pdu::SubmitPdu &submit, const QString &ownNumber) const;
     // The centre took submit under reference: loop it back, report on it, call back as asked.
     void accept(const pdu::SubmitPdu &submit, const QByteArray &loopBackPdu, quint8 reference);
     void record(const QString &destination, const QString &text, bool textMode);

@@ -188,15 +188,22 @@ void CommandInterpreter::sendSubmit(const QByteArray &hex, int length, quint8 &r
         outcome = Outcome{Outcome::Cms, 331};
         return;
     }
+    // 27.005 3.2.5: a PDU without a centre goes to the one of +CSCA; with none there either,
+    // the modem does not know where to send it.
+    if (submit.smsc.isEmpty() && m_rooms.centre.address().isEmpty()) {
+        note(QStringLiteral("no service centre address: the message cannot go"));
+        outcome = Outcome{Outcome::Cms, 330};
+        return;
+    }
     if (const int refused = VirtualNetwork::refusal(submit.destination, destinationType(hex))) {
         note(QStringLiteral("the centre refuses destination \"%1\"").arg(submit.destination));
         outcome = Outcome{Outcome::Cms, refused};
         return;
     }
     QByteArray loopBackPdu;
-    if (VirtualNetwork::isOwnNumber(submit.destination)) {
+    if (m_rooms.network.isOwnNumber(submit.destination)) {
         try {
-            loopBackPdu = m_rooms.centre.loopBack(submit);
+            loopBackPdu = m_rooms.centre.loopBack(submit, m_rooms.network.ownNumber());
         } catch (const RaisedError &error) {
             note(QStringLiteral("PDU refused: %1").arg(error.description()));
             outcome = Outcome{Outcome::Cms, 304};
@@ -217,6 +224,10 @@ void CommandInterpreter::sendText(const Prompt &prompt, Outcome &outcome)
     }
     if (!reachable()) {
         outcome = Outcome{Outcome::Cms, 331};
+        return;
+    }
+    if (m_rooms.centre.address().isEmpty()) {
+        outcome = Outcome{Outcome::Cms, 330};
         return;
     }
     const QString text = QString::fromLatin1(prompt.hex);

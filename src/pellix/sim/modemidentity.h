@@ -11,6 +11,8 @@ struct ModemIdentity
     static constexpr char Revision[] = "PVM-1 2.6.0";
     static constexpr char Imei[] = "357920061482624";
     static constexpr char Imsi[] = "001011234567890";
+    // 27.007 8.x has no ICCID command; modules answer AT+CCID, AT+ICCID or AT^ICCID with it.
+    static constexpr char Iccid[] = "8900101234567890127";
 };
 
 } // namespace pellix::sim

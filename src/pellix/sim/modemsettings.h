@@ -26,6 +26,7 @@ struct ModemSettings
     int crc = 0;
     int creg = 0;
     int cgreg = 0;
+    int cereg = 0;
     int copsFormat = 0;           // 0 long name, 1 short name, 2 numeric
     int csmsService = 0;
     int cusd = 0;

@@ -14,7 +14,7 @@ VirtualModem::VirtualModem(const VirtualModemOptions &options, std::shared_ptr<V
     : m_options(options)
     , m_clock(clock ? std::move(clock) : std::make_shared<RealClock>())
     , m_sim(options.pin)
-    , m_network(options.seed)
+    , m_network(options.seed, options.field.ownNumber)
     , m_restarts(m_options.field,
                  RestartCycle::Links{
                      [this](const QString &text) { note(text); },
@@ -27,14 +27,16 @@ VirtualModem::VirtualModem(const VirtualModemOptions &options, std::shared_ptr<V
                              m_simBusy.start(true);
                          m_registration.update();
                      }})
-    , m_registration(NetworkRegistration::Links{
-          [this] { return m_restarts.restarting(); },
-          [this] { return m_sim.lock() == VirtualSim::Lock::Ready; },
-          [this] { return m_interpreter.settings().creg; },
-          [this] { return m_interpreter.settings().cgreg; },
-          [this](const QByteArray &line) { m_out.unsolicited(line); },
-          [this](const QString &text) { note(text); },
-          [this] { m_centre.deliverWaiting(); }})
+    , m_registration(m_options.field,
+                     NetworkRegistration::Links{
+                         [this] { return m_restarts.restarting(); },
+                         [this] { return m_sim.lock() == VirtualSim::Lock::Ready; },
+                         [this] { return m_interpreter.settings().creg; },
+                         [this] { return m_interpreter.settings().cgreg; },
+                         [this] { return m_interpreter.settings().cereg; },
+                         [this](const QByteArray &line) { m_out.unsolicited(line); },
+                         [this](const QString &text) { note(text); },
+                         [this] { m_centre.deliverWaiting(); }})
     , m_calls(m_network.forwarding(),
               CallControl::Links{
                   [this] { return m_registration.reachable(); },
@@ -122,7 +124,11 @@ VirtualModem::VirtualModem(const VirtualModemOptions &options, std::shared_ptr<V
                     [this](const QByteArray &line) { m_out.unsolicited(line); }})
     , m_hang(m_options.field, [this](const QString &text) { note(text); })
 {
-    m_sim.loadStartingContents(options.seed, m_clock->now(), m_centre.address(), QLatin1String(VirtualNetwork::OwnNumber));
+    m_sim.loadStartingContents(options.seed, m_clock->now(), m_centre.address(), m_network.ownNumber());
+    if (options.field.pinAttempts >= 0)
+        m_sim.setAttemptsLeft(options.field.pinAttempts);
+    if (options.field.noSmsc)
+        m_centre.setAddress(QString());
     m_interpreter.reset();
     m_registration.settle();
     powerUp();

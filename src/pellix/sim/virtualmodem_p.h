@@ -30,12 +30,6 @@ inline int addressType(const QString &number)
 // <oper> of 27.007 7.3 in its formats: 0 long alphanumeric, 1 short alphanumeric, 2 numeric.
 inline const QByteArray OperatorNames[3] = {QByteArray(VirtualNetwork::OperatorName), "Pellix", "00101"};
 
-// <stat>[,<lac>,<ci>] of 27.007 7.2 as presentation <n> shows it: the cell only with n = 2.
-inline QByteArray registrationState(int presentation, bool registered)
-{
-    return num(registered ? 1 : 0) + (presentation == 2 && registered ? ",\"1A2B\",\"00C3D4\"" : "");
-}
-
 // Digits (and the dialling characters of 27.007 8.14) with an optional leading "+".
 inline bool isDialString(const QString &number)
 {

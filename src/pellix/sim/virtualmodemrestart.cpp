@@ -36,6 +36,11 @@ void VirtualModem::powerUp()
         m_sim.fillMessageStorage(m_clock->now(), m_centre.address());
         note(QStringLiteral("the SIM's message storage is full: new messages go to ME"));
     }
+    if (field.storageFull && !field.simFull) {
+        m_sim.fillMessageStorage(m_clock->now(), m_centre.address().isEmpty() ? QLatin1String(VirtualNetwork::ServiceCentre)
+                                                                              : m_centre.address());
+        note(QStringLiteral("the SIM's message storage is full: writing is refused, the centre keeps new messages"));
+    }
 }
 
 void VirtualModem::restart()

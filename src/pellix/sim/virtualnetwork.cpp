@@ -3,8 +3,9 @@
 
 namespace pellix::sim {
 
-VirtualNetwork::VirtualNetwork(quint64 seed)
+VirtualNetwork::VirtualNetwork(quint64 seed, const QString &ownNumber)
     : m_random(seed)
+    , m_ownNumber(ownNumber.isEmpty() ? QLatin1String(OwnNumber) : ownNumber)
 {
     m_rssi = m_random.between(14, 26);
     m_ber = m_random.between(0, 2);
@@ -55,16 +56,17 @@ quint8 VirtualNetwork::nextMessageReference()
     return m_lastReference;
 }
 
-bool VirtualNetwork::isOwnNumber(const QString &number)
+bool VirtualNetwork::isOwnNumber(const QString &number) const
 {
     QString digits = number;
     if (digits.startsWith(QLatin1Char('+')))
         digits.remove(0, 1);
     else if (digits.startsWith(QLatin1String("00")))
         digits.remove(0, 2);
-    const QString own = QLatin1String(OwnNumber).mid(1);
-    // The national form drops the country code 39.
-    return digits == own || digits == own.mid(2);
+    const QString own = m_ownNumber.startsWith(QLatin1Char('+')) ? m_ownNumber.mid(1) : m_ownNumber;
+    if (digits.isEmpty())
+        return false;
+    return digits == own || (own.startsWith(QLatin1String("39")) && digits == own.mid(2));
 }
 
 int VirtualNetwork::refusal(const QString &number, quint8 typeOfAddress)

@@ -42,7 +42,8 @@ public:
         quint8 status = 0;   // TP-ST
     };
 
-    explicit VirtualNetwork(quint64 seed);
+    // An empty ownNumber: OwnNumber.
+    explicit VirtualNetwork(quint64 seed, const QString &ownNumber = QString());
 
     // The signal at a clock time: a seeded random walk in 12..28 with BER 0..3 (sometimes 99),
     // broken by fades to 5..9 with BER 4..7 that last a few steps. The same seed and time give
@@ -55,7 +56,11 @@ public:
     // puts in the PDU is not used: the modem numbers messages itself, as handsets do.
     quint8 nextMessageReference();
 
-    static bool isOwnNumber(const QString &number);
+    // The SIM's MSISDN, international with "+".
+    const QString &ownNumber() const { return m_ownNumber; }
+    // The own number in international form, with "00" for "+", or in the national form that
+    // drops the country code 39 when it is an Italian number.
+    bool isOwnNumber(const QString &number) const;
     // +CMS ERROR code for a destination the centre refuses at once, 0 when it is accepted:
     // 195 (invalid SME address) for an empty, alphanumeric or non-digit address, 1 (unassigned
     // number) for an international number with country code 0.
@@ -79,6 +84,7 @@ private:
     int m_fadeLeft = 0;
     int m_battery = 100;
     quint8 m_lastReference = 0;
+    QString m_ownNumber;
     CallForwarding m_forwarding;
 };
 

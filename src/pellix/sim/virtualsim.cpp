@@ -100,12 +100,26 @@ VirtualSim::PinResult VirtualSim::enterPuk(const QString &puk, const QString &ne
 {
     if (m_lock == Lock::Ready)
         return PinResult::NotExpected;
-    if (puk != QLatin1String(Puk) || newPin.isEmpty())
+    // 11.11 / 31.102: ten wrong PUKs block the SIM for good.
+    if (m_pukAttemptsLeft <= 0)
         return PinResult::Wrong;
+    if (puk != QLatin1String(Puk) || newPin.isEmpty()) {
+        if (puk != QLatin1String(Puk))
+            --m_pukAttemptsLeft;
+        return PinResult::Wrong;
+    }
     m_pin = newPin;
     m_lock = Lock::Ready;
     m_attemptsLeft = PinAttempts;
+    m_pukAttemptsLeft = PukAttempts;
     return PinResult::Accepted;
+}
+
+void VirtualSim::setAttemptsLeft(int attempts)
+{
+    m_attemptsLeft = std::clamp(attempts, 0, int(PinAttempts));
+    if (!m_pin.isEmpty() && m_attemptsLeft == 0)
+        m_lock = Lock::Puk;
 }
 
 namespace {

@@ -67,6 +67,7 @@ public:
     static constexpr int NameLength = 20;
     static constexpr int NumberLength = 20;        // digits, "+" not counted
     static constexpr int PinAttempts = 3;
+    static constexpr int PukAttempts = 10;
     static constexpr char Puk[] = "12345678";
 
     enum class Lock { Ready, Pin, Puk };
@@ -88,6 +89,10 @@ public:
 
     Lock lock() const { return m_lock; }
     int attemptsLeft() const { return m_attemptsLeft; }
+    int pukAttemptsLeft() const { return m_pukAttemptsLeft; }
+    // A SIM that was handed over with wrong PINs already tried: 0 leaves it asking for the PUK.
+    // Without a PIN the count is kept for +CPINR and nothing is locked.
+    void setAttemptsLeft(int attempts);
     // 27.007 8.3: a wrong PIN counts down; the last wrong one asks for the PUK.
     PinResult enterPin(const QString &pin);
     // The PUK unblocks the SIM and sets a new PIN.
@@ -113,6 +118,7 @@ private:
     QString m_pin;
     Lock m_lock = Lock::Ready;
     int m_attemptsLeft = PinAttempts;
+    int m_pukAttemptsLeft = PukAttempts;
 };
 
 } // namespace pellix::sim
