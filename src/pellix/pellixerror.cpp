@@ -179,6 +179,7 @@ QString errorCodeText(ErrorCode code)
     case ErrorCode::InvalidArgument: return QStringLiteral("Invalid argument");
     case ErrorCode::PinRequired: return QStringLiteral("The SIM needs a PIN");
     case ErrorCode::ModemRestarted: return QStringLiteral("The modem restarted");
+    case ErrorCode::NotSupported: return QStringLiteral("The command is not supported by this modem");
     case ErrorCode::PduTooLong: return QStringLiteral("Message too long for one SMS");
     case ErrorCode::TextNotRepresentable: return QStringLiteral("Text not representable in the chosen alphabet");
     case ErrorCode::InvalidPhoneNumber: return QStringLiteral("Invalid phone number");
@@ -224,6 +225,14 @@ RaisedError cmeError(int n, const QString &command)
 RaisedError cmsError(int n, const QString &command)
 {
     return equipmentError(int(ErrorCode::CmsErrorBase), "CMS", n, cmsErrorText(n), command);
+}
+
+RaisedError notSupportedError(const QString &command, const QString &answer)
+{
+    QString text = command + QStringLiteral(" is not supported by this modem");
+    if (!answer.isEmpty())
+        text += QStringLiteral(" (") + answer + QLatin1Char(')');
+    return RaisedError(libraryErrorNumber(quint16(ErrorCode::NotSupported)), QString::fromLatin1(ErrorSource), text);
 }
 
 void raise(ErrorCode code, const QString &detail)

@@ -26,6 +26,7 @@ enum class ErrorCode : quint16 {
     InvalidArgument = 10,    // a value out of the range the operation accepts
     PinRequired = 11,        // the SIM asks for a PIN/PUK that was not given
     ModemRestarted = 12,     // the modem restarted during (or just before) a command
+    NotSupported = 13,       // the modem refuses the command as one it does not know or offer
     PduTooLong = 20,         // the user data does not fit one message
     TextNotRepresentable = 21, // a character the chosen alphabet cannot carry
     InvalidPhoneNumber = 22,
@@ -57,5 +58,8 @@ RaisedError cmeError(int n, const QString &command = QString());
 RaisedError cmsError(int n, const QString &command = QString());
 
 [[noreturn]] void raise(ErrorCode code, const QString &detail = QString());
+
+// NotSupported for a command: "<command> is not supported by this modem", with what it answered.
+RaisedError notSupportedError(const QString &command, const QString &answer = QString());
 
 } // namespace pellix

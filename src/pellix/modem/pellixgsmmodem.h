@@ -5,6 +5,7 @@
 #include "modem/cnmichoice.h"
 #include "modem/inboundevents.h"
 #include "modem/messagestorages.h"
+#include "modem/modemfacts.h"
 #include "modem/phonebooktext.h"
 #include "raisederror.h"
 
@@ -148,6 +149,29 @@ public:
     // answering. Raises NotConnected when no connection is open.
     void checkAlive();
 
+    // What a test bench asks of a modem (pellixgsmmodemfacts.cpp, pellixgsmmodemussd.cpp). Each
+    // needs Status 2 and raises like the other operations; a command the modem refuses as one it
+    // does not know (ERROR, +CME ERROR 3 or 4) raises NotSupported, so that a caller can tell an
+    // absent feature from a failure. Optional parts of an answer (a registration domain, the
+    // ICCID, the attempts left) are left empty instead.
+    NetworkFacts readNetwork();
+    SimFacts readSim();
+    SmscFacts readSmsc();
+    void setSmsc(const QString &number);
+    // The three memories of +CPMS?, in its order.
+    QList<StorageUse> readStorage();
+    // Unstructured supplementary service (27.007 7.15): the network's answer, unsolicited, is
+    // waited for in the event loop until timeoutMs (<= 0: the profile's network deadline); none
+    // by then gives NoAnswer, and the session is cancelled (+CUSD=2) so none stays open.
+    UssdAnswer sendUssd(const QString &code, int timeoutMs = 0);
+    // The answer to a menu (the last answer was MoreExpected).
+    UssdAnswer replyUssd(const QString &text, int timeoutMs = 0);
+    void cancelUssd();
+    // Connect never enters a PIN when the modem says one attempt is left (a wrong one would lock
+    // the SIM behind its PUK), unless forced; it raises PinRequired saying "1 attempt left".
+    void setForcePin(bool on) { m_forcePin = on; }
+    bool forcePin() const { return m_forcePin; }
+
 private:
     class Operation;
     struct StoredItem { int index; int stat; QByteArray pdu; };
@@ -265,6 +289,7 @@ private:
     bool m_autoDelete = false;
     bool m_checkSim = false;
     bool m_callerId = false;
+    bool m_forcePin = false;
     qint16 m_port = 0;
     QString m_pin;                   // given to this connection's Connect
     qint32 m_receiveMode = 0;
