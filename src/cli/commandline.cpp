@@ -31,7 +31,15 @@ constexpr OptionKind Options[] = {
     {"all", Kind::Flag},        {"unread", Kind::Flag},    {"read", Kind::Flag},
     {"delete", Kind::Flag},     {"watch", Kind::Value},    {"reason", Kind::Value},
     {"probe", Kind::Flag},      {"version", Kind::Flag},   {"liveness", Kind::Value},
+    {"min-rssi", Kind::Value},  {"own-number", Kind::Value}, {"within", Kind::Value},
+    {"ussd", Kind::Value},      {"junit", Kind::Value},
 };
+
+// The options that name a modem: check takes several modems, each named by one of them.
+bool namesModem(const QString &name)
+{
+    return name == QLatin1String("port") || name == QLatin1String("device") || name == QLatin1String("type");
+}
 
 const OptionKind *find(const QString &name)
 {
@@ -160,7 +168,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
             throw UsageError(QStringLiteral("unknown option --%1%2")
                                  .arg(name, meant.isEmpty() ? QString() : QStringLiteral(" (did you mean %1?)").arg(meant)));
         }
-        if (line.m_options.contains(name))
+        if (line.m_options.contains(name) && !namesModem(name))
             throw UsageError(QStringLiteral("--%1 is given twice").arg(name));
         switch (option->kind) {
         case Kind::Flag:
@@ -174,7 +182,10 @@ CommandLine CommandLine::parse(const QStringList &arguments)
                     throw UsageError(QStringLiteral("--%1 needs a value").arg(name));
                 value = arguments.at(++i);
             }
-            line.m_options.insert(name, *value);
+            if (namesModem(name))
+                line.m_modems.append({name, *value});
+            if (!line.m_options.contains(name))
+                line.m_options.insert(name, *value);
             break;
         case Kind::OptionalNumber:
             // The value may follow as its own word only when it is a number, so that a message
@@ -279,6 +290,14 @@ const QStringList &CommandLine::globalOptions()
         QStringLiteral("help"), QStringLiteral("version"),
     };
     return names;
+}
+
+void CommandLine::requireSingleModem() const
+{
+    for (const QString &name : {QStringLiteral("port"), QStringLiteral("device"), QStringLiteral("type")}) {
+        if (std::count_if(m_modems.cbegin(), m_modems.cend(), [&](const auto &option) { return option.first == name; }) > 1)
+            throw UsageError(QStringLiteral("--%1 is given twice").arg(name));
+    }
 }
 
 void CommandLine::allowOnly(const QStringList &allowed) const

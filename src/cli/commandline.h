@@ -29,6 +29,10 @@ public:
     bool has(const QString &name) const { return m_options.contains(name); }
     QString value(const QString &name) const { return m_options.value(name); }
     QStringList optionNames() const { return m_options.keys(); }
+    // Every --port, --device and --type in the order given (value() has the first of each): pellix
+    // check takes many modems; every other command one (requireSingleModem).
+    const QList<std::pair<QString, QString>> &modemOptions() const { return m_modems; }
+    void requireSingleModem() const;
 
     // The option's value as a whole number in min..max, fallback when the option is absent;
     // anything else is a usage error naming the option.
@@ -53,6 +57,7 @@ public:
 
 private:
     QMap<QString, QString> m_options;
+    QList<std::pair<QString, QString>> m_modems;
     QStringList m_words;
 };
 

@@ -32,5 +32,6 @@ extern const CommandInfo PhonebookCommand;
 extern const CommandInfo ForwardCommand;
 extern const CommandInfo MonitorCommand;
 extern const CommandInfo RawAtCommand;
+extern const CommandInfo CheckCommand;
 
 } // namespace cli

@@ -16,7 +16,7 @@ namespace {
 // The commands in the order pellix --help lists them.
 const CommandInfo *const Commands[] = {
     &PortsCommand, &IdentifyCommand, &SignalCommand, &SendCommand,  &SmsCommand,    &ReportsCommand,
-    &PhonebookCommand, &ForwardCommand, &MonitorCommand, &RawAtCommand,
+    &PhonebookCommand, &ForwardCommand, &MonitorCommand, &RawAtCommand, &CheckCommand,
 };
 
 const CommandInfo *findCommand(const QString &name)
@@ -65,6 +65,7 @@ QString generalHelp()
         "  4  the connection to the modem was lost during the command (or the modem stopped\n"
         "     answering)\n"
         "  5  timed out waiting (send --wait-report)\n"
+        "  6  check: a step of some modem failed (the results say which, why and what to do)\n"
         "With --json an error is also an object on stdout: {\"error\": N, \"description\", \"source\",\n"
         "\"exit\"}, a usage error {\"usage\", \"exit\"}.\n");
     return text;

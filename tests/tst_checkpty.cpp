@@ -1,0 +1,124 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// pellix check as an operator runs it, on pellix-modemsim pseudo-terminals.
+class TestCheckPty : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Starts pellix-modemsim with the switches and returns its device path.
+    QString simulator(const QStringList &switches)
+    {
+        auto sim = std::make_unique<QProcess>();
+        sim->setProgram(QStringLiteral(PELLIX_MODEMSIM));
+        sim->setArguments(switches);
+        sim->start();
+        if (!sim->waitForStarted(5000) || !sim->waitForReadyRead(5000))
+            return QString();
+        const QString device = QString::fromLocal8Bit(sim->readLine()).trimmed();
+        m_simulators.push_back(std::move(sim));
+        return device;
+    }
+
+    struct Run
+    {
+        int status = -1;
+        QJsonObject json;
+        QString err;
+        double seconds = 0;
+    };
+
+    Run check(const QStringList &arguments)
+    {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TMPDIR"), m_dir.path());
+        process.setProcessEnvironment(environment);
+        process.setProgram(QStringLiteral(PELLIX_CLI));
+        process.setArguments(QStringList{QStringLiteral("--json"), QStringLiteral("check")} + arguments);
+        QElapsedTimer clock;
+        clock.start();
+        process.start();
+        Run run;
+        if (!process.waitForFinished(240000)) {
+            process.kill();
+            process.waitForFinished();
+            return run;
+        }
+        run.seconds = double(clock.elapsed()) / 1000;
+        run.status = process.exitCode();
+        run.json = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+        run.err = QString::fromUtf8(process.readAllStandardError());
+        return run;
+    }
+
+    QTemporaryDir m_dir;
+    std::vector<std::unique_ptr<QProcess>> m_simulators;
+
+private Q_SLOTS:
+    void cleanup()
+    {
+        for (auto &sim : m_simulators) {
+            sim->terminate();
+            if (!sim->waitForFinished(5000))
+                sim->kill();
+        }
+        m_simulators.clear();
+    }
+
+    // One modem that answers and one that froze: the frozen one fails its own steps, the other
+    // passes in its own time, each with its trace, and the JUnit file says the same.
+    void frozenModemHoldsNoneBack()
+    {
+        const QString good = simulator({QStringLiteral("--seed"), QStringLiteral("3")});
+        const QString frozen = simulator({QStringLiteral("--freeze-after"), QStringLiteral("1")});
+        QVERIFY(good.startsWith(QLatin1String("/dev/")) && frozen.startsWith(QLatin1String("/dev/")));
+        // Frozen before pellix comes: its port is open and silent.
+        QTest::qWait(1500);
+        const QString junit = m_dir.filePath(QStringLiteral("check.xml"));
+        const Run run = check({QStringLiteral("--device"), frozen, QStringLiteral("--device"), good, QStringLiteral("--own-number"),
+                               QStringLiteral("+3934811111111"), QStringLiteral("--within"), QStringLiteral("30"),
+                               QStringLiteral("--junit"), junit});
+        QCOMPARE(run.status, 6);
+        QCOMPARE(run.json.value(QLatin1String("verdict")).toString(), QStringLiteral("FAIL"));
+        const QJsonArray modems = run.json.value(QLatin1String("modems")).toArray();
+        QCOMPARE(modems.size(), 2);
+        const QJsonObject stuck = modems.at(0).toObject();
+        const QJsonObject fine = modems.at(1).toObject();
+        QCOMPARE(stuck.value(QLatin1String("device")).toString(), frozen);
+        QCOMPARE(stuck.value(QLatin1String("verdict")).toString(), QStringLiteral("FAIL"));
+        QCOMPARE(stuck.value(QLatin1String("steps")).toArray().at(0)[QLatin1String("verdict")].toString(), QStringLiteral("FAIL"));
+        QVERIFY2(fine.value(QLatin1String("verdict")).toString() == QLatin1String("PASS"), qPrintable(QJsonDocument(fine).toJson()));
+        QVERIFY(fine.value(QLatin1String("identity")).toString().contains(QLatin1String("PVM-1")));
+        for (const QJsonObject &modem : {stuck, fine}) {
+            const QString trace = modem.value(QLatin1String("trace")).toString();
+            QVERIFY2(QFile(trace).size() > 0, qPrintable(trace));
+        }
+        QVERIFY(stuck.value(QLatin1String("trace")) != fine.value(QLatin1String("trace")));
+
+        QProcess python;
+        python.start(QStringLiteral("python3"),
+                     {QStringLiteral("-c"),
+                      QStringLiteral("import sys, xml.etree.ElementTree as E\n"
+                                     "print([(s.get('name'), s.get('failures')) for s in E.parse(sys.argv[1]).getroot().iter('testsuite')])"),
+                      junit});
+        QVERIFY(python.waitForFinished(30000));
+        const QString suites = QString::fromUtf8(python.readAllStandardOutput()).trimmed();
+        QVERIFY2(suites.startsWith(QStringLiteral("[('%1', '").arg(frozen)) && suites.endsWith(QStringLiteral("('%1', '0')]").arg(good)),
+                 qPrintable(suites));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCheckPty)
+#include "tst_checkpty.moc"
