@@ -137,6 +137,8 @@ void PellixGsmModem::teardown()
     m_patience = Patience{};
     m_storages.endConnection();
     m_pin.clear();
+    m_ussdOpen = false;
+    m_ussdPartial.clear();
     ++m_connection;
     if (m_channel)
         m_channel->disconnect(this);

@@ -262,6 +262,23 @@ private:
     void onLinkLost(const QString &reason);
     void note(const QString &text);
 
+    // The facts and USSD (pellixgsmmodemfacts.cpp, pellixgsmmodemussd.cpp).
+    // ERROR, or +CME ERROR 3/4: the modem does not know the command or does not offer it.
+    static bool refusedAsUnknown(const AtResponse &answer);
+    // Runs the command; a refusal as unknown raises NotSupported, any other the usual error.
+    AtResponse offered(const AtCommand &command);
+    void readOperator(NetworkFacts &facts);
+    void readPinAttempts(SimFacts &facts);
+    QString readIccid();
+    // The modem's +CSCS, in which <str> of +CUSD travels; empty when it does not say.
+    QByteArray ussdCharset();
+    QByteArray ussdArgument(const QString &text, const QByteArray &charset, bool packed) const;
+    UssdAnswer ussdExchange(const QString &text, bool reply, int timeoutMs);
+    // Waits in the event loop for the network's +CUSD until the deadline.
+    std::optional<UssdAnswer> awaitUssd(const QByteArray &charset, int timeoutMs);
+    // The first complete +CUSD among the codes queued now; the others are handled as usual.
+    std::optional<UssdAnswer> takeUssd(const QByteArray &charset);
+
     // Unsolicited codes become events here, and are delivered from the event loop only.
     void absorbUnsolicited();
     void handle(const Unsolicited &code);
@@ -290,6 +307,8 @@ private:
     bool m_checkSim = false;
     bool m_callerId = false;
     bool m_forcePin = false;
+    bool m_ussdOpen = false;         // the network's last +CUSD: 1 awaits our reply
+    QByteArray m_ussdPartial;        // a +CUSD whose quoted text runs over lines, so far
     qint16 m_port = 0;
     QString m_pin;                   // given to this connection's Connect
     qint32 m_receiveMode = 0;
