@@ -77,35 +77,55 @@ private Q_SLOTS:
         m_simulators.clear();
     }
 
-    // One modem that answers and one that froze: the frozen one fails its own steps, the other
+    // One modem that answers, one that froze before pellix came and one that stops answering in
+    // the middle (its +CSQ answer comes far too late): those two fail their own steps, the other
     // passes in its own time, each with its trace, and the JUnit file says the same.
     void frozenModemHoldsNoneBack()
     {
         const QString good = simulator({QStringLiteral("--seed"), QStringLiteral("3")});
         const QString frozen = simulator({QStringLiteral("--freeze-after"), QStringLiteral("1")});
-        QVERIFY(good.startsWith(QLatin1String("/dev/")) && frozen.startsWith(QLatin1String("/dev/")));
+        const QString late = simulator({QStringLiteral("--late-reply"), QStringLiteral("30000"), QStringLiteral("--late-command"),
+                                        QStringLiteral("+CSQ")});
+        QVERIFY(good.startsWith(QLatin1String("/dev/")) && frozen.startsWith(QLatin1String("/dev/")) && late.startsWith(QLatin1String("/dev/")));
         // Frozen before pellix comes: its port is open and silent.
         QTest::qWait(1500);
         const QString junit = m_dir.filePath(QStringLiteral("check.xml"));
-        const Run run = check({QStringLiteral("--device"), frozen, QStringLiteral("--device"), good, QStringLiteral("--own-number"),
+        const Run run = check({QStringLiteral("--device"), frozen, QStringLiteral("--device"), late, QStringLiteral("--device"), good,
+                               QStringLiteral("--ussd"), QStringLiteral("*100#"), QStringLiteral("--own-number"),
                                QStringLiteral("+3934811111111"), QStringLiteral("--within"), QStringLiteral("30"),
                                QStringLiteral("--junit"), junit});
         QCOMPARE(run.status, 6);
         QCOMPARE(run.json.value(QLatin1String("verdict")).toString(), QStringLiteral("FAIL"));
         const QJsonArray modems = run.json.value(QLatin1String("modems")).toArray();
-        QCOMPARE(modems.size(), 2);
+        QCOMPARE(modems.size(), 3);
         const QJsonObject stuck = modems.at(0).toObject();
-        const QJsonObject fine = modems.at(1).toObject();
+        const QJsonObject slow = modems.at(1).toObject();
+        const QJsonObject fine = modems.at(2).toObject();
         QCOMPARE(stuck.value(QLatin1String("device")).toString(), frozen);
         QCOMPARE(stuck.value(QLatin1String("verdict")).toString(), QStringLiteral("FAIL"));
         QCOMPARE(stuck.value(QLatin1String("steps")).toArray().at(0)[QLatin1String("verdict")].toString(), QStringLiteral("FAIL"));
         QVERIFY2(fine.value(QLatin1String("verdict")).toString() == QLatin1String("PASS"), qPrintable(QJsonDocument(fine).toJson()));
         QVERIFY(fine.value(QLatin1String("identity")).toString().contains(QLatin1String("PVM-1")));
-        for (const QJsonObject &modem : {stuck, fine}) {
+        const auto secondsOf = [](const QJsonObject &modem) {
+            double sum = 0;
+            for (const QJsonValue &step : modem.value(QLatin1String("steps")).toArray())
+                sum += step[QLatin1String("seconds")].toDouble();
+            return sum;
+        };
+        const QJsonArray slowSteps = slow.value(QLatin1String("steps")).toArray();
+        QCOMPARE(slowSteps.at(4)[QLatin1String("name")].toString(), QStringLiteral("signal"));
+        QCOMPARE(slowSteps.at(4)[QLatin1String("verdict")].toString(), QStringLiteral("FAIL"));
+        QCOMPARE(slowSteps.last()[QLatin1String("verdict")].toString(), QStringLiteral("SKIP"));
+        // The good modem ran while the slow one waited: the whole run took less than the two one
+        // after the other.
+        QVERIFY2(run.seconds < secondsOf(slow) + secondsOf(fine) - 1.0,
+                 qPrintable(QStringLiteral("%1 s in all, %2 s and %3 s").arg(run.seconds).arg(secondsOf(slow)).arg(secondsOf(fine))));
+        for (const QJsonObject &modem : {stuck, slow, fine}) {
             const QString trace = modem.value(QLatin1String("trace")).toString();
             QVERIFY2(QFile(trace).size() > 0, qPrintable(trace));
         }
         QVERIFY(stuck.value(QLatin1String("trace")) != fine.value(QLatin1String("trace")));
+        QVERIFY(slow.value(QLatin1String("trace")) != fine.value(QLatin1String("trace")));
 
         QProcess python;
         python.start(QStringLiteral("python3"),

@@ -316,7 +316,7 @@ void runCheckSteps(CheckedModem &modem, const CheckSettings &settings, QDeadline
         return pass(uses.join(QStringLiteral(", ")));
     });
     run.setRemedy(QStringLiteral("Check the SIM: a phonebook it cannot read points to a damaged or busy SIM"));
-    run.step(Phonebook, {SimReady}, [&] { return pass(QStringLiteral("%1 places").arg(modem.phonebookSize())); });
+    run.step(Phonebook, {SimReady}, [&] { return pass(QStringLiteral("%1 entries").arg(modem.phonebookSize())); });
     const QString own = !settings.ownNumber.isEmpty() ? settings.ownNumber : sim.ownNumbers.value(0);
     if (own.isEmpty()) {
         run.step(Loopback, {Registered, SmsCentre}, [] {
