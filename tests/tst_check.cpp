@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "checkreport.h"
+#include "environment.h"
+#include "modem/pellixgsmmodem.h"
+#include "pellixcli.h"
+#include "transport/serialportdescription.h"
 #include "checkrunner.h"
 #include "checksteps.h"
 #include "pellixerror.h"
 #include "raisederror.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QThread>
@@ -318,6 +323,75 @@ private Q_SLOTS:
             QCOMPARE(checks.at(0).verdict(), CheckVerdict::Pass);
             QVERIFY(closedAt[1] >= 1200);
         }
+    }
+
+    // The command as a script runs it, on the library's virtual modems: exit statuses, what
+    // --all picks, and usage errors before any modem is opened.
+    void command_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("modems");
+        QTest::addColumn<QString>("said"); // in stdout, or stderr for a usage error
+
+        const QString v = QStringLiteral("--type=-1");
+        QTest::newRow("two virtual modems pass")
+            << QStringList{"--json", "check", v, v, "--within", "20"} << 0 << 2 << "\"verdict\":\"PASS\"";
+        QTest::newRow("a signal bar too high fails")
+            << QStringList{"check", v, "--min-rssi", "31"} << 6 << 1 << "below --min-rssi 31";
+        QTest::newRow("--all checks the ports that answer AT")
+            << QStringList{"--json", "check", "--all", "--min-rssi", "31"} << 6 << 1 << "\"port\":\"COM34\"";
+        QTest::newRow("no modem named") << QStringList{"check"} << 2 << 0 << "give the modems with --port";
+        QTest::newRow("a port twice") << QStringList{"check", "--port", "3", "--port", "COM3"} << 2 << 0 << "COM3 is named twice";
+        QTest::newRow("two profiles") << QStringList{"check", "--type", "2", "--type", "3", "--port", "3"} << 2 << 0 << "one --type";
+        QTest::newRow("--trace") << QStringList{"check", v, "--trace"} << 2 << 0 << "drop --trace";
+        QTest::newRow("rssi out of range") << QStringList{"check", v, "--min-rssi", "32"} << 2 << 0 << "--min-rssi must be";
+        QTest::newRow("other commands take one modem")
+            << QStringList{"identify", "--port", "3", "--port", "4"} << 2 << 0 << "--port is given twice";
+    }
+
+    void command()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(int, modems);
+        QFETCH(QString, said);
+        QTemporaryDir dir;
+        qputenv("TMPDIR", QFile::encodeName(dir.path()));
+        QBuffer out;
+        QBuffer err;
+        out.open(QIODevice::WriteOnly);
+        err.open(QIODevice::WriteOnly);
+        Environment environment;
+        environment.out = &out;
+        environment.err = &err;
+        std::atomic<int> made = 0;
+        environment.makeModem = [&](const ModemRequest &request) {
+            ++made;
+            // The port --all found answers as the virtual modem would.
+            ModemRequest virtualModem = request;
+            virtualModem.modemType = -1;
+            virtualModem.devicePath.clear();
+            return makeLibraryModem(virtualModem);
+        };
+        pellix::SerialPortDescription answers;
+        answers.devicePath = QStringLiteral("/dev/ttyUSB1");
+        answers.comNumber = 34;
+        pellix::SerialPortDescription silent = answers;
+        silent.devicePath = QStringLiteral("/dev/ttyUSB0");
+        silent.comNumber = 33;
+        environment.listPorts = [&] { return QList<pellix::SerialPortDescription>{silent, answers}; };
+        environment.probePort = [&](const pellix::SerialPortDescription &port, qint32) {
+            pellix::PortProbeResult result;
+            if (port.devicePath == answers.devicePath)
+                result.outcome = pellix::PortProbeResult::Outcome::Answered;
+            return result;
+        };
+        QCOMPARE(runPellix(arguments, environment), status);
+        QCOMPARE(made.load(), modems);
+        const QString text = QString::fromUtf8(status == 2 ? err.data() : out.data());
+        QVERIFY2(text.contains(said), qPrintable(text));
+        qunsetenv("TMPDIR");
     }
 
     void outputsParse()

@@ -43,7 +43,7 @@ QList<CheckTarget> readTargets(Environment &environment, const CommandLine &line
     QList<CheckTarget> targets;
     const auto add = [&](CheckTarget target) {
         for (const CheckTarget &other : std::as_const(targets)) {
-            if (other.name == target.name && target.request.modemType != -1)
+            if (other.name == target.name && (target.port != 0 || !target.request.devicePath.isEmpty()))
                 throw UsageError(QStringLiteral("%1 is named twice: one connection per modem").arg(target.name));
         }
         targets << target;
