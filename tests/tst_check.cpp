@@ -161,7 +161,7 @@ QList<ModemCheck> sampleChecks()
     good.port = QStringLiteral("COM33");
     good.device = QStringLiteral("/dev/ttyUSB0");
     good.identity = QStringLiteral("Pellix PVM-1");
-    good.trace = QStringLiteral("/tmp/pellix-check/COM33.log");
+    good.trace = QStringLiteral("/tmp/pellix-1000/pellix-check-COM33.log");
     good.steps << CheckStep{QStringLiteral("port answers AT"), CheckVerdict::Pass, 0.25, {}, {}, QStringLiteral("ok")};
     ModemCheck bad = good;
     bad.port = QStringLiteral("/dev/pts/7");
@@ -451,7 +451,7 @@ private Q_SLOTS:
         }
         QCOMPARE(columns.size(), 1);
         QVERIFY2(table.contains(QLatin1String("FAIL  /dev/pts/7: Pellix PVM-1")), qPrintable(table));
-        QVERIFY2(table.contains(QLatin1String("trace /tmp/pellix-check/COM33.log")), qPrintable(table));
+        QVERIFY2(table.contains(QLatin1String("trace /tmp/pellix-1000/pellix-check-COM33.log")), qPrintable(table));
         QCOMPARE(lines.last(), QStringLiteral("FAIL: 2 modem(s) checked, 1 passed, 1 failed"));
     }
 };

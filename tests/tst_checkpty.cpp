@@ -77,6 +77,53 @@ private Q_SLOTS:
         m_simulators.clear();
     }
 
+    // A verdict per switch of pellix-modemsim: the steps' verdicts in order, and what the
+    // first one that did not pass says.
+    void verdicts_data()
+    {
+        QTest::addColumn<QStringList>("switches");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("verdicts");
+        QTest::addColumn<QString>("said");
+        // Steps: AT, SIM, identity, registered, signal, SMSC, storage, phonebook, loopback, USSD.
+        QTest::newRow("all pass") << QStringList{} << QStringList{}
+                                  << "PASS PASS PASS PASS PASS PASS PASS PASS PASS PASS" << "";
+        QTest::newRow("storage full") << QStringList{"--sim-full"} << QStringList{}
+                                      << "PASS PASS PASS PASS PASS PASS FAIL PASS PASS PASS" << "SM 50 of 50";
+        QTest::newRow("PIN wanted") << QStringList{"--pin", "4321"} << QStringList{}
+                                    << "PASS FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP" << "--pin NNNN";
+        QTest::newRow("PIN given") << QStringList{"--pin", "4321"} << QStringList{"--pin", "4321"}
+                                   << "PASS PASS PASS PASS PASS PASS PASS PASS PASS PASS" << "";
+        QTest::newRow("silent port") << QStringList{"--freeze-after", "1"} << QStringList{}
+                                     << "FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP" << "does not answer AT";
+    }
+
+    void verdicts()
+    {
+        QFETCH(QStringList, switches);
+        QFETCH(QStringList, options);
+        QFETCH(QString, verdicts);
+        QFETCH(QString, said);
+        const QString device = simulator(switches + QStringList{QStringLiteral("--seed"), QStringLiteral("3")});
+        QVERIFY(device.startsWith(QLatin1String("/dev/")));
+        if (switches.contains(QLatin1String("--freeze-after")))
+            QTest::qWait(1500);
+        const Run run = check(options + QStringList{QStringLiteral("--device"), device, QStringLiteral("--min-rssi"), QStringLiteral("0"),
+                                                    QStringLiteral("--ussd"), QStringLiteral("*100#"), QStringLiteral("--within"),
+                                                    QStringLiteral("30")});
+        const QJsonArray steps = run.json.value(QLatin1String("modems")).toArray().at(0)[QLatin1String("steps")].toArray();
+        QStringList got;
+        QString first;
+        for (const QJsonValue &step : steps) {
+            got << step[QLatin1String("verdict")].toString();
+            if (first.isEmpty() && got.last() != QLatin1String("PASS"))
+                first = step[QLatin1String("reason")].toString() + QStringLiteral(" -> ") + step[QLatin1String("remedy")].toString();
+        }
+        QCOMPARE(got.join(QLatin1Char(' ')), verdicts);
+        QVERIFY2(first.contains(said), qPrintable(first));
+        QCOMPARE(run.status, verdicts.contains(QLatin1String("FAIL")) ? 6 : 0);
+    }
+
     // One modem that answers, one that froze before pellix came and one that stops answering in
     // the middle (its +CSQ answer comes far too late): those two fail their own steps, the other
     // passes in its own time, each with its trace, and the JUnit file says the same.

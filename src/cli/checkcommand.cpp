@@ -130,7 +130,10 @@ int check(Environment &environment, const CommandLine &line, Output &output)
     if (!onlyType)
         throw UsageError(QStringLiteral("--type %1 needs --port COMn or --device PATH").arg(line.value(QStringLiteral("type"))));
 
-    const QString folder = CheckRunner::traceFolder();
+    QString problem;
+    const QString folder = CheckRunner::traceFolder(&problem);
+    if (!problem.isEmpty())
+        output.warning(QStringLiteral("the traces cannot be written: %1").arg(problem));
     for (CheckTarget &target : targets)
         target.tracePath = CheckRunner::tracePathFor(folder, target.name);
 
@@ -177,7 +180,7 @@ const CommandInfo CheckCommand = {
     "  Each step is PASS, FAIL (with the reason and the remedy) or SKIP: a command the modem does\n"
     "  not support, or a step that depends on one that failed (named). A modem that hangs fails\n"
     "  its own steps when its time is up and holds no other back. Each modem's AT trace goes to a\n"
-    "  file of its own under the temporary folder's pellix-check/, named in the results. A PIN\n"
+    "  file of its own beside Pellix.log (pellix-check-COM5.log), named in the results. A PIN\n"
     "  (--pin) is never entered when the SIM has one attempt left. --junit FILE also writes JUnit\n"
     "  XML (a testsuite per modem, a testcase per step), whole or not at all.\n"
     "  Exit status 0 when every modem passes, 6 when any step failed (or no modem was found).\n"

@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "checkrunner.h"
 
-#include "transport/tracelog.h"
+#include "tempfolder.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QThread>
@@ -33,12 +31,14 @@ CheckRunner::CheckRunner(CheckSettings settings, MakeModem makeModem)
 {
 }
 
-QString CheckRunner::traceFolder()
+QString CheckRunner::traceFolder(QString *problem)
 {
-    const QString folder = QFileInfo(pellix::TraceLog::defaultPath()).absolutePath() + QStringLiteral("/pellix-check");
-    QDir().mkpath(folder);
-    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    return folder;
+    // The folder of Pellix.log, made and checked as the library makes it (owner-only, no link):
+    // the traces hold numbers and texts of the operator's.
+    const QString why = TempFolder::prepare();
+    if (problem)
+        *problem = why;
+    return TempFolder::path();
 }
 
 QString CheckRunner::tracePathFor(const QString &folder, const QString &name)
@@ -50,7 +50,7 @@ QString CheckRunner::tracePathFor(const QString &folder, const QString &name)
     }
     while (file.startsWith(QLatin1Char('_')))
         file.remove(0, 1);
-    return folder + QLatin1Char('/') + file + QStringLiteral(".log");
+    return folder + QStringLiteral("/pellix-check-") + file + QStringLiteral(".log");
 }
 
 QList<ModemCheck> CheckRunner::run(const QList<CheckTarget> &targets,

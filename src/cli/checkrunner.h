@@ -25,9 +25,11 @@ public:
     QList<ModemCheck> run(const QList<CheckTarget> &targets,
                           const std::function<void(int modem, const CheckStep &)> &progress = {});
 
-    // The per-user folder of check traces: <temp folder>/pellix-check (made owner-only).
-    static QString traceFolder();
-    // The trace file for a modem named name ("COM5", "/dev/pts/3", "virtual 1").
+    // The folder of the check's traces: the user's temporary folder, where Pellix.log is; problem
+    // (when given) is why it cannot be used, empty when it can.
+    static QString traceFolder(QString *problem = nullptr);
+    // The trace file for a modem named name ("COM5", "/dev/pts/3", "virtual 1"):
+    // pellix-check-COM5.log, pellix-check-dev_pts_3.log, pellix-check-virtual_1.log.
     static QString tracePathFor(const QString &folder, const QString &name);
 
 private:
