@@ -198,6 +198,16 @@ void PellixGsmModem::checkSim(const QString &pin)
         for (QChar c : pin)
             if (c < QLatin1Char('0') || c > QLatin1Char('9'))
                 raise(ErrorCode::InvalidArgument, QStringLiteral("the PIN may hold the digits 0 to 9 only"));
+        // A wrong PIN on the last attempt locks the SIM behind its PUK: only a caller who said
+        // so takes that risk.
+        if (!m_forcePin) {
+            SimFacts attempts;
+            readPinAttempts(attempts);
+            if (attempts.pinAttempts == 1)
+                raise(ErrorCode::PinRequired,
+                      QStringLiteral("the SIM has 1 attempt left for its PIN, and a wrong one would lock it behind its "
+                                     "PUK: the PIN was not entered. Check it, then force it (pellix --force-pin)"));
+        }
         command("AT+CPIN=\"" + pin.toLatin1() + '"', localTimeout());
         // The SIM opens its files after the PIN: the modem may answer busy for a while, and
         // +CPIN? says when the SIM itself is ready.

@@ -76,12 +76,14 @@ QString gsm7(const QByteArray &str, const QByteArray &charset)
     if (isHex(str)) {
         const std::optional<QString> packed = unpackedText(str);
         const double packedShare = packed && readable(*packed) ? readability(*packed) : 0;
-        // "HEX" on some modems writes each septet as an octet of its own.
+        // Some modems ("HEX" on ZTE and others) write each septet as an octet of its own. Packed
+        // text of more than a few octets almost always sets a top bit somewhere; septets never do.
         const QByteArray octets = QByteArray::fromHex(str);
-        const bool septets = charset == "HEX" && std::all_of(octets.begin(), octets.end(), [](char c) { return (c & 0x80) == 0; });
+        const bool septets = std::all_of(octets.begin(), octets.end(), [](char c) { return (c & 0x80) == 0; });
         const QString unpacked = septets ? pdu::decodeGsm7(octets) : QString();
         const double unpackedShare = septets && readable(unpacked) ? readability(unpacked) : 0;
-        if (unpackedShare > packedShare && unpackedShare >= ReadableShare)
+        const bool preferSeptets = septets && octets.size() >= 3;
+        if (unpackedShare >= ReadableShare && (unpackedShare > packedShare || (preferSeptets && unpackedShare == packedShare)))
             return unpacked;
         if (packedShare >= ReadableShare)
             return *packed;
@@ -161,8 +163,8 @@ QString decode(const QByteArray &str, int dcs, const QByteArray &charsetName)
         break;
     }
     QString text = gsm7(str, charset);
-    // "en\r": the language, then the text.
-    if (s.languagePrefix && text.size() >= 3 && text.at(2) == QLatin1Char('\r'))
+    // "en\r": the language, then the text (the CR a line break on the way, when sent plain).
+    if (s.languagePrefix && text.size() >= 3 && (text.at(2) == QLatin1Char('\r') || text.at(2) == QLatin1Char('\n')))
         text.remove(0, 3);
     return text;
 }
