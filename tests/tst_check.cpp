@@ -46,6 +46,7 @@ public:
             pellix::raise(ErrorCode::PinRequired, QStringLiteral("the SIM asks for its PIN: 1 attempt left"));
     }
     QString identity() override { return QStringLiteral("Pellix PVM-1 IMEI 357920061482624"); }
+    int phonebookSize() override { return 250; }
     pellix::SimFacts readSim() override
     {
         pellix::SimFacts sim;
@@ -57,6 +58,8 @@ public:
     }
     pellix::NetworkFacts readNetwork() override
     {
+        if (m_fault == QLatin1String("slow network"))
+            pellix::raise(ErrorCode::Timeout, QStringLiteral("AT+CREG?"));
         pellix::NetworkFacts facts;
         pellix::Registration registration;
         registration.command = "+CREG";
@@ -86,7 +89,6 @@ public:
     {
         return {{"SM", m_fault == QLatin1String("full") ? 30 : 2, 30}, {"SM", 2, 30}, {"SM", 2, 30}};
     }
-    int phonebookSize() override { return 250; }
     LoopbackResult loopback(const QString &number, int) override
     {
         m_loopbackTo = number;
@@ -216,6 +218,8 @@ private Q_SLOTS:
             << "no csca" << "" << "PASS PASS PASS PASS PASS SKIP PASS PASS PASS PASS" << "not supported by this modem";
         QTest::newRow("storage full") << "full" << "" << "PASS PASS PASS PASS PASS PASS FAIL PASS PASS PASS"
                                       << "SM 30 of 30 -> Delete messages";
+        QTest::newRow("a refusal without a foreseen remedy still gets one")
+            << "slow network" << "" << "PASS PASS PASS FAIL PASS PASS PASS PASS SKIP SKIP" << "AT+CREG? -> Check this modem alone";
         QTest::newRow("no own number") << "no cnum" << "" << "PASS PASS PASS PASS PASS PASS PASS PASS SKIP PASS"
                                        << "no own number";
         QTest::newRow("--own-number stands in for +CNUM")

@@ -142,7 +142,10 @@ public:
                                                                    "stops answering needs a power cycle"));
                 m_lostIn = name;
             } else {
-                outcome = fail(error.description(), m_remedy);
+                outcome = fail(error.description(),
+                               m_remedy.isEmpty() ? QStringLiteral("Check this modem alone; its trace (named in the results) "
+                                                                   "shows what it answered")
+                                                  : m_remedy);
             }
         }
         step.seconds = double(timer.elapsed()) / 1000;
