@@ -337,7 +337,12 @@ private Q_SLOTS:
         QCOMPARE(modem->Model(), QStringLiteral("MULTIBAND  900E  1800"));
         modem->Disconnect();
         QCOMPARE(rssi, qint16(19));
-        QVERIFY(modem->mismatches().isEmpty());
+        // The recording predates the question for the PIN attempts left, asked before the PIN
+        // goes in: those commands, refused as a modem without them refuses them, are the only
+        // departures, all at the PIN, and the rest of the session replays as recorded.
+        const QList<QByteArray> attemptQueries{"AT+CPINR", "AT^CPIN?", "AT+QPINC?", "AT+XPINCNT", "AT+SPIC"};
+        for (const sim::ReplayMismatch &m : modem->mismatches())
+            QVERIFY2(m.recorded == "AT+CPIN=****" && attemptQueries.contains(m.received), qPrintable(m.text()));
     }
 };
 
