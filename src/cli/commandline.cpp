@@ -32,7 +32,15 @@ constexpr OptionKind Options[] = {
     {"delete", Kind::Flag},     {"watch", Kind::Value},    {"reason", Kind::Value},
     {"probe", Kind::Flag},      {"version", Kind::Flag},   {"liveness", Kind::Value},
     {"reply", Kind::Repeated},  {"cancel", Kind::Flag},    {"force-pin", Kind::Flag},
+    {"min-rssi", Kind::Value},  {"own-number", Kind::Value}, {"within", Kind::Value},
+    {"ussd", Kind::Value},      {"junit", Kind::Value},
 };
+
+// The options that name a modem: check takes several modems, each named by one of them.
+bool namesModem(const QString &name)
+{
+    return name == QLatin1String("port") || name == QLatin1String("device") || name == QLatin1String("type");
+}
 
 const OptionKind *find(const QString &name)
 {
@@ -161,7 +169,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
             throw UsageError(QStringLiteral("unknown option --%1%2")
                                  .arg(name, meant.isEmpty() ? QString() : QStringLiteral(" (did you mean %1?)").arg(meant)));
         }
-        if (line.m_options.contains(name) && option->kind != Kind::Repeated)
+        if (line.m_options.contains(name) && option->kind != Kind::Repeated && !namesModem(name))
             throw UsageError(QStringLiteral("--%1 is given twice").arg(name));
         switch (option->kind) {
         case Kind::Flag:
@@ -181,7 +189,10 @@ CommandLine CommandLine::parse(const QStringList &arguments)
                 if (line.m_options.contains(name))
                     break;
             }
-            line.m_options.insert(name, *value);
+            if (namesModem(name))
+                line.m_modems.append({name, *value});
+            if (!line.m_options.contains(name))
+                line.m_options.insert(name, *value);
             break;
         case Kind::OptionalNumber:
             // The value may follow as its own word only when it is a number, so that a message
@@ -286,6 +297,14 @@ const QStringList &CommandLine::globalOptions()
         QStringLiteral("help"), QStringLiteral("version"), QStringLiteral("force-pin"),
     };
     return names;
+}
+
+void CommandLine::requireSingleModem() const
+{
+    for (const QString &name : {QStringLiteral("port"), QStringLiteral("device"), QStringLiteral("type")}) {
+        if (std::count_if(m_modems.cbegin(), m_modems.cend(), [&](const auto &option) { return option.first == name; }) > 1)
+            throw UsageError(QStringLiteral("--%1 is given twice").arg(name));
+    }
 }
 
 void CommandLine::allowOnly(const QStringList &allowed) const

@@ -31,6 +31,10 @@ public:
     // Every value of an option that may be given more than once (--reply), in order.
     QStringList values(const QString &name) const { return m_repeated.value(name); }
     QStringList optionNames() const { return m_options.keys(); }
+    // Every --port, --device and --type in the order given (value() has the first of each): pellix
+    // check takes many modems; every other command one (requireSingleModem).
+    const QList<std::pair<QString, QString>> &modemOptions() const { return m_modems; }
+    void requireSingleModem() const;
 
     // The option's value as a whole number in min..max, fallback when the option is absent;
     // anything else is a usage error naming the option.
@@ -56,6 +60,7 @@ public:
 private:
     QMap<QString, QString> m_options;
     QMap<QString, QStringList> m_repeated;
+    QList<std::pair<QString, QString>> m_modems;
     QStringList m_words;
 };
 

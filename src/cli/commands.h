@@ -36,5 +36,6 @@ extern const CommandInfo NetworkCommand;
 extern const CommandInfo SimCommand;
 extern const CommandInfo SmscCommand;
 extern const CommandInfo UssdCommand;
+extern const CommandInfo CheckCommand;
 
 } // namespace cli

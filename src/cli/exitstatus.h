@@ -17,6 +17,8 @@ enum ExitStatus : int {
     ExitConnectionLost = 4,
     // What was waited for did not come in time (send --wait-report).
     ExitTimedOut = 5,
+    // pellix check: a step of some modem failed (the output says which, why and what to do).
+    ExitCheckFailed = 6,
 };
 
 } // namespace cli

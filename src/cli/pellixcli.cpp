@@ -17,7 +17,7 @@ namespace {
 const CommandInfo *const Commands[] = {
     &PortsCommand, &IdentifyCommand, &SignalCommand, &SendCommand,  &SmsCommand,    &ReportsCommand,
     &PhonebookCommand, &ForwardCommand, &MonitorCommand, &RawAtCommand,
-    &NetworkCommand, &SimCommand, &SmscCommand, &UssdCommand,
+    &NetworkCommand, &SimCommand, &SmscCommand, &UssdCommand, &CheckCommand,
 };
 
 const CommandInfo *findCommand(const QString &name)
@@ -68,6 +68,7 @@ QString generalHelp()
         "  4  the connection to the modem was lost during the command (or the modem stopped\n"
         "     answering)\n"
         "  5  timed out waiting (send --wait-report)\n"
+        "  6  check: a step of some modem failed (the results say which, why and what to do)\n"
         "With --json an error is also an object on stdout: {\"error\": N, \"description\", \"source\",\n"
         "\"exit\"}, a usage error {\"usage\", \"exit\"}.\n");
     return text;

@@ -64,6 +64,7 @@ bool Session::timeoutGiven() const
 
 void Session::readOptions(const CommandLine &line)
 {
+    line.requireSingleModem();
     if (line.has(QStringLiteral("port")) && line.has(QStringLiteral("device")))
         throw UsageError(QStringLiteral("give --port or --device, not both"));
     if (line.has(QStringLiteral("port")))

@@ -1,0 +1,193 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "checkreport.h"
+#include "checkrunner.h"
+#include "commandline.h"
+#include "commands.h"
+#include "environment.h"
+#include "exitstatus.h"
+#include "librarycheckedmodem.h"
+#include "modem/pellixgsmmodem.h"
+#include "output.h"
+#include "transport/comports.h"
+#include "usageerror.h"
+
+#include <QSet>
+
+namespace cli {
+namespace {
+
+constexpr qint32 StandardModemType = 1;
+
+CheckSettings readSettings(const CommandLine &line)
+{
+    CheckSettings settings;
+    settings.minRssi = line.integer(QStringLiteral("min-rssi"), 0, 31, settings.minRssi);
+    settings.withinSeconds = line.integer(QStringLiteral("within"), 1, 3600, settings.withinSeconds);
+    if (line.has(QStringLiteral("own-number")))
+        settings.ownNumber = CommandLine::recipientWord(line.value(QStringLiteral("own-number")), QStringLiteral("--own-number")).Number;
+    if (line.has(QStringLiteral("ussd"))) {
+        settings.ussdCode = line.value(QStringLiteral("ussd"));
+        if (settings.ussdCode.isEmpty())
+            throw UsageError(QStringLiteral("--ussd needs a code (*100#)"));
+        CommandLine::dialStringWord(settings.ussdCode, QStringLiteral("--ussd"));
+    }
+    return settings;
+}
+
+// The modems the line names, in its order; --all adds every port that answers AT.
+QList<CheckTarget> readTargets(Environment &environment, const CommandLine &line, Output &output)
+{
+    qint32 modemType = StandardModemType;
+    bool typeGiven = false;
+    int virtualModems = 0;
+    QList<CheckTarget> targets;
+    const auto add = [&](CheckTarget target) {
+        for (const CheckTarget &other : std::as_const(targets)) {
+            if (other.name == target.name && (target.port != 0 || !target.request.devicePath.isEmpty()))
+                throw UsageError(QStringLiteral("%1 is named twice: one connection per modem").arg(target.name));
+        }
+        targets << target;
+    };
+    for (const auto &[name, value] : line.modemOptions()) {
+        CheckTarget target;
+        if (name == QLatin1String("type")) {
+            const int type = CommandLine::integerWord(value, -1, 32767, QStringLiteral("--type"));
+            if (type == -1) {
+                target.request.modemType = -1;
+                target.name = QStringLiteral("virtual %1").arg(++virtualModems);
+                add(target);
+            } else if (typeGiven && type != modemType) {
+                throw UsageError(QStringLiteral("give one --type for the ports (and --type -1 for each virtual modem)"));
+            } else {
+                modemType = type;
+                typeGiven = true;
+            }
+            continue;
+        }
+        if (value.isEmpty())
+            throw UsageError(QStringLiteral("--%1 needs a value").arg(name));
+        if (name == QLatin1String("port")) {
+            QString digits = value;
+            if (digits.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
+                digits = digits.mid(3);
+            target.port = qint16(CommandLine::integerWord(digits, 1, pellix::comports::LastOverride, QStringLiteral("--port")));
+            target.name = QStringLiteral("COM%1").arg(target.port);
+        } else {
+            target.request.devicePath = value;
+            target.name = value;
+        }
+        add(target);
+    }
+    if (line.has(QStringLiteral("all"))) {
+        const qint32 baudRate = line.integer(QStringLiteral("baud"), 1, 4000000, pellix::DefaultProbeBaudRate);
+        const QList<pellix::SerialPortDescription> found =
+            environment.listPorts ? environment.listPorts() : pellix::describeSerialPorts();
+        for (const pellix::SerialPortDescription &port : found) {
+            output.progress(QStringLiteral("probing %1...").arg(port.devicePath));
+            const pellix::PortProbeResult probe = environment.probePort
+                ? environment.probePort(port, baudRate)
+                : pellix::probePort(port, pellix::DefaultProbeDeadlineMs, baudRate);
+            if (probe.outcome != pellix::PortProbeResult::Outcome::Answered)
+                continue;
+            bool named = false;
+            for (const CheckTarget &other : std::as_const(targets))
+                named = named || other.request.devicePath == port.devicePath || (port.comNumber > 0 && other.port == port.comNumber);
+            if (named)
+                continue;
+            CheckTarget target;
+            target.request.devicePath = port.devicePath;
+            target.name = port.comNumber > 0 ? QStringLiteral("COM%1").arg(port.comNumber) : port.devicePath;
+            targets << target;
+        }
+    }
+    for (CheckTarget &target : targets) {
+        if (target.request.modemType != -1)
+            target.request.modemType = modemType;
+        target.request.baudRate = line.integer(QStringLiteral("baud"), 1, 4000000, 0);
+        target.timeoutSeconds = line.integer(QStringLiteral("timeout"), 1, 600, 60);
+        target.pin = line.value(QStringLiteral("pin"));
+    }
+    return targets;
+}
+
+int check(Environment &environment, const CommandLine &line, Output &output)
+{
+    line.allowOnly({QStringLiteral("all"), QStringLiteral("min-rssi"), QStringLiteral("own-number"),
+                    QStringLiteral("within"), QStringLiteral("ussd"), QStringLiteral("junit")});
+    line.requireWords(1, QStringLiteral("check takes no arguments"));
+    if (line.has(QStringLiteral("trace")))
+        throw UsageError(QStringLiteral("check writes each modem's AT trace to a file of its own (named in the results), "
+                                        "not to stderr: drop --trace"));
+    if (line.has(QStringLiteral("pin")) && line.value(QStringLiteral("pin")).isEmpty())
+        throw UsageError(QStringLiteral("--pin needs the PIN"));
+    if (line.has(QStringLiteral("junit")) && line.value(QStringLiteral("junit")).isEmpty())
+        throw UsageError(QStringLiteral("--junit needs a file name"));
+    if (line.modemOptions().isEmpty() && !line.has(QStringLiteral("all")))
+        throw UsageError(QStringLiteral("give the modems with --port COMn, --device PATH or --type -1 (each may be repeated), or --all"));
+    const CheckSettings settings = readSettings(line);
+    QList<CheckTarget> targets = readTargets(environment, line, output);
+    const bool onlyType = !targets.isEmpty() || line.has(QStringLiteral("all"));
+    if (!onlyType)
+        throw UsageError(QStringLiteral("--type %1 needs --port COMn or --device PATH").arg(line.value(QStringLiteral("type"))));
+
+    QString problem;
+    const QString folder = CheckRunner::traceFolder(&problem);
+    if (!problem.isEmpty())
+        output.warning(QStringLiteral("the traces cannot be written: %1").arg(problem));
+    for (CheckTarget &target : targets)
+        target.tracePath = CheckRunner::tracePathFor(folder, target.name);
+
+    const auto makeModem = environment.makeModem;
+    CheckRunner runner(settings, [makeModem](const CheckTarget &target) -> std::unique_ptr<CheckedModem> {
+        return std::make_unique<LibraryCheckedModem>(target, makeModem(target.request));
+    });
+    const QList<ModemCheck> checks = runner.run(targets, [&](int modem, const CheckStep &step) {
+        output.progress(QStringLiteral("%1: %2 %3").arg(targets.at(modem).name, verdictName(step.verdict), step.name));
+    });
+
+    int status = overallVerdict(checks) == CheckVerdict::Pass && !checks.isEmpty() ? ExitSuccess : ExitCheckFailed;
+    QString table = checkTable(checks);
+    if (checks.isEmpty())
+        table = QStringLiteral("No modem to check: no port answers AT (pellix ports --probe shows what each said).");
+    QJsonObject json = checkJson(checks);
+    if (checks.isEmpty())
+        json.insert(QLatin1String("verdict"), verdictName(CheckVerdict::Fail));
+    if (line.has(QStringLiteral("junit"))) {
+        const QString why = writeCheckJunit(line.value(QStringLiteral("junit")), checks);
+        if (!why.isEmpty()) {
+            output.warning(QStringLiteral("the JUnit file %1 could not be written: %2").arg(line.value(QStringLiteral("junit")), why));
+            if (status == ExitSuccess)
+                status = ExitOutputFailed;
+        }
+    }
+    output.result(table, json);
+    return status;
+}
+
+} // namespace
+
+const CommandInfo CheckCommand = {
+    "check", "a modem test with verdicts: PASS, FAIL, SKIP per step, on many modems at once",
+    "pellix check [--port COMn | --device PATH | --type -1]... [--all] [--min-rssi N]\n"
+    "             [--own-number NUMBER] [--within S] [--ussd CODE] [--junit FILE]\n"
+    "  Checks each modem named (repeat --port, --device or --type -1; --all adds every port that\n"
+    "  answers AT, as ports --probe finds them), all at once, each over a connection of its own.\n"
+    "  Steps: port answers AT; SIM ready (and the PIN attempts left); identity; registered (home\n"
+    "  or roaming); signal at or above --min-rssi (0..31, default 10 = -93 dBm); SMS centre set;\n"
+    "  storage not full; phonebook readable; loopback: an SMS with a status report to the own\n"
+    "  number (--own-number, else the SIM's +CNUM), its report and its return within --within S\n"
+    "  (default 60); with --ussd CODE, an answer to it within --within S.\n"
+    "  Each step is PASS, FAIL (with the reason and the remedy) or SKIP: a command the modem does\n"
+    "  not support, or a step that depends on one that failed (named). A modem that hangs fails\n"
+    "  its own steps when its time is up and holds no other back. Each modem's AT trace goes to a\n"
+    "  file of its own beside Pellix.log (pellix-check-COM5.log), named in the results. A PIN\n"
+    "  (--pin) is never entered when the SIM has one attempt left. --junit FILE also writes JUnit\n"
+    "  XML (a testsuite per modem, a testcase per step), whole or not at all.\n"
+    "  Exit status 0 when every modem passes, 6 when any step failed (or no modem was found).\n"
+    "  JSON: {\"modems\": [{\"port\", \"device\", \"identity\", \"trace\", \"verdict\", \"steps\": [{\"name\",\n"
+    "  \"verdict\", \"seconds\", \"reason\", \"remedy\", \"detail\"}]}], \"verdict\"}\n",
+    nullptr,
+    check,
+};
+
+} // namespace cli
