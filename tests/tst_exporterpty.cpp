@@ -212,6 +212,7 @@ private Q_SLOTS:
         QVERIFY2(waitFor(port, QStringLiteral("pellix_modem_poll_in_progress"), QStringLiteral("1"), 30000), m_last.constData());
         QVERIFY(m_last.startsWith("HTTP/1.1 200 OK\r\n"));
         QVERIFY2(waitFor(port, QStringLiteral("pellix_modem_up"), QStringLiteral("0"), 60000), m_last.constData());
+        QVERIFY2(waitFor(port, QStringLiteral("pellix_modem_reopens_total"), QStringLiteral("1"), 60000), m_last.constData());
     }
 
     // SIGTERM ends it with status 0 after the modems are disconnected.
