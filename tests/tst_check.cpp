@@ -44,6 +44,12 @@ public:
             pellix::raise(ErrorCode::PinRequired, QStringLiteral("the SIM asks for its PIN, and none was given"));
         if (m_fault == QLatin1String("one attempt"))
             pellix::raise(ErrorCode::PinRequired, QStringLiteral("the SIM asks for its PIN: 1 attempt left"));
+        if (m_fault == QLatin1String("wrong pin"))
+            throw pellix::cmeError(16, QStringLiteral("AT+CPIN=****"));
+        if (m_fault == QLatin1String("no sim"))
+            throw pellix::cmeError(10, QStringLiteral("AT+CPIN?"));
+        if (m_fault == QLatin1String("sim busy"))
+            throw pellix::cmeError(14, QStringLiteral("AT+CPMS?"));
     }
     QString identity() override { return QStringLiteral("Pellix PVM-1 IMEI 357920061482624"); }
     int phonebookSize() override { return 250; }
@@ -205,7 +211,13 @@ private Q_SLOTS:
         QTest::newRow("PIN wanted: the port answered")
             << "pin" << "" << "PASS FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP" << "--pin NNNN";
         QTest::newRow("one PIN attempt left") << "one attempt" << "" << "PASS FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP"
-                                              << "1 attempt left -> Unlock the SIM in a phone";
+                                              << "1 attempt left -> Unlock the SIM in a phone, or check the PIN and give --force-pin";
+        QTest::newRow("wrong PIN: the SIM's failure, not the port's")
+            << "wrong pin" << "" << "PASS FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP" << "refused the PIN given (incorrect password";
+        QTest::newRow("no SIM: the port answered") << "no sim" << "" << "PASS FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP"
+                                                   << "SIM not inserted (+CME ERROR: 10, AT+CPIN?) -> Insert a SIM";
+        QTest::newRow("SIM busy for good") << "sim busy" << "" << "PASS FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP"
+                                           << "SIM busy (+CME ERROR: 14, AT+CPMS?) -> The SIM is still starting";
         QTest::newRow("registration denied: loopback and USSD wait on it")
             << "denied" << "" << "PASS PASS PASS FAIL PASS PASS PASS PASS SKIP SKIP" << "registration denied -> The network refuses";
         QTest::newRow("searching") << "searching" << "" << "PASS PASS PASS FAIL PASS PASS PASS PASS SKIP SKIP"

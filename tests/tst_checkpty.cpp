@@ -101,6 +101,12 @@ private Q_SLOTS:
         QTest::newRow("PIN on its last attempt")
             << QStringList{"--pin", "4321", "--pin-attempts", "1"} << QStringList{"--pin", "4321"}
             << "PASS FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP" << "1 attempt left" << 0;
+        QTest::newRow("PIN forced on its last attempt")
+            << QStringList{"--pin", "4321", "--pin-attempts", "1"} << QStringList{"--pin", "4321", "--force-pin"}
+            << "PASS PASS PASS PASS PASS PASS PASS PASS PASS PASS" << "" << 1;
+        QTest::newRow("wrong PIN costs one attempt")
+            << QStringList{"--pin", "4321", "--pin-attempts", "2"} << QStringList{"--pin", "1357"}
+            << "PASS FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP" << "refused the PIN given" << 1;
         QTest::newRow("registration denied") << QStringList{"--registration", "denied"} << QStringList{}
                                              << "PASS PASS PASS FAIL PASS PASS PASS PASS SKIP SKIP"
                                              << "registration denied -> The network refuses this SIM" << 0;
@@ -137,6 +143,10 @@ private Q_SLOTS:
                                                       QStringLiteral("--ussd"), QStringLiteral("*100#")};
         if (!options.contains(QLatin1String("--within")))
             arguments << QStringLiteral("--within") << QStringLiteral("30");
+        // Pseudo-terminals are numbered again for each row: the trace read below is this check's.
+        QDir traces(m_dir.path());
+        for (const QString &file : traces.entryList({QStringLiteral("pellix-check-*.log")}, QDir::Files))
+            QVERIFY(traces.remove(file));
         const Run run = check(arguments);
         const QJsonObject modem = run.json.value(QLatin1String("modems")).toArray().at(0).toObject();
         const QJsonArray steps = modem[QLatin1String("steps")].toArray();
@@ -151,12 +161,9 @@ private Q_SLOTS:
         QVERIFY2(first.contains(said), qPrintable(first));
         QCOMPARE(run.status, verdicts.contains(QLatin1String("FAIL")) ? 6 : 0);
 
-        // The trace of this check alone: pseudo-terminals are numbered again for the next row.
         QFile trace(modem.value(QLatin1String("trace")).toString());
         QVERIFY2(trace.open(QIODevice::ReadOnly), qPrintable(trace.fileName()));
         const QByteArray recorded = trace.readAll();
-        trace.close();
-        QFile::remove(trace.fileName());
         QCOMPARE(int(recorded.count("-> AT+CPIN=")), pinsEntered);
         QCOMPARE(int(recorded.count("AT+CPIN=\"")), 0);
     }

@@ -106,6 +106,7 @@ QList<CheckTarget> readTargets(Environment &environment, const CommandLine &line
         target.request.baudRate = line.integer(QStringLiteral("baud"), 1, 4000000, 0);
         target.timeoutSeconds = line.integer(QStringLiteral("timeout"), 1, 600, 60);
         target.pin = line.value(QStringLiteral("pin"));
+        target.forcePin = line.has(QStringLiteral("force-pin"));
     }
     return targets;
 }
@@ -120,6 +121,8 @@ int check(Environment &environment, const CommandLine &line, Output &output)
                                         "not to stderr: drop --trace"));
     if (line.has(QStringLiteral("pin")) && line.value(QStringLiteral("pin")).isEmpty())
         throw UsageError(QStringLiteral("--pin needs the PIN"));
+    if (line.has(QStringLiteral("force-pin")) && !line.has(QStringLiteral("pin")))
+        throw UsageError(QStringLiteral("--force-pin goes with --pin"));
     if (line.has(QStringLiteral("junit")) && line.value(QStringLiteral("junit")).isEmpty())
         throw UsageError(QStringLiteral("--junit needs a file name"));
     if (line.modemOptions().isEmpty() && !line.has(QStringLiteral("all")))
@@ -170,6 +173,7 @@ const CommandInfo CheckCommand = {
     "check", "a modem test with verdicts: PASS, FAIL, SKIP per step, on many modems at once",
     "pellix check [--port COMn | --device PATH | --type -1]... [--all] [--min-rssi N]\n"
     "             [--own-number NUMBER] [--within S] [--ussd CODE] [--junit FILE]\n"
+    "             [--pin NNNN [--force-pin]]\n"
     "  Checks each modem named (repeat --port, --device or --type -1; --all adds every port that\n"
     "  answers AT, as ports --probe finds them), all at once, each over a connection of its own.\n"
     "  Steps: port answers AT; SIM ready (and the PIN attempts left); identity; registered (home\n"
@@ -181,8 +185,9 @@ const CommandInfo CheckCommand = {
     "  not support, or a step that depends on one that failed (named). A modem that hangs fails\n"
     "  its own steps when its time is up and holds no other back. Each modem's AT trace goes to a\n"
     "  file of its own beside Pellix.log (pellix-check-COM5.log), named in the results. A PIN\n"
-    "  (--pin) is never entered when the SIM has one attempt left. --junit FILE also writes JUnit\n"
-    "  XML (a testsuite per modem, a testcase per step), whole or not at all.\n"
+    "  (--pin) is never entered when the SIM has one attempt left, unless --force-pin is given.\n"
+    "  --junit FILE also writes JUnit XML (a testsuite per modem, a testcase per step), whole or\n"
+    "  not at all.\n"
     "  Exit status 0 when every modem passes, 6 when any step failed (or no modem was found).\n"
     "  JSON: {\"modems\": [{\"port\", \"device\", \"identity\", \"trace\", \"verdict\", \"steps\": [{\"name\",\n"
     "  \"verdict\", \"seconds\", \"reason\", \"remedy\", \"detail\"}]}], \"verdict\"}\n",

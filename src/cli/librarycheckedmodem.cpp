@@ -20,6 +20,7 @@ LibraryCheckedModem::LibraryCheckedModem(const CheckTarget &target, std::unique_
     // A SIM that wants a PIN fails Connect with its clear reason, and only a PIN that was given
     // is ever tried.
     m_modem->setConnectOptionA(true);
+    m_modem->setForcePin(m_target.forcePin);
     QObject::connect(m_modem.get(), &GsmModem::NewStatus, m_modem.get(), [this](qint32 status) {
         if (status == GsmModem::Disconnected && m_open && !m_closing)
             m_lost = true;
