@@ -109,6 +109,8 @@ public:
     }
     pellix::UssdAnswer ussd(const QString &, int) override
     {
+        if (m_fault == QLatin1String("frozen"))
+            pellix::raise(ErrorCode::Timeout, QStringLiteral("AT+CSCS?"));
         if (m_fault == QLatin1String("ussd unknown"))
             throw pellix::notSupportedError(QStringLiteral("AT+CUSD"));
         pellix::UssdAnswer answer;
@@ -242,6 +244,8 @@ private Q_SLOTS:
                                           << "did not come back within 5 s";
         QTest::newRow("USSD silent") << "ussd silent" << "" << "PASS PASS PASS PASS PASS PASS PASS PASS PASS FAIL"
                                      << "no answer to *100# within 5 s";
+        QTest::newRow("frozen in the USSD step: the modem's remedy, not the code's")
+            << "frozen" << "" << "PASS PASS PASS PASS PASS PASS PASS PASS PASS FAIL" << "AT+CSCS? -> Check this modem alone: it stopped";
         QTest::newRow("USSD not offered by the modem")
             << "ussd unknown" << "" << "PASS PASS PASS PASS PASS PASS PASS PASS PASS SKIP" << "not supported by this modem";
         QTest::newRow("unplugged: no more questions")

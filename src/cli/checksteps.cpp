@@ -177,6 +177,12 @@ public:
                 outcome = fail(error.description(), QStringLiteral("Check the cable and the modem's power; a modem that "
                                                                    "stops answering needs a power cycle"));
                 m_lostIn = name;
+            } else if (isError(error, ErrorCode::Timeout) && name != AnswersAt) {
+                // The modem answered before this step: a silence now is the modem's, whatever the
+                // step asked, and no remedy of the step's own (the USSD code, the SMS centre) helps.
+                outcome = fail(error.description(),
+                               QStringLiteral("Check this modem alone: it stopped answering (power, cable; power-cycle it "
+                                              "if it stays silent), and its trace (named in the results) shows its last answer"));
             } else {
                 outcome = fail(error.description(),
                                m_remedy.isEmpty() ? QStringLiteral("Check this modem alone; its trace (named in the results) "

@@ -2,6 +2,7 @@
 #include "librarycheckedmodem.h"
 
 #include "modem/pellixgsmmodem.h"
+#include "modem/rawatanswer.h"
 #include "pellixerror.h"
 
 #include <QDeadlineTimer>
@@ -114,6 +115,18 @@ LoopbackResult LibraryCheckedModem::loopback(const QString &number, int withinMs
     result.seconds = double(clock.elapsed()) / 1000;
     if (m_lost)
         pellix::raise(pellix::ErrorCode::ConnectionLost, QStringLiteral("the link dropped while waiting for the loopback"));
+    // Nothing said in time can be the network's or a modem that froze meanwhile (the port stays
+    // open): a plain AT tells them apart, so that the remedy is not the network's for a dead modem.
+    if (!finished()) {
+        try {
+            m_modem->rawCommand("AT");
+        } catch (const RaisedError &error) {
+            if (error.number() == pellix::libraryErrorNumber(quint16(pellix::ErrorCode::Timeout)))
+                pellix::raise(pellix::ErrorCode::Timeout,
+                              QStringLiteral("the modem stopped answering while the loopback waited (AT)"));
+            throw;
+        }
+    }
     return result;
 }
 
