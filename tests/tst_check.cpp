@@ -23,6 +23,10 @@
 #include <QXmlStreamReader>
 
 #include <atomic>
+#include <csignal>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace cli;
 using pellix::ErrorCode;
@@ -454,6 +458,59 @@ private Q_SLOTS:
                                               "('loopback', '0.000', [('skipped', 'depends on \"SMS centre\", which failed')])]"));
         // A folder that is not there: the reason, and no file.
         QVERIFY(!writeCheckJunit(dir.filePath(QStringLiteral("none/check.xml")), checks).isEmpty());
+    }
+
+    // The JUnit file wherever a CI job points it: a disk that fills up keeps the old file and
+    // says why; a pipe (as a device, never tried here: a fault would replace the machine's own
+    // /dev/null) gets the XML and stays what it is.
+    void junitTargets_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("a full disk keeps the old file") << "full disk" << false;
+        QTest::newRow("a pipe a job reads") << "fifo" << true;
+    }
+
+    void junitTargets()
+    {
+        QFETCH(QString, target);
+        QFETCH(bool, written);
+        const QList<ModemCheck> checks = sampleChecks();
+        QTemporaryDir dir;
+        QString path;
+        QProcess reader;
+        QString why;
+        if (target == QLatin1String("full disk")) {
+            path = dir.filePath(QStringLiteral("check.xml"));
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("stale");
+            old.close();
+            // A file size limit fails the write as a full disk does (EFBIG instead of ENOSPC).
+            rlimit before{};
+            QCOMPARE(getrlimit(RLIMIT_FSIZE, &before), 0);
+            const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit small = before;
+            small.rlim_cur = 64;
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+            why = writeCheckJunit(path, checks);
+            setrlimit(RLIMIT_FSIZE, &before);
+            std::signal(SIGXFSZ, oldHandler);
+            QVERIFY(old.open(QIODevice::ReadOnly));
+            QCOMPARE(old.readAll(), QByteArray("stale"));
+        } else if (target == QLatin1String("fifo")) {
+            path = dir.filePath(QStringLiteral("junit.pipe"));
+            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+            reader.start(QStringLiteral("timeout"), {QStringLiteral("20"), QStringLiteral("cat"), path});
+            QVERIFY(reader.waitForStarted());
+            why = writeCheckJunit(path, checks);
+            QVERIFY(reader.waitForFinished(30000));
+            QCOMPARE(reader.readAllStandardOutput(), checkJunit(checks));
+        }
+        QCOMPARE(why.isEmpty(), written);
+        if (target == QLatin1String("fifo"))
+            QVERIFY2(!QFileInfo(path).isFile(), "a plain file took the place of the pipe");
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), target == QLatin1String("full disk") ? 1 : 0);
     }
 
     void tableAligns()

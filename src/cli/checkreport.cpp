@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "checkreport.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QSaveFile>
 #include <QXmlStreamWriter>
@@ -176,11 +178,32 @@ QByteArray checkJunit(const QList<ModemCheck> &modems)
 
 QString writeCheckJunit(const QString &path, const QList<ModemCheck> &modems)
 {
+    const QByteArray xml = checkJunit(modems);
+    const QFileInfo target(path);
+    if (target.isDir())
+        return QStringLiteral("it is a folder");
+    if (target.exists() && !target.isFile()) {
+        // A device or a pipe (/dev/stdout, /dev/null, a FIFO a CI job reads) takes the text as
+        // it comes: a temporary file renamed over it would put a plain file in its place (for
+        // root even in /dev).
+        QFile stream(path);
+        if (!stream.open(QIODevice::WriteOnly))
+            return stream.errorString();
+        if (stream.write(xml) != xml.size() || !stream.flush())
+            return stream.errorString();
+        return QString();
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
-    const QByteArray xml = checkJunit(modems);
-    if (file.write(xml) != xml.size() || !file.commit())
+    // A write that fails in the buffer (a full disk, a file size limit) surfaces at the flush;
+    // commit alone would rename the short file over the old one and call it done.
+    if (file.write(xml) != xml.size() || !file.flush()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return why;
+    }
+    if (!file.commit())
         return file.errorString();
     return QString();
 }
