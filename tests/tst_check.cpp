@@ -530,6 +530,10 @@ private Q_SLOTS:
         QVERIFY2(table.contains(QLatin1String("FAIL  /dev/pts/7: Pellix PVM-1")), qPrintable(table));
         QVERIFY2(table.contains(QLatin1String("trace /tmp/pellix-1000/pellix-check-COM33.log")), qPrintable(table));
         QCOMPARE(lines.last(), QStringLiteral("FAIL: 2 modem(s) checked, 1 passed, 1 failed"));
+        // The control character the network put in a text reaches no terminal.
+        for (QChar c : table)
+            QVERIFY2(c == QLatin1Char('\n') || c.unicode() >= 0x20, qPrintable(table));
+        QVERIFY(table.contains(QStringLiteral("no <SMS> centre & \"set\"\uFFFD")));
     }
 };
 

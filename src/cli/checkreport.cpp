@@ -41,6 +41,19 @@ QString xmlText(const QString &text)
     return clean;
 }
 
+// A modem's words go to the operator's terminal: a control character in an operator name or a
+// USSD text (ESC, BEL) must not move the cursor, recolour the screen or ring.
+QString printable(const QString &text)
+{
+    QString clean = text;
+    for (QChar &c : clean) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0))
+            c = QChar::ReplacementCharacter;
+    }
+    return clean;
+}
+
 } // namespace
 
 QString checkTable(const QList<ModemCheck> &modems)
@@ -63,9 +76,10 @@ QString checkTable(const QList<ModemCheck> &modems)
             head += QStringLiteral(" (%1)").arg(modem.device);
         if (!modem.identity.isEmpty())
             head += QStringLiteral(": ") + modem.identity;
+        head = printable(head);
         lines << QStringLiteral("%1  %2").arg(verdictName(modem.verdict()), head);
         for (const CheckStep &step : modem.steps) {
-            const QString said = step.verdict == CheckVerdict::Pass ? step.detail : step.reason;
+            const QString said = printable(step.verdict == CheckVerdict::Pass ? step.detail : step.reason);
             QString row = QStringLiteral("  %1  %2  %3  %4")
                               .arg(verdictName(step.verdict))
                               .arg(seconds(step.seconds), int(timeWidth))
