@@ -23,7 +23,9 @@
 #include <QXmlStreamReader>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -48,6 +50,8 @@ public:
             pellix::raise(ErrorCode::PinRequired, QStringLiteral("the SIM asks for its PIN, and none was given"));
         if (m_fault == QLatin1String("one attempt"))
             pellix::raise(ErrorCode::PinRequired, QStringLiteral("the SIM asks for its PIN: 1 attempt left"));
+        if (m_fault == QLatin1String("no files"))
+            pellix::raise(ErrorCode::PortCannotOpen, QStringLiteral("/dev/pts/9: ") + QString::fromLocal8Bit(std::strerror(EMFILE)));
         if (m_fault == QLatin1String("wrong pin"))
             throw pellix::cmeError(16, QStringLiteral("AT+CPIN=****"));
         if (m_fault == QLatin1String("no sim"))
@@ -214,6 +218,8 @@ private Q_SLOTS:
         QTest::newRow("roaming passes") << "roaming" << "" << "PASS PASS PASS PASS PASS PASS PASS PASS PASS PASS" << "";
         QTest::newRow("silent port: the rest skipped, naming it")
             << "silent" << "" << "FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP" << "ports --probe";
+        QTest::newRow("out of open files: this program's limit, not the port")
+            << "no files" << "" << "FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP" << "-> Raise the limit of open files (ulimit -n)";
         QTest::newRow("PIN wanted: the port answered")
             << "pin" << "" << "PASS FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP" << "--pin NNNN";
         QTest::newRow("one PIN attempt left") << "one attempt" << "" << "PASS FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP"

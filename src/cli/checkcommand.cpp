@@ -13,10 +13,39 @@
 
 #include <QSet>
 
+#include <sys/resource.h>
+
 namespace cli {
 namespace {
 
 constexpr qint32 StandardModemType = 1;
+// What a modem's check holds open: its port, its trace, its thread's event notifier, and a
+// lock file while the port opens; and what the program holds besides.
+constexpr rlim_t FilesPerModem = 4;
+constexpr rlim_t FilesBesides = 32;
+
+// A bench of many modems meets the open-files limit: the soft limit is raised as far as the hard
+// one allows, and what is still short is said once before any modem fails for it.
+QString makeRoomForFiles(qsizetype modems)
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return QString();
+    const rlim_t needed = rlim_t(modems) * FilesPerModem + FilesBesides;
+    if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= needed)
+        return QString();
+    const rlim_t wanted = limit.rlim_max == RLIM_INFINITY ? needed : qMin(needed, limit.rlim_max);
+    if (wanted > limit.rlim_cur) {
+        limit.rlim_cur = wanted;
+        if (setrlimit(RLIMIT_NOFILE, &limit) != 0)
+            getrlimit(RLIMIT_NOFILE, &limit);
+    }
+    if (limit.rlim_cur >= needed)
+        return QString();
+    return QStringLiteral("checking %1 modems at once needs about %2 open files, and this program may open %3 "
+                          "(ulimit -n): modems beyond that fail to open; raise the limit or check fewer at once")
+        .arg(modems).arg(qulonglong(needed)).arg(qulonglong(limit.rlim_cur));
+}
 
 CheckSettings readSettings(const CommandLine &line)
 {
@@ -133,6 +162,8 @@ int check(Environment &environment, const CommandLine &line, Output &output)
     if (!onlyType)
         throw UsageError(QStringLiteral("--type %1 needs --port COMn or --device PATH").arg(line.value(QStringLiteral("type"))));
 
+    if (const QString files = makeRoomForFiles(targets.size()); !files.isEmpty())
+        output.warning(files);
     QString problem;
     const QString folder = CheckRunner::traceFolder(&problem);
     if (!problem.isEmpty())

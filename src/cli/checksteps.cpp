@@ -7,6 +7,9 @@
 #include <QElapsedTimer>
 #include <QMap>
 
+#include <cerrno>
+#include <cstring>
+
 namespace cli {
 namespace {
 
@@ -289,6 +292,11 @@ void runCheckSteps(CheckedModem &modem, const CheckSettings &settings, QDeadline
         try {
             modem.connect();
         } catch (const RaisedError &error) {
+            // EMFILE is this program's limit, not the port's: a bench of many modems meets it.
+            if (isError(error, ErrorCode::PortCannotOpen)
+                && error.description().contains(QString::fromLocal8Bit(std::strerror(EMFILE))))
+                return fail(error.description(), QStringLiteral("Raise the limit of open files (ulimit -n) or check fewer "
+                                                                "modems at once"));
             if (!isSimRefusal(error))
                 throw;
             simRefusal = error;
