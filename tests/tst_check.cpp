@@ -540,6 +540,10 @@ private Q_SLOTS:
         for (QChar c : table)
             QVERIFY2(c == QLatin1Char('\n') || c.unicode() >= 0x20, qPrintable(table));
         QVERIFY(table.contains(QStringLiteral("no <SMS> centre & \"set\"\uFFFD")));
+        // A trace that was not written (its folder is not this user's) is named as none.
+        QList<ModemCheck> untraced = sampleChecks();
+        untraced[0].trace.clear();
+        QVERIFY2(checkTable(untraced).contains(QLatin1String("0 skipped; no trace\n")), qPrintable(checkTable(untraced)));
     }
 };
 

@@ -168,8 +168,10 @@ int check(Environment &environment, const CommandLine &line, Output &output)
     const QString folder = CheckRunner::traceFolder(&problem);
     if (!problem.isEmpty())
         output.warning(QStringLiteral("the traces cannot be written: %1").arg(problem));
+    // A folder that is not this user's (planted by another) gets no trace: the results name none
+    // rather than a file someone else may hold.
     for (CheckTarget &target : targets)
-        target.tracePath = CheckRunner::tracePathFor(folder, target.name);
+        target.tracePath = problem.isEmpty() ? CheckRunner::tracePathFor(folder, target.name) : QString();
 
     const auto makeModem = environment.makeModem;
     CheckRunner runner(settings, [makeModem](const CheckTarget &target) -> std::unique_ptr<CheckedModem> {

@@ -91,7 +91,8 @@ QString checkTable(const QList<ModemCheck> &modems)
             if (!step.remedy.isEmpty())
                 lines << QString(int(2 + 4 + 2 + timeWidth + 2 + nameWidth + 2), QLatin1Char(' ')) + QStringLiteral("-> ") + step.remedy;
         }
-        lines << QStringLiteral("  %1; trace %2").arg(counts(modem.steps), modem.trace);
+        lines << QStringLiteral("  %1; %2").arg(counts(modem.steps),
+                                               modem.trace.isEmpty() ? QStringLiteral("no trace") : QStringLiteral("trace ") + modem.trace);
         failedModems += modem.verdict() == CheckVerdict::Fail;
     }
     lines << QString();
