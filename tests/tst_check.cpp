@@ -23,6 +23,12 @@
 #include <QXmlStreamReader>
 
 #include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace cli;
 using pellix::ErrorCode;
@@ -44,6 +50,14 @@ public:
             pellix::raise(ErrorCode::PinRequired, QStringLiteral("the SIM asks for its PIN, and none was given"));
         if (m_fault == QLatin1String("one attempt"))
             pellix::raise(ErrorCode::PinRequired, QStringLiteral("the SIM asks for its PIN: 1 attempt left"));
+        if (m_fault == QLatin1String("no files"))
+            pellix::raise(ErrorCode::PortCannotOpen, QStringLiteral("/dev/pts/9: ") + QString::fromLocal8Bit(std::strerror(EMFILE)));
+        if (m_fault == QLatin1String("wrong pin"))
+            throw pellix::cmeError(16, QStringLiteral("AT+CPIN=****"));
+        if (m_fault == QLatin1String("no sim"))
+            throw pellix::cmeError(10, QStringLiteral("AT+CPIN?"));
+        if (m_fault == QLatin1String("sim busy"))
+            throw pellix::cmeError(14, QStringLiteral("AT+CPMS?"));
     }
     QString identity() override { return QStringLiteral("Pellix PVM-1 IMEI 357920061482624"); }
     int phonebookSize() override { return 250; }
@@ -103,6 +117,8 @@ public:
     }
     pellix::UssdAnswer ussd(const QString &, int) override
     {
+        if (m_fault == QLatin1String("frozen"))
+            pellix::raise(ErrorCode::Timeout, QStringLiteral("AT+CSCS?"));
         if (m_fault == QLatin1String("ussd unknown"))
             throw pellix::notSupportedError(QStringLiteral("AT+CUSD"));
         pellix::UssdAnswer answer;
@@ -202,10 +218,18 @@ private Q_SLOTS:
         QTest::newRow("roaming passes") << "roaming" << "" << "PASS PASS PASS PASS PASS PASS PASS PASS PASS PASS" << "";
         QTest::newRow("silent port: the rest skipped, naming it")
             << "silent" << "" << "FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP" << "ports --probe";
+        QTest::newRow("out of open files: this program's limit, not the port")
+            << "no files" << "" << "FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP" << "-> Raise the limit of open files (ulimit -n)";
         QTest::newRow("PIN wanted: the port answered")
             << "pin" << "" << "PASS FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP" << "--pin NNNN";
         QTest::newRow("one PIN attempt left") << "one attempt" << "" << "PASS FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP"
-                                              << "1 attempt left -> Unlock the SIM in a phone";
+                                              << "1 attempt left -> Unlock the SIM in a phone, or check the PIN and give --force-pin";
+        QTest::newRow("wrong PIN: the SIM's failure, not the port's")
+            << "wrong pin" << "" << "PASS FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP" << "refused the PIN given (incorrect password";
+        QTest::newRow("no SIM: the port answered") << "no sim" << "" << "PASS FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP"
+                                                   << "SIM not inserted (+CME ERROR: 10, AT+CPIN?) -> Insert a SIM";
+        QTest::newRow("SIM busy for good") << "sim busy" << "" << "PASS FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP"
+                                           << "SIM busy (+CME ERROR: 14, AT+CPMS?) -> The SIM is still starting";
         QTest::newRow("registration denied: loopback and USSD wait on it")
             << "denied" << "" << "PASS PASS PASS FAIL PASS PASS PASS PASS SKIP SKIP" << "registration denied -> The network refuses";
         QTest::newRow("searching") << "searching" << "" << "PASS PASS PASS FAIL PASS PASS PASS PASS SKIP SKIP"
@@ -230,6 +254,8 @@ private Q_SLOTS:
                                           << "did not come back within 5 s";
         QTest::newRow("USSD silent") << "ussd silent" << "" << "PASS PASS PASS PASS PASS PASS PASS PASS PASS FAIL"
                                      << "no answer to *100# within 5 s";
+        QTest::newRow("frozen in the USSD step: the modem's remedy, not the code's")
+            << "frozen" << "" << "PASS PASS PASS PASS PASS PASS PASS PASS PASS FAIL" << "AT+CSCS? -> Check this modem alone: it stopped";
         QTest::newRow("USSD not offered by the modem")
             << "ussd unknown" << "" << "PASS PASS PASS PASS PASS PASS PASS PASS PASS SKIP" << "not supported by this modem";
         QTest::newRow("unplugged: no more questions")
@@ -440,6 +466,59 @@ private Q_SLOTS:
         QVERIFY(!writeCheckJunit(dir.filePath(QStringLiteral("none/check.xml")), checks).isEmpty());
     }
 
+    // The JUnit file wherever a CI job points it: a disk that fills up keeps the old file and
+    // says why; a pipe (as a device, never tried here: a fault would replace the machine's own
+    // /dev/null) gets the XML and stays what it is.
+    void junitTargets_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("a full disk keeps the old file") << "full disk" << false;
+        QTest::newRow("a pipe a job reads") << "fifo" << true;
+    }
+
+    void junitTargets()
+    {
+        QFETCH(QString, target);
+        QFETCH(bool, written);
+        const QList<ModemCheck> checks = sampleChecks();
+        QTemporaryDir dir;
+        QString path;
+        QProcess reader;
+        QString why;
+        if (target == QLatin1String("full disk")) {
+            path = dir.filePath(QStringLiteral("check.xml"));
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("stale");
+            old.close();
+            // A file size limit fails the write as a full disk does (EFBIG instead of ENOSPC).
+            rlimit before{};
+            QCOMPARE(getrlimit(RLIMIT_FSIZE, &before), 0);
+            const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit small = before;
+            small.rlim_cur = 64;
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+            why = writeCheckJunit(path, checks);
+            setrlimit(RLIMIT_FSIZE, &before);
+            std::signal(SIGXFSZ, oldHandler);
+            QVERIFY(old.open(QIODevice::ReadOnly));
+            QCOMPARE(old.readAll(), QByteArray("stale"));
+        } else if (target == QLatin1String("fifo")) {
+            path = dir.filePath(QStringLiteral("junit.pipe"));
+            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+            reader.start(QStringLiteral("timeout"), {QStringLiteral("20"), QStringLiteral("cat"), path});
+            QVERIFY(reader.waitForStarted());
+            why = writeCheckJunit(path, checks);
+            QVERIFY(reader.waitForFinished(30000));
+            QCOMPARE(reader.readAllStandardOutput(), checkJunit(checks));
+        }
+        QCOMPARE(why.isEmpty(), written);
+        if (target == QLatin1String("fifo"))
+            QVERIFY2(!QFileInfo(path).isFile(), "a plain file took the place of the pipe");
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), target == QLatin1String("full disk") ? 1 : 0);
+    }
+
     void tableAligns()
     {
         const QString table = checkTable(sampleChecks());
@@ -457,6 +536,14 @@ private Q_SLOTS:
         QVERIFY2(table.contains(QLatin1String("FAIL  /dev/pts/7: Pellix PVM-1")), qPrintable(table));
         QVERIFY2(table.contains(QLatin1String("trace /tmp/pellix-1000/pellix-check-COM33.log")), qPrintable(table));
         QCOMPARE(lines.last(), QStringLiteral("FAIL: 2 modem(s) checked, 1 passed, 1 failed"));
+        // The control character the network put in a text reaches no terminal.
+        for (QChar c : table)
+            QVERIFY2(c == QLatin1Char('\n') || c.unicode() >= 0x20, qPrintable(table));
+        QVERIFY(table.contains(QStringLiteral("no <SMS> centre & \"set\"\uFFFD")));
+        // A trace that was not written (its folder is not this user's) is named as none.
+        QList<ModemCheck> untraced = sampleChecks();
+        untraced[0].trace.clear();
+        QVERIFY2(checkTable(untraced).contains(QLatin1String("0 skipped; no trace\n")), qPrintable(checkTable(untraced)));
     }
 };
 

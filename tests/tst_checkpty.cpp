@@ -77,25 +77,58 @@ private Q_SLOTS:
         m_simulators.clear();
     }
 
-    // A verdict per switch of pellix-modemsim: the steps' verdicts in order, and what the
-    // first one that did not pass says.
+    // A verdict per switch of pellix-modemsim: the steps' verdicts in order, what the first one
+    // that did not pass says, and how often a PIN went to the SIM (never in clear in the trace).
     void verdicts_data()
     {
         QTest::addColumn<QStringList>("switches");
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<QString>("verdicts");
         QTest::addColumn<QString>("said");
+        QTest::addColumn<int>("pinsEntered");
         // Steps: AT, SIM, identity, registered, signal, SMSC, storage, phonebook, loopback, USSD.
         QTest::newRow("all pass") << QStringList{} << QStringList{}
-                                  << "PASS PASS PASS PASS PASS PASS PASS PASS PASS PASS" << "";
+                                  << "PASS PASS PASS PASS PASS PASS PASS PASS PASS PASS" << "" << 0;
         QTest::newRow("storage full") << QStringList{"--sim-full"} << QStringList{}
-                                      << "PASS PASS PASS PASS PASS PASS FAIL PASS PASS PASS" << "SM 50 of 50";
+                                      << "PASS PASS PASS PASS PASS PASS FAIL PASS PASS PASS" << "SM 50 of 50" << 0;
+        QTest::newRow("storage refusing writes") << QStringList{"--storage-full"} << QStringList{}
+                                                 << "PASS PASS PASS PASS PASS PASS FAIL PASS PASS PASS"
+                                                 << "full: SM 50 of 50 -> Delete messages" << 0;
         QTest::newRow("PIN wanted") << QStringList{"--pin", "4321"} << QStringList{}
-                                    << "PASS FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP" << "--pin NNNN";
+                                    << "PASS FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP" << "--pin NNNN" << 0;
         QTest::newRow("PIN given") << QStringList{"--pin", "4321"} << QStringList{"--pin", "4321"}
-                                   << "PASS PASS PASS PASS PASS PASS PASS PASS PASS PASS" << "";
+                                   << "PASS PASS PASS PASS PASS PASS PASS PASS PASS PASS" << "" << 1;
+        QTest::newRow("PIN on its last attempt")
+            << QStringList{"--pin", "4321", "--pin-attempts", "1"} << QStringList{"--pin", "4321"}
+            << "PASS FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP" << "1 attempt left" << 0;
+        QTest::newRow("PIN forced on its last attempt")
+            << QStringList{"--pin", "4321", "--pin-attempts", "1"} << QStringList{"--pin", "4321", "--force-pin"}
+            << "PASS PASS PASS PASS PASS PASS PASS PASS PASS PASS" << "" << 1;
+        QTest::newRow("wrong PIN costs one attempt")
+            << QStringList{"--pin", "4321", "--pin-attempts", "2"} << QStringList{"--pin", "1357"}
+            << "PASS FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP" << "refused the PIN given" << 1;
+        QTest::newRow("registration denied") << QStringList{"--registration", "denied"} << QStringList{}
+                                             << "PASS PASS PASS FAIL PASS PASS PASS PASS SKIP SKIP"
+                                             << "registration denied -> The network refuses this SIM" << 0;
+        QTest::newRow("still searching") << QStringList{"--registration", "searching"} << QStringList{}
+                                         << "PASS PASS PASS FAIL PASS PASS PASS PASS SKIP SKIP"
+                                         << "searching -> Check the antenna" << 0;
+        QTest::newRow("no SMS centre") << QStringList{"--no-smsc"} << QStringList{}
+                                       << "PASS PASS PASS PASS PASS FAIL PASS PASS SKIP PASS"
+                                       << "no SMS centre is set -> Set the SMS centre: pellix smsc set" << 0;
+        QTest::newRow("no own number") << QStringList{"--no-cnum"} << QStringList{}
+                                       << "PASS PASS PASS PASS PASS PASS PASS PASS SKIP PASS" << "no own number" << 0;
+        QTest::newRow("USSD never answered") << QStringList{"--ussd", "silent"} << QStringList{"--within", "3"}
+                                             << "PASS PASS PASS PASS PASS PASS PASS PASS PASS FAIL"
+                                             << "no answer to *100# within 3 s" << 0;
+        QTest::newRow("USSD refused by the modem") << QStringList{"--ussd", "notsupported"} << QStringList{}
+                                                   << "PASS PASS PASS PASS PASS PASS PASS PASS PASS SKIP"
+                                                   << "not supported by this modem" << 0;
+        QTest::newRow("frozen while the loopback waits")
+            << QStringList{"--freeze-after", "2"} << QStringList{"--within", "5"}
+            << "PASS PASS PASS PASS PASS PASS PASS PASS FAIL FAIL" << "stopped answering while the loopback waited" << 0;
         QTest::newRow("silent port") << QStringList{"--freeze-after", "1"} << QStringList{}
-                                     << "FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP" << "does not answer AT";
+                                     << "FAIL SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP SKIP" << "does not answer AT" << 0;
     }
 
     void verdicts()
@@ -104,14 +137,23 @@ private Q_SLOTS:
         QFETCH(QStringList, options);
         QFETCH(QString, verdicts);
         QFETCH(QString, said);
+        QFETCH(int, pinsEntered);
         const QString device = simulator(switches + QStringList{QStringLiteral("--seed"), QStringLiteral("3")});
         QVERIFY(device.startsWith(QLatin1String("/dev/")));
-        if (switches.contains(QLatin1String("--freeze-after")))
+        // A modem frozen at its first second is frozen before pellix comes.
+        if (const qsizetype freeze = switches.indexOf(QLatin1String("--freeze-after")); freeze >= 0 && switches.value(freeze + 1) == QLatin1String("1"))
             QTest::qWait(1500);
-        const Run run = check(options + QStringList{QStringLiteral("--device"), device, QStringLiteral("--min-rssi"), QStringLiteral("0"),
-                                                    QStringLiteral("--ussd"), QStringLiteral("*100#"), QStringLiteral("--within"),
-                                                    QStringLiteral("30")});
-        const QJsonArray steps = run.json.value(QLatin1String("modems")).toArray().at(0)[QLatin1String("steps")].toArray();
+        QStringList arguments = options + QStringList{QStringLiteral("--device"), device, QStringLiteral("--min-rssi"), QStringLiteral("0"),
+                                                      QStringLiteral("--ussd"), QStringLiteral("*100#")};
+        if (!options.contains(QLatin1String("--within")))
+            arguments << QStringLiteral("--within") << QStringLiteral("30");
+        // Pseudo-terminals are numbered again for each row: the trace read below is this check's.
+        QDir traces(m_dir.path());
+        for (const QString &file : traces.entryList({QStringLiteral("pellix-check-*.log")}, QDir::Files))
+            QVERIFY(traces.remove(file));
+        const Run run = check(arguments);
+        const QJsonObject modem = run.json.value(QLatin1String("modems")).toArray().at(0).toObject();
+        const QJsonArray steps = modem[QLatin1String("steps")].toArray();
         QStringList got;
         QString first;
         for (const QJsonValue &step : steps) {
@@ -122,6 +164,12 @@ private Q_SLOTS:
         QCOMPARE(got.join(QLatin1Char(' ')), verdicts);
         QVERIFY2(first.contains(said), qPrintable(first));
         QCOMPARE(run.status, verdicts.contains(QLatin1String("FAIL")) ? 6 : 0);
+
+        QFile trace(modem.value(QLatin1String("trace")).toString());
+        QVERIFY2(trace.open(QIODevice::ReadOnly), qPrintable(trace.fileName()));
+        const QByteArray recorded = trace.readAll();
+        QCOMPARE(int(recorded.count("-> AT+CPIN=")), pinsEntered);
+        QCOMPARE(int(recorded.count("AT+CPIN=\"")), 0);
     }
 
     // One modem that answers, one that froze before pellix came and one that stops answering in

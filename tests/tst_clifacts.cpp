@@ -83,6 +83,11 @@ private Q_SLOTS:
         QTest::newRow("usage: empty reply") << QStringList{"ussd", "*100#", "--reply", ""} << int(cli::ExitUsage) << ""
                                             << "";
         QTest::newRow("usage: smsc set a word") << QStringList{"smsc", "set", "centre"} << int(cli::ExitUsage) << "" << "";
+        QTest::newRow("usage: smsc set 30 digits") << QStringList{"smsc", "set", "123456789012345678901234567890"}
+                                                   << int(cli::ExitUsage) << "" << "";
+        QTest::newRow("usage: smsc set a plus alone") << QStringList{"smsc", "set", "+"} << int(cli::ExitUsage) << "" << "";
+        QTest::newRow("usage: smsc set a service code") << QStringList{"smsc", "set", "*100#"} << int(cli::ExitUsage) << "" << "";
+        QTest::newRow("usage: smsc set nothing") << QStringList{"smsc", "set", ""} << int(cli::ExitUsage) << "" << "";
         QTest::newRow("usage: smsc get") << QStringList{"smsc", "get"} << int(cli::ExitUsage) << "" << "";
         QTest::newRow("usage: --force-pin without --pin") << QStringList{"--force-pin", "sim"} << int(cli::ExitUsage)
                                                           << "" << "";

@@ -12,8 +12,38 @@
 #include "usageerror.h"
 
 
+#include <sys/resource.h>
+
 namespace cli {
 namespace {
+
+// What a modem's check holds open: its port, its trace, its thread's event notifier, and a
+// lock file while the port opens; and what the program holds besides.
+constexpr rlim_t FilesPerModem = 4;
+constexpr rlim_t FilesBesides = 32;
+
+// A bench of many modems meets the open-files limit: the soft limit is raised as far as the hard
+// one allows, and what is still short is said once before any modem fails for it.
+QString makeRoomForFiles(qsizetype modems)
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return QString();
+    const rlim_t needed = rlim_t(modems) * FilesPerModem + FilesBesides;
+    if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= needed)
+        return QString();
+    const rlim_t wanted = limit.rlim_max == RLIM_INFINITY ? needed : qMin(needed, limit.rlim_max);
+    if (wanted > limit.rlim_cur) {
+        limit.rlim_cur = wanted;
+        if (setrlimit(RLIMIT_NOFILE, &limit) != 0)
+            getrlimit(RLIMIT_NOFILE, &limit);
+    }
+    if (limit.rlim_cur >= needed)
+        return QString();
+    return QStringLiteral("checking %1 modems at once needs about %2 open files, and this program may open %3 "
+                          "(ulimit -n): modems beyond that fail to open; raise the limit or check fewer at once")
+        .arg(modems).arg(qulonglong(needed)).arg(qulonglong(limit.rlim_cur));
+}
 
 CheckSettings readSettings(const CommandLine &line)
 {
@@ -41,6 +71,8 @@ int check(Environment &environment, const CommandLine &line, Output &output)
                                         "not to stderr: drop --trace"));
     if (line.has(QStringLiteral("pin")) && line.value(QStringLiteral("pin")).isEmpty())
         throw UsageError(QStringLiteral("--pin needs the PIN"));
+    if (line.has(QStringLiteral("force-pin")) && !line.has(QStringLiteral("pin")))
+        throw UsageError(QStringLiteral("--force-pin goes with --pin"));
     if (line.has(QStringLiteral("junit")) && line.value(QStringLiteral("junit")).isEmpty())
         throw UsageError(QStringLiteral("--junit needs a file name"));
     if (line.modemOptions().isEmpty() && !line.has(QStringLiteral("all")))
@@ -51,12 +83,16 @@ int check(Environment &environment, const CommandLine &line, Output &output)
     if (!onlyType)
         throw UsageError(QStringLiteral("--type %1 needs --port COMn or --device PATH").arg(line.value(QStringLiteral("type"))));
 
+    if (const QString files = makeRoomForFiles(targets.size()); !files.isEmpty())
+        output.warning(files);
     QString problem;
     const QString folder = CheckRunner::traceFolder(&problem);
     if (!problem.isEmpty())
         output.warning(QStringLiteral("the traces cannot be written: %1").arg(problem));
+    // A folder that is not this user's (planted by another) gets no trace: the results name none
+    // rather than a file someone else may hold.
     for (CheckTarget &target : targets)
-        target.tracePath = CheckRunner::tracePathFor(folder, target.name);
+        target.tracePath = problem.isEmpty() ? CheckRunner::tracePathFor(folder, target.name) : QString();
 
     const auto makeModem = environment.makeModem;
     CheckRunner runner(settings, [makeModem](const CheckTarget &target) -> std::unique_ptr<CheckedModem> {
@@ -91,6 +127,7 @@ const CommandInfo CheckCommand = {
     "check", "a modem test with verdicts: PASS, FAIL, SKIP per step, on many modems at once",
     "pellix check [--port COMn | --device PATH | --type -1]... [--all] [--min-rssi N]\n"
     "             [--own-number NUMBER] [--within S] [--ussd CODE] [--junit FILE]\n"
+    "             [--pin NNNN [--force-pin]]\n"
     "  Checks each modem named (repeat --port, --device or --type -1; --all adds every port that\n"
     "  answers AT, as ports --probe finds them), all at once, each over a connection of its own.\n"
     "  Steps: port answers AT; SIM ready (and the PIN attempts left); identity; registered (home\n"
@@ -102,8 +139,9 @@ const CommandInfo CheckCommand = {
     "  not support, or a step that depends on one that failed (named). A modem that hangs fails\n"
     "  its own steps when its time is up and holds no other back. Each modem's AT trace goes to a\n"
     "  file of its own beside Pellix.log (pellix-check-COM5.log), named in the results. A PIN\n"
-    "  (--pin) is never entered when the SIM has one attempt left. --junit FILE also writes JUnit\n"
-    "  XML (a testsuite per modem, a testcase per step), whole or not at all.\n"
+    "  (--pin) is never entered when the SIM has one attempt left, unless --force-pin is given.\n"
+    "  --junit FILE also writes JUnit XML (a testsuite per modem, a testcase per step), whole or\n"
+    "  not at all.\n"
     "  Exit status 0 when every modem passes, 6 when any step failed (or no modem was found).\n"
     "  JSON: {\"modems\": [{\"port\", \"device\", \"identity\", \"trace\", \"verdict\", \"steps\": [{\"name\",\n"
     "  \"verdict\", \"seconds\", \"reason\", \"remedy\", \"detail\"}]}], \"verdict\"}\n",

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "checkreport.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QSaveFile>
 #include <QXmlStreamWriter>
@@ -39,6 +41,19 @@ QString xmlText(const QString &text)
     return clean;
 }
 
+// A modem's words go to the operator's terminal: a control character in an operator name or a
+// USSD text (ESC, BEL) must not move the cursor, recolour the screen or ring.
+QString printable(const QString &text)
+{
+    QString clean = text;
+    for (QChar &c : clean) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0))
+            c = QChar::ReplacementCharacter;
+    }
+    return clean;
+}
+
 } // namespace
 
 QString checkTable(const QList<ModemCheck> &modems)
@@ -61,9 +76,10 @@ QString checkTable(const QList<ModemCheck> &modems)
             head += QStringLiteral(" (%1)").arg(modem.device);
         if (!modem.identity.isEmpty())
             head += QStringLiteral(": ") + modem.identity;
+        head = printable(head);
         lines << QStringLiteral("%1  %2").arg(verdictName(modem.verdict()), head);
         for (const CheckStep &step : modem.steps) {
-            const QString said = step.verdict == CheckVerdict::Pass ? step.detail : step.reason;
+            const QString said = printable(step.verdict == CheckVerdict::Pass ? step.detail : step.reason);
             QString row = QStringLiteral("  %1  %2  %3  %4")
                               .arg(verdictName(step.verdict))
                               .arg(seconds(step.seconds), int(timeWidth))
@@ -75,7 +91,8 @@ QString checkTable(const QList<ModemCheck> &modems)
             if (!step.remedy.isEmpty())
                 lines << QString(int(2 + 4 + 2 + timeWidth + 2 + nameWidth + 2), QLatin1Char(' ')) + QStringLiteral("-> ") + step.remedy;
         }
-        lines << QStringLiteral("  %1; trace %2").arg(counts(modem.steps), modem.trace);
+        lines << QStringLiteral("  %1; %2").arg(counts(modem.steps),
+                                               modem.trace.isEmpty() ? QStringLiteral("no trace") : QStringLiteral("trace ") + modem.trace);
         failedModems += modem.verdict() == CheckVerdict::Fail;
     }
     lines << QString();
@@ -176,11 +193,32 @@ QByteArray checkJunit(const QList<ModemCheck> &modems)
 
 QString writeCheckJunit(const QString &path, const QList<ModemCheck> &modems)
 {
+    const QByteArray xml = checkJunit(modems);
+    const QFileInfo target(path);
+    if (target.isDir())
+        return QStringLiteral("it is a folder");
+    if (target.exists() && !target.isFile()) {
+        // A device or a pipe (/dev/stdout, /dev/null, a FIFO a CI job reads) takes the text as
+        // it comes: a temporary file renamed over it would put a plain file in its place (for
+        // root even in /dev).
+        QFile stream(path);
+        if (!stream.open(QIODevice::WriteOnly))
+            return stream.errorString();
+        if (stream.write(xml) != xml.size() || !stream.flush())
+            return stream.errorString();
+        return QString();
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
-    const QByteArray xml = checkJunit(modems);
-    if (file.write(xml) != xml.size() || !file.commit())
+    // A write that fails in the buffer (a full disk, a file size limit) surfaces at the flush;
+    // commit alone would rename the short file over the old one and call it done.
+    if (file.write(xml) != xml.size() || !file.flush()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return why;
+    }
+    if (!file.commit())
         return file.errorString();
     return QString();
 }

@@ -18,8 +18,8 @@ QJsonObject checkJson(const QList<ModemCheck> &modems);
 // JUnit XML as CI servers read it: a <testsuite> per modem, a <testcase> per step.
 QByteArray checkJunit(const QList<ModemCheck> &modems);
 
-// Writes the JUnit file whole or not at all (a temporary file renamed over it); the reason
-// when it could not be written, else empty.
+// Writes the JUnit file whole or not at all (a temporary file renamed over it; a device or a
+// pipe is written as it is); the reason when it could not be written, else empty.
 QString writeCheckJunit(const QString &path, const QList<ModemCheck> &modems);
 
 } // namespace cli

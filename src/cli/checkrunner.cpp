@@ -136,7 +136,7 @@ QList<ModemCheck> CheckRunner::run(const QList<CheckTarget> &targets,
             step.name = names.at(n);
             step.verdict = CheckVerdict::Fail;
             step.reason = QStringLiteral("the modem did not finish within its time (%1 s)").arg((deadlineMs + m_settings.graceMs) / 1000);
-            step.remedy = QStringLiteral("Power-cycle the modem and check it alone with --trace");
+            step.remedy = QStringLiteral("Power-cycle the modem; its trace (named in the results) shows where it stalled");
             check.steps << step;
         }
         checks << check;

@@ -7,6 +7,9 @@
 #include <QElapsedTimer>
 #include <QMap>
 
+#include <cerrno>
+#include <cstring>
+
 namespace cli {
 namespace {
 
@@ -83,15 +86,46 @@ QString networkDetail(const pellix::NetworkFacts &facts)
     return parts.join(QStringLiteral(", "));
 }
 
-// Why Connect failed, as the first step and the SIM step say it.
+// 27.007 9.2.1: a modem that answers AT refuses for its SIM's sake with 10 (not inserted) to 16
+// (incorrect password): PIN or PUK wanted, SIM failure, busy or wrong in between.
+constexpr int CmeSimNotInserted = 10;
+constexpr int CmeSimPukRequired = 12;
+constexpr int CmeSimBusy = 14;
+constexpr int CmeIncorrectPassword = 16;
+
+int cmeCode(const RaisedError &error)
+{
+    const int code = error.number() - pellix::libraryErrorNumber(quint16(ErrorCode::CmeErrorBase));
+    return code >= 0 && code < 1000 ? code : -1;
+}
+
+// Connect failed for the SIM, not the port: the modem answered AT, and the SIM step says why.
+bool isSimRefusal(const RaisedError &error)
+{
+    if (isError(error, ErrorCode::PinRequired))
+        return true;
+    const int code = cmeCode(error);
+    return code >= CmeSimNotInserted && code <= CmeIncorrectPassword;
+}
+
+// Why Connect failed, as the SIM step says it.
 Outcome simOutcome(const RaisedError &error)
 {
     const QString &why = error.description();
+    const int code = cmeCode(error);
+    if (code == CmeIncorrectPassword)
+        return fail(QStringLiteral("the SIM refused the PIN given (%1)").arg(why),
+                    QStringLiteral("Check the PIN before the next try: the SIM counted this one, and after its last wrong "
+                                   "PIN it wants its PUK"));
+    if (code == CmeSimBusy)
+        return fail(why, QStringLiteral("The SIM is still starting: check again in a minute; power-cycle the modem if it "
+                                        "stays busy"));
     if (why.contains(QLatin1String("attempt")))
-        return fail(why, QStringLiteral("Unlock the SIM in a phone: a wrong PIN now would lock it behind its PUK"));
-    if (why.contains(QLatin1String("PUK")))
+        return fail(why, QStringLiteral("Unlock the SIM in a phone, or check the PIN and give --force-pin with it: a wrong "
+                                        "PIN now would lock the SIM behind its PUK"));
+    if (code == CmeSimPukRequired || why.contains(QLatin1String("PUK")))
         return fail(why, QStringLiteral("Unlock the SIM with its PUK in a phone"));
-    if (why.contains(QLatin1String("PIN")))
+    if (code < 0 && why.contains(QLatin1String("PIN")))
         return fail(why, QStringLiteral("Give the SIM's PIN with --pin NNNN, or switch the PIN request off in a phone"));
     return fail(why, QStringLiteral("Insert a SIM, or seat it again, with the modem switched off"));
 }
@@ -123,8 +157,8 @@ public:
             step.verdict = CheckVerdict::Fail;
             step.reason = QStringLiteral("the modem's time for the whole check (%1 s) ran out before this step")
                               .arg(m_deadlineMs / 1000);
-            step.remedy = QStringLiteral("Check that the modem still answers (power, cable); run pellix check on it alone "
-                                         "with --trace to see where it stalls");
+            step.remedy = QStringLiteral("Check that the modem still answers (power, cable); its trace (named in the results) "
+                                         "shows where it stalled");
             m_rootFailure.insert(name, name);
             finish(step);
             return;
@@ -136,11 +170,22 @@ public:
             outcome = body();
         } catch (const RaisedError &error) {
             if (isError(error, ErrorCode::NotSupported)) {
-                outcome = {CheckVerdict::Skip, QStringLiteral("not supported by this modem (%1)").arg(error.description()), {}, {}};
+                const QString &why = error.description();
+                outcome = {CheckVerdict::Skip,
+                           why.contains(QLatin1String("not supported by this modem"))
+                               ? why
+                               : QStringLiteral("not supported by this modem (%1)").arg(why),
+                           {}, {}};
             } else if (m_modem.connectionLost() || isError(error, ErrorCode::ConnectionLost)) {
                 outcome = fail(error.description(), QStringLiteral("Check the cable and the modem's power; a modem that "
                                                                    "stops answering needs a power cycle"));
                 m_lostIn = name;
+            } else if (isError(error, ErrorCode::Timeout) && name != AnswersAt) {
+                // The modem answered before this step: a silence now is the modem's, whatever the
+                // step asked, and no remedy of the step's own (the USSD code, the SMS centre) helps.
+                outcome = fail(error.description(),
+                               QStringLiteral("Check this modem alone: it stopped answering (power, cable; power-cycle it "
+                                              "if it stays silent), and its trace (named in the results) shows its last answer"));
             } else {
                 outcome = fail(error.description(),
                                m_remedy.isEmpty() ? QStringLiteral("Check this modem alone; its trace (named in the results) "
@@ -247,7 +292,12 @@ void runCheckSteps(CheckedModem &modem, const CheckSettings &settings, QDeadline
         try {
             modem.connect();
         } catch (const RaisedError &error) {
-            if (!isError(error, ErrorCode::PinRequired))
+            // EMFILE is this program's limit, not the port's: a bench of many modems meets it.
+            if (isError(error, ErrorCode::PortCannotOpen)
+                && error.description().contains(QString::fromLocal8Bit(std::strerror(EMFILE))))
+                return fail(error.description(), QStringLiteral("Raise the limit of open files (ulimit -n) or check fewer "
+                                                                "modems at once"));
+            if (!isSimRefusal(error))
                 throw;
             simRefusal = error;
         }

@@ -2,6 +2,7 @@
 #include "librarycheckedmodem.h"
 
 #include "modem/pellixgsmmodem.h"
+#include "modem/rawatanswer.h"
 #include "pellixerror.h"
 
 #include <QDeadlineTimer>
@@ -20,6 +21,7 @@ LibraryCheckedModem::LibraryCheckedModem(const CheckTarget &target, std::unique_
     // A SIM that wants a PIN fails Connect with its clear reason, and only a PIN that was given
     // is ever tried.
     m_modem->setConnectOptionA(true);
+    m_modem->setForcePin(m_target.forcePin);
     QObject::connect(m_modem.get(), &GsmModem::NewStatus, m_modem.get(), [this](qint32 status) {
         if (status == GsmModem::Disconnected && m_open && !m_closing)
             m_lost = true;
@@ -113,6 +115,18 @@ LoopbackResult LibraryCheckedModem::loopback(const QString &number, int withinMs
     result.seconds = double(clock.elapsed()) / 1000;
     if (m_lost)
         pellix::raise(pellix::ErrorCode::ConnectionLost, QStringLiteral("the link dropped while waiting for the loopback"));
+    // Nothing said in time can be the network's or a modem that froze meanwhile (the port stays
+    // open): a plain AT tells them apart, so that the remedy is not the network's for a dead modem.
+    if (!finished()) {
+        try {
+            m_modem->rawCommand("AT");
+        } catch (const RaisedError &error) {
+            if (error.number() == pellix::libraryErrorNumber(quint16(pellix::ErrorCode::Timeout)))
+                pellix::raise(pellix::ErrorCode::Timeout,
+                              QStringLiteral("the modem stopped answering while the loopback waited (AT)"));
+            throw;
+        }
+    }
     return result;
 }
 

@@ -18,6 +18,8 @@ struct CheckTarget
     ModemRequest request;
     qint16 port = 0;              // --port's COM number, 0 for a device or the virtual modem
     QString pin;
+    // Enter the PIN even on the SIM's last attempt (--force-pin).
+    bool forcePin = false;
     int timeoutSeconds = 60;
     // "COM5", the device path, or "virtual 2" for the second virtual modem.
     QString name;

@@ -84,6 +84,7 @@ QList<CheckTarget> readModemTargets(Environment &environment, const CommandLine 
         target.request.baudRate = line.integer(QStringLiteral("baud"), 1, 4000000, 0);
         target.timeoutSeconds = line.integer(QStringLiteral("timeout"), 1, 600, 60);
         target.pin = line.value(QStringLiteral("pin"));
+        target.forcePin = line.has(QStringLiteral("force-pin"));
     }
     return targets;
 }

@@ -20,7 +20,9 @@ int smsc(Session &session, const CommandLine &line, Output &output)
         if (line.word(1) != QLatin1String("set"))
             throw UsageError(QStringLiteral("unknown subcommand \"%1\" (%2)").arg(line.word(1), usage));
         line.requireWords(3, usage);
-        number = CommandLine::dialStringWord(line.word(2), QStringLiteral("the SMS centre"));
+        number = line.word(2);
+        if (const QString why = pellix::PellixGsmModem::smscRefusal(number); !why.isEmpty())
+            throw UsageError(QStringLiteral("the SMS centre: %1").arg(why));
     }
     pellix::PellixGsmModem &modem = session.connect();
     if (!number.isEmpty())
@@ -38,7 +40,7 @@ const CommandInfo SmscCommand = {
     "smsc", "the SMS centre (service centre) number, read or set",
     "pellix smsc [set NUMBER]\n"
     "  Prints the SMS centre the modem sends messages through (+CSCA), or \"not set\". With set,\n"
-    "  stores NUMBER (digits with an optional leading +; type 145 with the +, else 129) and\n"
+    "  stores NUMBER (up to 20 digits with an optional leading +; type 145 with the +, else 129) and\n"
     "  prints what the modem then says. Most modems keep it on the SIM.\n"
     "  JSON: {\"number\", \"type\"} (number null when none is set).\n",
     smsc,

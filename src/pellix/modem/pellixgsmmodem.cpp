@@ -38,6 +38,22 @@ QString PellixGsmModem::dialStringRefusal(const QString &number)
     return QString();
 }
 
+QString PellixGsmModem::smscRefusal(const QString &number)
+{
+    // An SMS centre is an E.164 number (24.011 8.2.5.2: at most 20 digits in its ten octets);
+    // a modem takes "+", "*" or 30 digits into the SIM, and every message after fails with 330.
+    const QString digits = number.startsWith(QLatin1Char('+')) ? number.mid(1) : number;
+    if (digits.isEmpty())
+        return number.isEmpty() ? QStringLiteral("the number is empty") : QStringLiteral("\"+\" holds no digits");
+    if (digits.size() > MaxSmscDigits)
+        return QStringLiteral("\"%1\" has %2 digits; an SMS centre has at most %3").arg(number).arg(digits.size()).arg(MaxSmscDigits);
+    for (QChar c : digits) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return QStringLiteral("\"%1\" holds '%2': an SMS centre is digits with an optional leading +").arg(number, c);
+    }
+    return QString();
+}
+
 QString PellixGsmModem::textRefusal(const QString &text, qint32 alphabet)
 {
     if (alphabet != pdu::Gsm7)

@@ -157,7 +157,12 @@ public:
     NetworkFacts readNetwork();
     SimFacts readSim();
     SmscFacts readSmsc();
+    // Raises InvalidArgument with smscRefusal's reason before anything is sent.
     void setSmsc(const QString &number);
+    // Why number cannot be an SMS centre (digits with an optional leading +, at most 20), empty
+    // when it can.
+    static QString smscRefusal(const QString &number);
+    static constexpr int MaxSmscDigits = 20;
     // The three memories of +CPMS?, in its order.
     QList<StorageUse> readStorage();
     // Unstructured supplementary service (27.007 7.15): the network's answer, unsolicited, is

@@ -185,7 +185,8 @@ SmscFacts PellixGsmModem::readSmsc()
 void PellixGsmModem::setSmsc(const QString &number)
 {
     Operation op(*this);
-    detail::checkDialString(number);
+    if (const QString why = smscRefusal(number); !why.isEmpty())
+        raise(ErrorCode::InvalidArgument, why);
     requireConnected();
     offered(AtCommand::plain("AT+CSCA=\"" + number.toLatin1() + "\"," + detail::num(detail::numberType(number)),
                              localTimeout()));
