@@ -378,6 +378,9 @@ void TestModemFacts::ussd_data()
     QTest::newRow("menu over several lines, vendor noise before it") << QByteArray("IRA")
         << QByteArray("^RSSI: 17\r\n+CUSD: 1,\"Menu\r\n1. Balance\r\n2. Data\",15") << 1
         << QStringLiteral("Menu\n1. Balance\n2. Data") << plainRequest;
+    QTest::newRow("menu over several lines, vendor noise inside it") << QByteArray("IRA")
+        << QByteArray("+CUSD: 1,\"Menu\r\n1. Balance\r\n^RSSI: 17\r\n+CMTI: \"SM\",3\r\n2. Data\",15") << 1
+        << QStringLiteral("Menu\n1. Balance\n2. Data") << plainRequest;
     QTest::newRow("no text, no dcs: terminated by the network") << QByteArray("GSM") << QByteArray("+CUSD: 2") << 2
         << QString() << plainRequest;
     QTest::newRow("+CUSD: 4 is not supported") << QByteArray("GSM") << QByteArray("+CUSD: 4") << 4 << QString()

@@ -38,6 +38,21 @@ bool isUssdCode(const QString &code)
     });
 }
 
+// A line that is a result code of the modem's ("+CMTI: ...", "^RSSI: 17", "+QIND: ..."), not a
+// line of a text a network wrote: a known code, or '+' or '^', a name in capitals and a colon.
+bool isUnsolicitedCode(const Unsolicited &code)
+{
+    if (code.kind != UnsolicitedKind::Unknown)
+        return true;
+    const QByteArray &line = code.line;
+    if (line.size() < 3 || (line.at(0) != '+' && line.at(0) != '^'))
+        return false;
+    qsizetype end = 1;
+    while (end < line.size() && ((line.at(end) >= 'A' && line.at(end) <= 'Z') || (line.at(end) >= '0' && line.at(end) <= '9')))
+        ++end;
+    return end > 1 && end < line.size() && line.at(end) == ':';
+}
+
 } // namespace
 
 QByteArray PellixGsmModem::ussdCharset()
@@ -182,6 +197,16 @@ std::optional<UssdAnswer> PellixGsmModem::takeUssd(const QByteArray &charset)
     std::optional<UssdAnswer> found;
     for (const Unsolicited &code : m_channel->takeUnsolicited()) {
         QByteArray line;
+        if (!m_ussdPartial.isEmpty() && code.kind == UnsolicitedKind::Cusd) {
+            note(QStringLiteral("USSD answer without its closing quote dropped"));
+            m_ussdPartial.clear();
+        }
+        if (!m_ussdPartial.isEmpty() && isUnsolicitedCode(code)) {
+            // A modem's own codes fall between the lines of a text too (^RSSI:, +CMTI:): they
+            // are its events, not the network's words.
+            handle(code);
+            continue;
+        }
         if (!m_ussdPartial.isEmpty()) {
             m_ussdPartial += '\n' + code.line;
             if (m_ussdPartial.size() > LongestAnswer) {
