@@ -41,7 +41,7 @@ QString CheckRunner::traceFolder(QString *problem)
     return TempFolder::path();
 }
 
-QString CheckRunner::tracePathFor(const QString &folder, const QString &name)
+QString CheckRunner::tracePathFor(const QString &folder, const QString &name, const QString &command)
 {
     QString file = name;
     for (QChar &c : file) {
@@ -50,7 +50,7 @@ QString CheckRunner::tracePathFor(const QString &folder, const QString &name)
     }
     while (file.startsWith(QLatin1Char('_')))
         file.remove(0, 1);
-    return folder + QStringLiteral("/pellix-check-") + file + QStringLiteral(".log");
+    return folder + QStringLiteral("/pellix-") + command + QLatin1Char('-') + file + QStringLiteral(".log");
 }
 
 QList<ModemCheck> CheckRunner::run(const QList<CheckTarget> &targets,

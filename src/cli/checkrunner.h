@@ -28,9 +28,10 @@ public:
     // The folder of the check's traces: the user's temporary folder, where Pellix.log is; problem
     // (when given) is why it cannot be used, empty when it can.
     static QString traceFolder(QString *problem = nullptr);
-    // The trace file for a modem named name ("COM5", "/dev/pts/3", "virtual 1"):
-    // pellix-check-COM5.log, pellix-check-dev_pts_3.log, pellix-check-virtual_1.log.
-    static QString tracePathFor(const QString &folder, const QString &name);
+    // The trace file for a modem named name ("COM5", "/dev/pts/3", "virtual 1") of a command:
+    // pellix-check-COM5.log, pellix-check-dev_pts_3.log, pellix-exporter-virtual_1.log.
+    static QString tracePathFor(const QString &folder, const QString &name,
+                                const QString &command = QStringLiteral("check"));
 
 private:
     CheckSettings m_settings;

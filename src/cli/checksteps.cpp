@@ -321,7 +321,9 @@ void runCheckSteps(CheckedModem &modem, const CheckSettings &settings, QDeadline
     run.setRemedy(QStringLiteral("Check the SIM: a phonebook it cannot read points to a damaged or busy SIM"));
     run.step(Phonebook, {SimReady}, [&] { return pass(QStringLiteral("%1 entries").arg(modem.phonebookSize())); });
     const QString own = !settings.ownNumber.isEmpty() ? settings.ownNumber : sim.ownNumbers.value(0);
-    if (own.isEmpty()) {
+    if (!settings.noLoopback.isEmpty()) {
+        run.step(Loopback, {Registered, SmsCentre}, [&] { return Outcome{CheckVerdict::Skip, settings.noLoopback, {}, {}}; });
+    } else if (own.isEmpty()) {
         run.step(Loopback, {Registered, SmsCentre}, [] {
             return Outcome{CheckVerdict::Skip,
                            QStringLiteral("no own number: the SIM tells none (+CNUM) and no --own-number was given"), {}, {}};

@@ -19,6 +19,7 @@ struct CheckSettings
     QString ownNumber;            // empty: the SIM's +CNUM
     int withinSeconds = 60;       // the loopback's report and message, and a USSD answer
     QString ussdCode;             // empty: no USSD step
+    QString noLoopback;           // set: the loopback is skipped, for this reason
     // What the local steps take together on a modem that answers slowly but answers: Connect
     // with a SIM that opens its files, and each query with the profile's deadline.
     int localStepsMs = 45000;

@@ -33,7 +33,9 @@ constexpr OptionKind Options[] = {
     {"probe", Kind::Flag},      {"version", Kind::Flag},   {"liveness", Kind::Value},
     {"reply", Kind::Repeated},  {"cancel", Kind::Flag},    {"force-pin", Kind::Flag},
     {"min-rssi", Kind::Value},  {"own-number", Kind::Value}, {"within", Kind::Value},
-    {"ussd", Kind::Value},      {"junit", Kind::Value},
+    {"ussd", Kind::Value},      {"junit", Kind::Value},    {"listen", Kind::Value},
+    {"interval", Kind::Value},  {"check-every", Kind::Value}, {"forward-to", Kind::Value},
+    {"reopen-after", Kind::Value},
 };
 
 // The options that name a modem: check takes several modems, each named by one of them.

@@ -37,5 +37,6 @@ extern const CommandInfo SimCommand;
 extern const CommandInfo SmscCommand;
 extern const CommandInfo UssdCommand;
 extern const CommandInfo CheckCommand;
+extern const CommandInfo ExporterCommand;
 
 } // namespace cli

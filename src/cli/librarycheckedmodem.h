@@ -46,6 +46,9 @@ public:
     bool connectionLost() const override { return m_lost; }
     void close() override;
 
+    // The connection itself, for a caller that keeps it open beyond a check.
+    pellix::PellixGsmModem &library() { return *m_modem; }
+
 private:
     CheckTarget m_target;
     std::unique_ptr<pellix::PellixGsmModem> m_modem;

@@ -18,6 +18,7 @@ const CommandInfo *const Commands[] = {
     &PortsCommand, &IdentifyCommand, &SignalCommand, &SendCommand,  &SmsCommand,    &ReportsCommand,
     &PhonebookCommand, &ForwardCommand, &MonitorCommand, &RawAtCommand,
     &NetworkCommand, &SimCommand, &SmscCommand, &UssdCommand, &CheckCommand,
+    &ExporterCommand,
 };
 
 const CommandInfo *findCommand(const QString &name)

@@ -1,0 +1,196 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "checkrunner.h"
+#include "commandline.h"
+#include "commands.h"
+#include "environment.h"
+#include "exitstatus.h"
+#include "exportermetrics.h"
+#include "exporterpoller.h"
+#include "exporterserver.h"
+#include "modemtargets.h"
+#include "output.h"
+#include "stopsignals.h"
+#include "usageerror.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QThread>
+
+#include <atomic>
+
+#ifndef PELLIX_VERSION
+#define PELLIX_VERSION "0"
+#endif
+
+namespace cli {
+namespace {
+
+constexpr int DefaultIntervalSeconds = 10;
+constexpr int DefaultReopenAfter = 3;
+const char DefaultListen[] = "127.0.0.1:9878";
+
+QString htmlEscaped(const QString &text)
+{
+    return text.toHtmlEscaped();
+}
+
+QByteArray indexPage(const QList<ModemMetrics> &modems)
+{
+    QString rows;
+    for (const ModemMetrics &modem : modems) {
+        rows += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td></tr>\n")
+                    .arg(htmlEscaped(modem.port), htmlEscaped(modem.imei), htmlEscaped(modem.model),
+                         modem.up ? QStringLiteral("up") : QStringLiteral("down"));
+    }
+    return QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>pellix exporter</title></head>\n"
+                          "<body><h1>pellix exporter</h1>\n<p><a href=\"/metrics\">Metrics</a></p>\n"
+                          "<table>\n<tr><th>Port</th><th>IMEI</th><th>Model</th><th>State</th></tr>\n%1</table>\n"
+                          "</body></html>\n")
+        .arg(rows)
+        .toUtf8();
+}
+
+int exporter(Environment &environment, const CommandLine &line, Output &output)
+{
+    line.allowOnly({QStringLiteral("all"), QStringLiteral("listen"), QStringLiteral("interval"), QStringLiteral("check-every"),
+                    QStringLiteral("forward-to"), QStringLiteral("reopen-after"), QStringLiteral("min-rssi")});
+    line.requireWords(1, QStringLiteral("exporter takes no arguments"));
+    if (line.has(QStringLiteral("trace")))
+        throw UsageError(QStringLiteral("exporter writes each modem's AT trace to a file of its own beside Pellix.log, "
+                                        "not to stderr: drop --trace"));
+    if (line.has(QStringLiteral("json")))
+        throw UsageError(QStringLiteral("exporter serves its values over HTTP (/metrics): drop --json"));
+    if (line.modemOptions().isEmpty() && !line.has(QStringLiteral("all")))
+        throw UsageError(QStringLiteral("give the modems with --port COMn, --device PATH or --type -1 (each may be repeated), or --all"));
+
+    QHostAddress address;
+    quint16 port = 0;
+    QString why;
+    const QString listen = line.has(QStringLiteral("listen")) ? line.value(QStringLiteral("listen")) : QLatin1String(DefaultListen);
+    if (!ExporterServer::parseListen(listen, &address, &port, &why))
+        throw UsageError(why);
+    ExporterSettings settings;
+    settings.intervalMs = line.integer(QStringLiteral("interval"), 1, 3600, DefaultIntervalSeconds) * 1000;
+    settings.reopenAfter = line.integer(QStringLiteral("reopen-after"), 1, 1000, DefaultReopenAfter);
+    settings.checkEverySeconds = line.integer(QStringLiteral("check-every"), 1, 7 * 86400, 0);
+    settings.check.minRssi = line.integer(QStringLiteral("min-rssi"), 0, 31, settings.check.minRssi);
+    if (line.has(QStringLiteral("forward-to"))) {
+        settings.forwardFolder = line.value(QStringLiteral("forward-to"));
+        const QFileInfo folder(settings.forwardFolder);
+        if (settings.forwardFolder.isEmpty() || !folder.isDir() || !folder.isWritable())
+            throw UsageError(QStringLiteral("--forward-to needs a folder that exists and may be written, not \"%1\"")
+                                 .arg(settings.forwardFolder));
+        settings.forwardFolder = folder.absoluteFilePath();
+    }
+    QList<CheckTarget> targets = readModemTargets(environment, line, output);
+    if (targets.isEmpty() && !line.has(QStringLiteral("all")))
+        throw UsageError(QStringLiteral("--type %1 needs --port COMn or --device PATH").arg(line.value(QStringLiteral("type"))));
+    if (targets.isEmpty()) {
+        output.failure(QStringLiteral("no modem to watch: no port answers AT (pellix ports --probe shows what each said)"));
+        return ExitModemError;
+    }
+    QString problem;
+    const QString folder = CheckRunner::traceFolder(&problem);
+    if (!problem.isEmpty())
+        output.warning(QStringLiteral("the traces cannot be written: %1").arg(problem));
+    for (CheckTarget &target : targets) {
+        target.tracePath = problem.isEmpty() ? CheckRunner::tracePathFor(folder, target.name, QStringLiteral("exporter")) : QString();
+        target.timeoutSeconds = line.integer(QStringLiteral("timeout"), 1, 600, 60);
+    }
+
+    ExporterStore store;
+    for (const CheckTarget &target : std::as_const(targets))
+        store.add(target.name);
+    const bool withChecks = settings.checkEverySeconds > 0;
+    ExporterServer server({[&store, withChecks] { return exposition(store.snapshot(), QStringLiteral(PELLIX_VERSION), withChecks); },
+                           [&store] { return indexPage(store.snapshot()); }});
+    if (!server.listen(address, port, &why)) {
+        output.failure(QStringLiteral("cannot listen on %1: %2").arg(listen, why));
+        return ExitModemError;
+    }
+    // Signals first: a SIGTERM while the modems connect still ends in clean disconnects.
+    StopSignals stop;
+    output.raw(QStringLiteral("pellix exporter: serving http://%1:%2/metrics for %3 modem(s)\n")
+                   .arg(address.protocol() == QAbstractSocket::IPv6Protocol ? QLatin1Char('[') + address.toString() + QLatin1Char(']')
+                                                                             : address.toString())
+                   .arg(server.port())
+                   .arg(targets.size())
+                   .toUtf8());
+
+    std::atomic<bool> stopping = false;
+    ExporterHooks hooks;
+    hooks.makeModem = environment.makeModem;
+    hooks.listPorts = environment.listPorts;
+    hooks.probePort = environment.probePort;
+    // Lines of the pollers go out in this thread, one whole line at a time.
+    hooks.say = [&server, &output](const QString &text) {
+        QMetaObject::invokeMethod(&server, [&output, text] { output.raw((QStringLiteral("pellix exporter: ") + text + QLatin1Char('\n')).toUtf8()); },
+                                  Qt::QueuedConnection);
+    };
+    QList<QThread *> threads;
+    for (qsizetype i = 0; i < targets.size(); ++i) {
+        QThread *thread = QThread::create([&store, &stopping, i, target = targets.at(i), settings, hooks] {
+            ExporterPoller poller(store, int(i), target, settings, hooks);
+            poller.run(stopping);
+        });
+        threads << thread;
+        thread->start();
+    }
+
+    QEventLoop loop;
+    QObject::connect(&stop, &StopSignals::requested, &loop, &QEventLoop::quit);
+    if (!stop.stopRequested())
+        loop.exec();
+
+    stopping = true;
+    // Each poller ends its call in hand (each has its deadline), then disconnects.
+    const QDeadlineTimer giveUp(2 * 60 * 1000);
+    bool allEnded = true;
+    for (QThread *thread : std::as_const(threads)) {
+        while (!thread->wait(QDeadlineTimer(100))) {
+            if (giveUp.hasExpired())
+                break;
+            QCoreApplication::processEvents();
+        }
+        if (thread->isFinished())
+            delete thread;
+        else
+            allEnded = false;
+    }
+    if (!allEnded)
+        output.warning(QStringLiteral("a modem did not end its call in time; its connection is left to the system"));
+    return ExitSuccess;
+}
+
+} // namespace
+
+const CommandInfo ExporterCommand = {
+    "exporter", "serve the modems' signal, network and counters to Prometheus (GET /metrics)",
+    "pellix exporter [--listen ADDR:PORT] [--port COMn | --device PATH | --type -1]... [--all]\n"
+    "                [--interval S] [--check-every S] [--forward-to DIR] [--reopen-after N]\n"
+    "  Keeps a connection to each modem named (repeat --port, --device or --type -1; --all adds\n"
+    "  every port that answers AT) and serves their values in the Prometheus text format at\n"
+    "  http://ADDR:PORT/metrics (default 127.0.0.1:9878; [::]:9878 or 0.0.0.0:9878 for every\n"
+    "  interface), with a page naming the modems at /. A scrape is answered from memory and never\n"
+    "  waits for a modem. Every --interval S (1..3600, default 10) each modem's signal (+CSQ) and\n"
+    "  network are read; messages and status reports are counted as they arrive and left on the\n"
+    "  SIM. A lost connection is opened again every interval; a modem that came back on another\n"
+    "  serial port is found by its IMEI. After --reopen-after N timeouts in a row (default 3) the\n"
+    "  port is closed and opened again. --check-every S runs the steps of pellix check (the\n"
+    "  loopback skipped: the exporter sends nothing) on each connection every S seconds.\n"
+    "  --forward-to DIR writes each message as a JSON file (whole, synced) and then deletes it\n"
+    "  from the SIM; one that cannot be written stays on the SIM and is counted.\n"
+    "  Runs until SIGTERM or Ctrl-C, then disconnects every modem (which keeps storing new\n"
+    "  messages) and exits 0. Exit status 2 for a usage error, 3 when the address cannot be bound.\n"
+    "  Metrics: pellix_modem_up, _signal_rssi, _signal_dbm, _signal_ber, _registration_state,\n"
+    "  _access_technology, _operator_info, _sms_received_total, _sms_sent_total,\n"
+    "  _sms_send_failures_total, _status_reports_total, _connection_losses_total, _restarts_total,\n"
+    "  _reopens_total, _forward_failures_total, _poll_in_progress, _last_poll_timestamp_seconds,\n"
+    "  _check_step, _check_timestamp_seconds; pellix_exporter_build_info, pellix_exporter_modems.\n",
+    nullptr,
+    exporter,
+};
+
+} // namespace cli

@@ -1,0 +1,382 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "exporterpoller.h"
+
+#include "items.h"
+#include "modem/pellixgsmmodem.h"
+#include "pellixerror.h"
+#include "transport/serialportdescription.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QRandomGenerator>
+#include <QSaveFile>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace cli {
+namespace {
+
+using pellix::ErrorCode;
+
+bool isError(const RaisedError &error, ErrorCode code)
+{
+    return error.number() == pellix::libraryErrorNumber(quint16(code));
+}
+
+// The exporter's connection as a check sees it: already open, so that "answers AT" asks a plain
+// AT on it, and left open when the check ends.
+class KeptOpenModem final : public CheckedModem
+{
+public:
+    explicit KeptOpenModem(LibraryCheckedModem &modem) : m_modem(modem) {}
+
+    void connect() override { m_modem.library().checkAlive(); }
+    QString identity() override { return m_modem.identity(); }
+    pellix::SimFacts readSim() override { return m_modem.readSim(); }
+    pellix::NetworkFacts readNetwork() override { return m_modem.readNetwork(); }
+    int rssi() override { return m_modem.rssi(); }
+    pellix::SmscFacts readSmsc() override { return m_modem.readSmsc(); }
+    QList<pellix::StorageUse> readStorage() override { return m_modem.readStorage(); }
+    int phonebookSize() override { return m_modem.phonebookSize(); }
+    LoopbackResult loopback(const QString &number, int withinMs) override { return m_modem.loopback(number, withinMs); }
+    pellix::UssdAnswer ussd(const QString &code, int timeoutMs) override { return m_modem.ussd(code, timeoutMs); }
+    bool connectionLost() const override { return m_modem.connectionLost(); }
+    void close() override {}
+
+private:
+    LibraryCheckedModem &m_modem;
+};
+
+// A name that sorts by arrival and is never taken twice, by this or another exporter.
+QString forwardName(const QString &imei, const ReceivedMessage &message)
+{
+    return QStringLiteral("sms-%1-%2-%3-%4.json")
+        .arg(QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmsszzz")),
+             imei.isEmpty() ? QStringLiteral("unknown") : imei)
+        .arg(message.SimLocation)
+        .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+}
+
+} // namespace
+
+QString writeForwardFile(const QString &folder, const QString &name, const QByteArray &json)
+{
+    if (!QFileInfo(folder).isDir())
+        return QStringLiteral("%1 is not a folder").arg(folder);
+    QSaveFile file(QDir(folder).filePath(name));
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    if (file.write(json) != json.size()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return why;
+    }
+    // commit syncs the file before it takes the name.
+    if (!file.commit())
+        return file.errorString();
+    // The rename itself is on disk only once the folder is synced: before that, a power cut
+    // could lose a message already deleted from the SIM.
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return QStringLiteral("the folder cannot be synced");
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced ? QString() : QStringLiteral("the folder cannot be synced");
+}
+
+ExporterPoller::ExporterPoller(ExporterStore &store, int index, CheckTarget target, ExporterSettings settings,
+                               ExporterHooks hooks)
+    : m_store(store)
+    , m_index(index)
+    , m_target(std::move(target))
+    , m_settings(std::move(settings))
+    , m_hooks(std::move(hooks))
+{
+    m_settings.check.noLoopback = QStringLiteral("the exporter sends no messages");
+}
+
+ExporterPoller::~ExporterPoller()
+{
+    close();
+}
+
+void ExporterPoller::sayOnce(const QString &line)
+{
+    if (line == m_lastSaid)
+        return;
+    m_lastSaid = line;
+    if (m_hooks.say)
+        m_hooks.say(QStringLiteral("%1: %2").arg(m_target.name, line));
+}
+
+void ExporterPoller::run(const std::atomic<bool> &stop)
+{
+    while (!stop) {
+        if (!m_modem)
+            open();
+        if (m_modem && !stop) {
+            forwardPending();
+            poll();
+        }
+        if (m_modem && !stop)
+            check();
+        if (m_reopenDue && !stop) {
+            reopen();
+            continue;
+        }
+        wait(m_settings.intervalMs, stop);
+        if (m_modem && m_modem->connectionLost())
+            lost(QStringLiteral("the connection was lost"));
+    }
+    close();
+}
+
+void ExporterPoller::wait(int ms, const std::atomic<bool> &stop)
+{
+    QEventLoop loop;
+    const auto due = [&] {
+        return stop || (m_modem && m_modem->connectionLost()) || !m_toForward.isEmpty();
+    };
+    if (due())
+        return;
+    QTimer end;
+    end.setSingleShot(true);
+    QObject::connect(&end, &QTimer::timeout, &loop, &QEventLoop::quit);
+    // The stop comes from another thread as a flag: looked at often enough for a prompt end.
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        if (due())
+            loop.quit();
+    });
+    end.start(ms);
+    look.start(100);
+    loop.exec();
+}
+
+bool ExporterPoller::findMoved()
+{
+    // A modem that came back on another serial port (a new ttyUSB after a replug) is the one that
+    // tells the same IMEI. A by-id path just reappears and needs none of this.
+    if (m_imei.isEmpty() || m_target.request.modemType == -1)
+        return false;
+    if (!m_target.request.devicePath.isEmpty() && QFileInfo::exists(m_target.request.devicePath))
+        return false;
+    const QList<pellix::SerialPortDescription> ports = m_hooks.listPorts ? m_hooks.listPorts() : pellix::describeSerialPorts();
+    const qint32 baud = m_target.request.baudRate > 0 ? m_target.request.baudRate : pellix::DefaultProbeBaudRate;
+    for (const pellix::SerialPortDescription &port : ports) {
+        const pellix::PortProbeResult probe = m_hooks.probePort ? m_hooks.probePort(port, baud)
+                                                                : pellix::probePort(port, pellix::DefaultProbeDeadlineMs, baud);
+        if (probe.outcome != pellix::PortProbeResult::Outcome::Answered || probe.imei != m_imei)
+            continue;
+        m_target.request.devicePath = port.devicePath;
+        m_target.port = 0;
+        m_target.name = port.devicePath;
+        update([&](ModemMetrics &m) { m.port = port.devicePath; });
+        sayOnce(QStringLiteral("found again on %1 (IMEI %2)").arg(port.devicePath, m_imei));
+        return true;
+    }
+    return false;
+}
+
+void ExporterPoller::watchEvents()
+{
+    pellix::PellixGsmModem &modem = m_modem->library();
+    // Messages stay on the SIM unless they are forwarded: the exporter watches, it does not
+    // take them away from the application that reads them.
+    modem.setAutoDelete(false);
+    QObject::connect(&modem, &GsmModem::MessageReceived, &modem, [this](const ReceivedMessage &message) {
+        update([](ModemMetrics &m) { ++m.received; });
+        if (!m_settings.forwardFolder.isEmpty())
+            m_toForward << message;
+    });
+    QObject::connect(&modem, &GsmModem::StatusReport, &modem, [this](const SmsStatusReport &report) {
+        update([&](ModemMetrics &m) { m.countReport(report.Status); });
+    });
+    QObject::connect(&modem, &GsmModem::NewStatus, &modem, [this](qint32 status) {
+        // The library sets a restarted modem up again with Status 1 while it lasts.
+        if (status == GsmModem::Connecting && m_status == GsmModem::Connected) {
+            update([](ModemMetrics &m) {
+                ++m.restarts;
+                m.up = false;
+            });
+        } else if (status == GsmModem::Connected && m_status == GsmModem::Connecting && m_modem) {
+            update([](ModemMetrics &m) { m.up = true; });
+        }
+        m_status = status;
+    });
+}
+
+void ExporterPoller::open()
+{
+    findMoved();
+    m_status = GsmModem::Disconnected;
+    m_modem = std::make_unique<LibraryCheckedModem>(m_target, m_hooks.makeModem(m_target.request));
+    watchEvents();
+    try {
+        m_modem->connect();
+    } catch (const RaisedError &error) {
+        m_modem.reset();
+        sayOnce(QStringLiteral("cannot connect: %1").arg(error.description()));
+        return;
+    }
+    pellix::PellixGsmModem &modem = m_modem->library();
+    m_imei = modem.IMEI();
+    m_timeouts = 0;
+    update([&](ModemMetrics &m) {
+        m.imei = modem.IMEI();
+        m.model = modem.Model();
+        m.up = true;
+    });
+    sayOnce(QStringLiteral("connected: %1").arg(m_modem->identity()));
+    // What arrived while nobody watched is forwarded too: it would otherwise wait on the SIM
+    // until it is full.
+    if (!m_settings.forwardFolder.isEmpty()) {
+        try {
+            const QList<ReceivedMessage> stored = modem.ReadMessages(0, false);
+            update([&](ModemMetrics &m) { m.received += quint64(stored.size()); });
+            m_toForward << stored;
+        } catch (const RaisedError &error) {
+            sayOnce(QStringLiteral("the stored messages cannot be read: %1").arg(error.description()));
+        }
+    }
+}
+
+void ExporterPoller::poll()
+{
+    update([](ModemMetrics &m) { m.polling = true; });
+    pellix::PellixGsmModem &modem = m_modem->library();
+    try {
+        qint16 rssi = 99;
+        qint16 ber = 99;
+        modem.GetSignalQuality(rssi, ber);
+        std::optional<pellix::NetworkFacts> network;
+        try {
+            network = modem.readNetwork();
+        } catch (const RaisedError &error) {
+            if (!isError(error, ErrorCode::NotSupported))
+                throw;
+        }
+        m_timeouts = 0;
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        update([&](ModemMetrics &m) {
+            m.polling = false;
+            m.up = modem.Status() == GsmModem::Connected;
+            m.rssi = rssi >= 0 && rssi <= 31 ? std::optional<int>(rssi) : std::nullopt;
+            m.ber = ber >= 0 && ber <= 7 ? std::optional<int>(ber) : std::nullopt;
+            if (network) {
+                const auto best = network->best();
+                m.registration = best ? best->state : pellix::RegistrationState::Unknown;
+                m.accessTechnology = network->accessTechnology;
+                m.operatorName = network->operatorName;
+                m.operatorNumeric = network->operatorNumeric;
+            }
+            m.lastPollMs = now;
+        });
+        if (m_lastSaid.startsWith(QLatin1String("not answering")))
+            sayOnce(QStringLiteral("answering again"));
+    } catch (const RaisedError &error) {
+        update([](ModemMetrics &m) { m.polling = false; });
+        if (m_modem->connectionLost() || isError(error, ErrorCode::ConnectionLost) || isError(error, ErrorCode::NotConnected)) {
+            lost(error.description());
+        } else if (isError(error, ErrorCode::Timeout)) {
+            ++m_timeouts;
+            update([](ModemMetrics &m) { m.up = false; });
+            sayOnce(QStringLiteral("not answering (%1 of %2 timeouts before the port is opened again)")
+                        .arg(m_timeouts).arg(m_settings.reopenAfter));
+            m_reopenDue = m_timeouts >= m_settings.reopenAfter;
+        } else {
+            // A restart that interrupted the poll, a modem that refused once: the next poll tells.
+            sayOnce(QStringLiteral("poll failed: %1").arg(error.description()));
+        }
+    }
+}
+
+void ExporterPoller::check()
+{
+    if (m_settings.checkEverySeconds <= 0)
+        return;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    if (m_nextCheck.isValid() && now < m_nextCheck)
+        return;
+    m_nextCheck = now.addSecs(m_settings.checkEverySeconds);
+    KeptOpenModem modem(*m_modem);
+    QList<CheckStep> steps;
+    runCheckSteps(modem, m_settings.check, QDeadlineTimer(m_settings.check.deadlineMs()),
+                  [&](const CheckStep &step) { steps << step; });
+    const qint64 when = QDateTime::currentMSecsSinceEpoch();
+    update([&](ModemMetrics &m) {
+        m.check = steps;
+        m.checkMs = when;
+    });
+    if (m_modem->connectionLost())
+        lost(QStringLiteral("the connection was lost during the check"));
+}
+
+void ExporterPoller::forwardPending()
+{
+    while (m_modem && !m_toForward.isEmpty()) {
+        const ReceivedMessage message = m_toForward.takeFirst();
+        QJsonObject json = items::message(message);
+        json.insert(QLatin1String("imei"), m_imei);
+        json.insert(QLatin1String("port"), m_target.name);
+        const QString why = writeForwardFile(m_settings.forwardFolder, forwardName(m_imei, message),
+                                             QJsonDocument(json).toJson(QJsonDocument::Indented));
+        if (!why.isEmpty()) {
+            // Left on the SIM: a message is never deleted unwritten.
+            update([](ModemMetrics &m) { ++m.forwardFailures; });
+            if (m_hooks.say)
+                m_hooks.say(QStringLiteral("%1: message at %2 not forwarded, left on the SIM: %3")
+                                .arg(m_target.name).arg(message.SimLocation).arg(why));
+            continue;
+        }
+        if (message.SimLocation < 0)
+            continue;
+        try {
+            m_modem->library().DeleteMessage(message.SimLocation);
+        } catch (const RaisedError &error) {
+            if (m_hooks.say)
+                m_hooks.say(QStringLiteral("%1: message at %2 forwarded but not deleted: %3")
+                                .arg(m_target.name).arg(message.SimLocation).arg(error.description()));
+        }
+    }
+}
+
+void ExporterPoller::lost(const QString &why)
+{
+    m_modem.reset();
+    m_toForward.clear();
+    update([](ModemMetrics &m) {
+        ++m.connectionLosses;
+        m.clearReadings();
+    });
+    sayOnce(QStringLiteral("connection lost: %1; opening it again every interval").arg(why));
+}
+
+void ExporterPoller::reopen()
+{
+    m_reopenDue = false;
+    m_timeouts = 0;
+    close();
+    update([](ModemMetrics &m) {
+        ++m.reopens;
+        m.clearReadings();
+    });
+    sayOnce(QStringLiteral("stopped answering: the port is opened again"));
+    open();
+}
+
+void ExporterPoller::close()
+{
+    if (!m_modem)
+        return;
+    // Disconnect leaves +CNMI storing: what arrives from now on waits on the SIM.
+    m_modem->close();
+    m_modem.reset();
+    update([](ModemMetrics &m) { m.clearReadings(); });
+}
+
+} // namespace cli

@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "modemtargets.h"
+
+#include "commandline.h"
+#include "output.h"
+#include "transport/comports.h"
+#include "usageerror.h"
+
+namespace cli {
+namespace {
+
+constexpr qint32 StandardModemType = 1;
+
+} // namespace
+
+QList<CheckTarget> readModemTargets(Environment &environment, const CommandLine &line, Output &output)
+{
+    qint32 modemType = StandardModemType;
+    bool typeGiven = false;
+    int virtualModems = 0;
+    QList<CheckTarget> targets;
+    const auto add = [&](CheckTarget target) {
+        for (const CheckTarget &other : std::as_const(targets)) {
+            if (other.name == target.name && (target.port != 0 || !target.request.devicePath.isEmpty()))
+                throw UsageError(QStringLiteral("%1 is named twice: one connection per modem").arg(target.name));
+        }
+        targets << target;
+    };
+    for (const auto &[name, value] : line.modemOptions()) {
+        CheckTarget target;
+        if (name == QLatin1String("type")) {
+            const int type = CommandLine::integerWord(value, -1, 32767, QStringLiteral("--type"));
+            if (type == -1) {
+                target.request.modemType = -1;
+                target.name = QStringLiteral("virtual %1").arg(++virtualModems);
+                add(target);
+            } else if (typeGiven && type != modemType) {
+                throw UsageError(QStringLiteral("give one --type for the ports (and --type -1 for each virtual modem)"));
+            } else {
+                modemType = type;
+                typeGiven = true;
+            }
+            continue;
+        }
+        if (value.isEmpty())
+            throw UsageError(QStringLiteral("--%1 needs a value").arg(name));
+        if (name == QLatin1String("port")) {
+            QString digits = value;
+            if (digits.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
+                digits = digits.mid(3);
+            target.port = qint16(CommandLine::integerWord(digits, 1, pellix::comports::LastOverride, QStringLiteral("--port")));
+            target.name = QStringLiteral("COM%1").arg(target.port);
+        } else {
+            target.request.devicePath = value;
+            target.name = value;
+        }
+        add(target);
+    }
+    if (line.has(QStringLiteral("all"))) {
+        const qint32 baudRate = line.integer(QStringLiteral("baud"), 1, 4000000, pellix::DefaultProbeBaudRate);
+        const QList<pellix::SerialPortDescription> found =
+            environment.listPorts ? environment.listPorts() : pellix::describeSerialPorts();
+        for (const pellix::SerialPortDescription &port : found) {
+            output.progress(QStringLiteral("probing %1...").arg(port.devicePath));
+            const pellix::PortProbeResult probe = environment.probePort
+                ? environment.probePort(port, baudRate)
+                : pellix::probePort(port, pellix::DefaultProbeDeadlineMs, baudRate);
+            if (probe.outcome != pellix::PortProbeResult::Outcome::Answered)
+                continue;
+            bool named = false;
+            for (const CheckTarget &other : std::as_const(targets))
+                named = named || other.request.devicePath == port.devicePath || (port.comNumber > 0 && other.port == port.comNumber);
+            if (named)
+                continue;
+            CheckTarget target;
+            target.request.devicePath = port.devicePath;
+            target.name = port.comNumber > 0 ? QStringLiteral("COM%1").arg(port.comNumber) : port.devicePath;
+            targets << target;
+        }
+    }
+    for (CheckTarget &target : targets) {
+        if (target.request.modemType != -1)
+            target.request.modemType = modemType;
+        target.request.baudRate = line.integer(QStringLiteral("baud"), 1, 4000000, 0);
+        target.timeoutSeconds = line.integer(QStringLiteral("timeout"), 1, 600, 60);
+        target.pin = line.value(QStringLiteral("pin"));
+    }
+    return targets;
+}
+
+} // namespace cli

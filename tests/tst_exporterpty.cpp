@@ -1,0 +1,249 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// pellix exporter as an operator runs it, on pellix-modemsim pseudo-terminals, scraped over HTTP.
+class TestExporterPty : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Starts pellix-modemsim with its link at the test's path; true when it is up.
+    bool simulator(const QStringList &switches = {})
+    {
+        m_sim = std::make_unique<QProcess>();
+        m_sim->setProgram(QStringLiteral(PELLIX_MODEMSIM));
+        m_sim->setArguments(QStringList{QStringLiteral("--link"), link()} + switches);
+        m_sim->start();
+        return m_sim->waitForStarted(5000) && m_sim->waitForReadyRead(5000);
+    }
+
+    QString link() const { return m_dir.filePath(QStringLiteral("modem")); }
+
+    // Starts the exporter on the simulator's link; its port, 0 when it did not start serving.
+    quint16 exporter(const QStringList &more = {})
+    {
+        m_exporter = std::make_unique<QProcess>();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TMPDIR"), m_dir.path());
+        m_exporter->setProcessEnvironment(environment);
+        m_exporter->setProgram(QStringLiteral(PELLIX_CLI));
+        m_exporter->setArguments(QStringList{QStringLiteral("exporter"), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                                             QStringLiteral("--device"), link(), QStringLiteral("--interval"), QStringLiteral("1")}
+                                 + more);
+        m_exporter->start();
+        static const QRegularExpression serving(QStringLiteral("serving http://127\\.0\\.0\\.1:(\\d+)/metrics"));
+        QDeadlineTimer deadline(10000);
+        while (!deadline.hasExpired()) {
+            m_exporter->waitForReadyRead(100);
+            m_err += m_exporter->readAllStandardError();
+            const QRegularExpressionMatch match = serving.match(QString::fromUtf8(m_err));
+            if (match.hasMatch())
+                return quint16(match.captured(1).toUInt());
+            if (m_exporter->state() == QProcess::NotRunning)
+                break;
+        }
+        return 0;
+    }
+
+    // One GET; the whole reply, empty when none came.
+    static QByteArray get(quint16 port, const QByteArray &path = "/metrics")
+    {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        if (!socket.waitForConnected(5000))
+            return {};
+        socket.write("GET " + path + " HTTP/1.1\r\nHost: localhost\r\n\r\n");
+        QByteArray reply;
+        while (socket.state() != QAbstractSocket::UnconnectedState && socket.waitForReadyRead(5000))
+            reply += socket.readAll();
+        return reply + socket.readAll();
+    }
+
+    // The value of the first sample of name in a scrape, empty when there is none.
+    static QString value(const QByteArray &reply, const QString &name)
+    {
+        const QRegularExpression line(QStringLiteral("^%1(\\{[^\\n]*\\})? (\\S+)$").arg(QRegularExpression::escape(name)),
+                                      QRegularExpression::MultilineOption);
+        return line.match(QString::fromUtf8(reply)).captured(2);
+    }
+
+    // Scrapes until name has the value, within ms.
+    bool waitFor(quint16 port, const QString &name, const QString &wanted, int ms = 20000)
+    {
+        QDeadlineTimer deadline(ms);
+        do {
+            m_last = get(port);
+            if (value(m_last, name) == wanted)
+                return true;
+            QTest::qWait(200);
+        } while (!deadline.hasExpired());
+        return false;
+    }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<QProcess> m_sim;
+    std::unique_ptr<QProcess> m_exporter;
+    QByteArray m_err;
+    QByteArray m_last;
+
+private Q_SLOTS:
+    void cleanup()
+    {
+        for (auto *process : {m_exporter.get(), m_sim.get()}) {
+            if (process && process->state() != QProcess::NotRunning) {
+                process->terminate();
+                if (!process->waitForFinished(10000))
+                    process->kill();
+            }
+        }
+        m_exporter.reset();
+        m_sim.reset();
+        m_err.clear();
+    }
+
+    // The values follow the modem: up with its signal, and a message that arrives is counted
+    // (and, with --forward-to, written and taken off the SIM).
+    void followsModem_data()
+    {
+        QTest::addColumn<bool>("forward");
+        QTest::newRow("counted, left on the SIM") << false;
+        QTest::newRow("forwarded") << true;
+    }
+
+    void followsModem()
+    {
+        QFETCH(bool, forward);
+        QVERIFY(simulator());
+        const QString folder = m_dir.filePath(QStringLiteral("inbox"));
+        QDir().mkpath(folder);
+        const quint16 port = exporter(forward ? QStringList{QStringLiteral("--forward-to"), folder} : QStringList());
+        QVERIFY2(port != 0, m_err.constData());
+        QVERIFY2(waitFor(port, QStringLiteral("pellix_modem_up"), QStringLiteral("1")), m_last.constData());
+        QTRY_VERIFY_WITH_TIMEOUT(!value(get(port), QStringLiteral("pellix_modem_signal_rssi")).isEmpty(), 10000);
+        const int rssi = value(get(port), QStringLiteral("pellix_modem_signal_rssi")).toInt();
+        QVERIFY(rssi >= 0 && rssi <= 31);
+        QCOMPARE(value(get(port), QStringLiteral("pellix_modem_sms_received_total")), QStringLiteral("0"));
+
+        m_sim->write("sms +15551234567 hello from the field\n");
+        QVERIFY2(waitFor(port, QStringLiteral("pellix_modem_sms_received_total"), QStringLiteral("1")), m_last.constData());
+        if (forward) {
+            QTRY_COMPARE_WITH_TIMEOUT(QDir(folder).entryList(QDir::Files).size(), 1, 10000);
+            QFile file(QDir(folder).filePath(QDir(folder).entryList(QDir::Files).first()));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QJsonObject json = QJsonDocument::fromJson(file.readAll()).object();
+            QCOMPARE(json.value(QLatin1String("text")).toString(), QStringLiteral("hello from the field"));
+        } else {
+            QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 0);
+        }
+        QCOMPARE(value(get(port), QStringLiteral("pellix_modem_forward_failures_total")), QStringLiteral("0"));
+    }
+
+    // Unplugged (the simulator killed), the modem is down and the loss counted; back on the
+    // same path, it is up again.
+    void unplugAndReplug()
+    {
+        QVERIFY(simulator());
+        const quint16 port = exporter();
+        QVERIFY2(port != 0, m_err.constData());
+        QVERIFY2(waitFor(port, QStringLiteral("pellix_modem_up"), QStringLiteral("1")), m_last.constData());
+        m_sim->kill();
+        m_sim->waitForFinished();
+        QFile::remove(link());
+        QVERIFY2(waitFor(port, QStringLiteral("pellix_modem_up"), QStringLiteral("0")), m_last.constData());
+        QVERIFY2(waitFor(port, QStringLiteral("pellix_modem_connection_losses_total"), QStringLiteral("1")), m_last.constData());
+        QVERIFY(value(m_last, QStringLiteral("pellix_modem_signal_rssi")).isEmpty());
+        QVERIFY(simulator());
+        QVERIFY2(waitFor(port, QStringLiteral("pellix_modem_up"), QStringLiteral("1")), m_last.constData());
+        QCOMPARE(value(m_last, QStringLiteral("pellix_modem_connection_losses_total")), QStringLiteral("1"));
+    }
+
+    // A modem that stops answering holds no scrape: a scrape is answered while the poll is
+    // waiting for the modem (the scrape itself says so), and the port is opened again.
+    void hungModem()
+    {
+        QVERIFY(simulator({QStringLiteral("--freeze-after"), QStringLiteral("3")}));
+        const quint16 port = exporter({QStringLiteral("--reopen-after"), QStringLiteral("1")});
+        QVERIFY2(port != 0, m_err.constData());
+        QVERIFY2(waitFor(port, QStringLiteral("pellix_modem_up"), QStringLiteral("1")), m_last.constData());
+        QVERIFY2(waitFor(port, QStringLiteral("pellix_modem_poll_in_progress"), QStringLiteral("1"), 30000), m_last.constData());
+        QVERIFY(m_last.startsWith("HTTP/1.1 200 OK\r\n"));
+        QVERIFY2(waitFor(port, QStringLiteral("pellix_modem_up"), QStringLiteral("0"), 60000), m_last.constData());
+    }
+
+    // SIGTERM ends it with status 0 after the modems are disconnected.
+    void sigterm()
+    {
+        QVERIFY(simulator());
+        const quint16 port = exporter();
+        QVERIFY2(port != 0, m_err.constData());
+        QVERIFY2(waitFor(port, QStringLiteral("pellix_modem_up"), QStringLiteral("1")), m_last.constData());
+        m_exporter->terminate();
+        QVERIFY(m_exporter->waitForFinished(30000));
+        QCOMPARE(m_exporter->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(m_exporter->exitCode(), 0);
+    }
+
+    // What Prometheus's own checker says of a real scrape.
+    void promtool()
+    {
+        const QString promtool = QStandardPaths::findExecutable(QStringLiteral("promtool"));
+        if (promtool.isEmpty())
+            QSKIP("promtool is not installed (the prometheus package; scripts/prepare installs it)");
+        QVERIFY(simulator());
+        const quint16 port = exporter({QStringLiteral("--check-every"), QStringLiteral("5")});
+        QVERIFY2(port != 0, m_err.constData());
+        QTRY_VERIFY_WITH_TIMEOUT(!value(get(port), QStringLiteral("pellix_modem_check_timestamp_seconds")).isEmpty(), 60000);
+        const QByteArray reply = get(port);
+        const QByteArray body = reply.mid(reply.indexOf("\r\n\r\n") + 4);
+        QProcess check;
+        check.start(promtool, {QStringLiteral("check"), QStringLiteral("metrics")});
+        check.write(body);
+        check.closeWriteChannel();
+        QVERIFY(check.waitForFinished(30000));
+        QVERIFY2(check.exitCode() == 0, (check.readAllStandardOutput() + check.readAllStandardError()).constData());
+    }
+
+    // Failures before serving: a usage error is 2, an address that cannot be bound 3.
+    void statuses_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("no modem") << QStringList{} << 2 << "give the modems";
+        QTest::newRow("bad listen") << QStringList{QStringLiteral("--listen"), QStringLiteral("9878"), QStringLiteral("--type"), QStringLiteral("-1")}
+                                    << 2 << "--listen";
+        QTest::newRow("interval 0") << QStringList{QStringLiteral("--interval"), QStringLiteral("0"), QStringLiteral("--type"), QStringLiteral("-1")}
+                                    << 2 << "--interval";
+        QTest::newRow("forward to nowhere") << QStringList{QStringLiteral("--forward-to"), QStringLiteral("/nonexistent/x"), QStringLiteral("--type"), QStringLiteral("-1")}
+                                            << 2 << "--forward-to";
+        QTest::newRow("address not this host's") << QStringList{QStringLiteral("--listen"), QStringLiteral("192.0.2.1:9878"), QStringLiteral("--type"), QStringLiteral("-1")}
+                                                 << 3 << "cannot listen on 192.0.2.1:9878";
+    }
+
+    void statuses()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, says);
+        QProcess process;
+        process.start(QStringLiteral(PELLIX_CLI), QStringList{QStringLiteral("exporter")} + arguments);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), status);
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2(err.contains(says), qPrintable(err));
+    }
+};
+
+QTEST_MAIN(TestExporterPty)
+#include "tst_exporterpty.moc"
