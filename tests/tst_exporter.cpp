@@ -105,8 +105,8 @@ private:
     }
 
 private Q_SLOTS:
-    // Each row: a modem's state, then a sample that must read back (name, label, value; value
-    // empty: the series must be absent).
+    // Each row: a modem's state, then the samples that must read back (name, label, values in
+    // order; none: the series must be absent).
     void exposition_data()
     {
         QTest::addColumn<ModemMetrics>("modem");
@@ -167,6 +167,10 @@ private Q_SLOTS:
         checked.checkMs = 1700000001000;
         QTest::newRow("check verdict") << checked << true << "pellix_modem_check_step" << "verdict" << "fail" << "1";
         QTest::newRow("check other verdicts") << checked << true << "pellix_modem_check_step" << "verdict" << "pass" << "0";
+        step.name = QStringLiteral("port answers AT");
+        step.verdict = CheckVerdict::Pass;
+        checked.check << step;
+        QTest::newRow("step named as a query names it") << checked << true << "pellix_modem_check_step" << "step" << "port_answers_at" << "1,0,0";
         QTest::newRow("no check without --check-every") << checked << false << "pellix_modem_check_step" << "" << "" << "";
     }
 
@@ -188,7 +192,7 @@ private Q_SLOTS:
         if (value.isEmpty())
             QVERIFY2(found.isEmpty(), text.constData());
         else
-            QCOMPARE(found, QStringList{value});
+            QCOMPARE(found.join(QLatin1Char(',')), value);
     }
 
     // The answer to a request head: status line, type, and whether a body follows.

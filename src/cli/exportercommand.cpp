@@ -16,9 +16,12 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QThread>
 
 #include <atomic>
+#include <memory>
 
 #ifndef PELLIX_VERSION
 #define PELLIX_VERSION "0"
@@ -30,6 +33,13 @@ namespace {
 constexpr int DefaultIntervalSeconds = 10;
 constexpr int DefaultReopenAfter = 3;
 const char DefaultListen[] = "127.0.0.1:9878";
+
+// The pollers' lines to the operator, handed to this thread while it listens to them.
+struct Relay
+{
+    QMutex mutex;
+    QObject *target = nullptr;
+};
 
 QString htmlEscaped(const QString &text)
 {
@@ -100,12 +110,14 @@ int exporter(Environment &environment, const CommandLine &line, Output &output)
         target.timeoutSeconds = line.integer(QStringLiteral("timeout"), 1, 600, 60);
     }
 
-    ExporterStore store;
+    // Shared with the pollers: one still in a call when the program ends writes into memory
+    // that is still there.
+    const auto store = std::make_shared<ExporterStore>();
     for (const CheckTarget &target : std::as_const(targets))
-        store.add(target.name);
+        store->add(target.name);
     const bool withChecks = settings.checkEverySeconds > 0;
-    ExporterServer server({[&store, withChecks] { return exposition(store.snapshot(), QStringLiteral(PELLIX_VERSION), withChecks); },
-                           [&store] { return indexPage(store.snapshot()); }});
+    ExporterServer server({[store, withChecks] { return exposition(store->snapshot(), QStringLiteral(PELLIX_VERSION), withChecks); },
+                           [store] { return indexPage(store->snapshot()); }});
     if (!server.listen(address, port, &why)) {
         output.failure(QStringLiteral("cannot listen on %1: %2").arg(listen, why));
         return ExitModemError;
@@ -119,21 +131,26 @@ int exporter(Environment &environment, const CommandLine &line, Output &output)
                    .arg(targets.size())
                    .toUtf8());
 
-    std::atomic<bool> stopping = false;
+    const auto stopping = std::make_shared<std::atomic<bool>>(false);
+    const auto relay = std::make_shared<Relay>();
+    relay->target = &server;
     ExporterHooks hooks;
     hooks.makeModem = environment.makeModem;
     hooks.listPorts = environment.listPorts;
     hooks.probePort = environment.probePort;
     // Lines of the pollers go out in this thread, one whole line at a time.
-    hooks.say = [&server, &output](const QString &text) {
-        QMetaObject::invokeMethod(&server, [&output, text] { output.raw((QStringLiteral("pellix exporter: ") + text + QLatin1Char('\n')).toUtf8()); },
-                                  Qt::QueuedConnection);
+    hooks.say = [relay, &output](const QString &text) {
+        QMutexLocker lock(&relay->mutex);
+        if (relay->target)
+            QMetaObject::invokeMethod(relay->target, [&output, text] {
+                output.raw((QStringLiteral("pellix exporter: ") + text + QLatin1Char('\n')).toUtf8());
+            }, Qt::QueuedConnection);
     };
     QList<QThread *> threads;
     for (qsizetype i = 0; i < targets.size(); ++i) {
-        QThread *thread = QThread::create([&store, &stopping, i, target = targets.at(i), settings, hooks] {
-            ExporterPoller poller(store, int(i), target, settings, hooks);
-            poller.run(stopping);
+        QThread *thread = QThread::create([store, stopping, i, target = targets.at(i), settings, hooks] {
+            ExporterPoller poller(*store, int(i), target, settings, hooks);
+            poller.run(*stopping);
         });
         threads << thread;
         thread->start();
@@ -144,9 +161,10 @@ int exporter(Environment &environment, const CommandLine &line, Output &output)
     if (!stop.stopRequested())
         loop.exec();
 
-    stopping = true;
-    // Each poller ends its call in hand (each has its deadline), then disconnects.
-    const QDeadlineTimer giveUp(2 * 60 * 1000);
+    *stopping = true;
+    // Each poller ends its call in hand (each has its deadline), then disconnects; within the
+    // time a service manager waits before it kills (systemd: 90 s). Another signal ends at once.
+    const QDeadlineTimer giveUp(45 * 1000);
     bool allEnded = true;
     for (QThread *thread : std::as_const(threads)) {
         while (!thread->wait(QDeadlineTimer(100))) {
@@ -159,6 +177,10 @@ int exporter(Environment &environment, const CommandLine &line, Output &output)
         else
             allEnded = false;
     }
+    {
+        QMutexLocker lock(&relay->mutex);
+        relay->target = nullptr;
+    }
     if (!allEnded)
         output.warning(QStringLiteral("a modem did not end its call in time; its connection is left to the system"));
     return ExitSuccess;
@@ -169,7 +191,8 @@ int exporter(Environment &environment, const CommandLine &line, Output &output)
 const CommandInfo ExporterCommand = {
     "exporter", "serve the modems' signal, network and counters to Prometheus (GET /metrics)",
     "pellix exporter [--listen ADDR:PORT] [--port COMn | --device PATH | --type -1]... [--all]\n"
-    "                [--interval S] [--check-every S] [--forward-to DIR] [--reopen-after N]\n"
+    "                [--interval S] [--check-every S] [--min-rssi N] [--forward-to DIR]\n"
+    "                [--reopen-after N]\n"
     "  Keeps a connection to each modem named (repeat --port, --device or --type -1; --all adds\n"
     "  every port that answers AT) and serves their values in the Prometheus text format at\n"
     "  http://ADDR:PORT/metrics (default 127.0.0.1:9878; [::]:9878 or 0.0.0.0:9878 for every\n"
@@ -179,7 +202,8 @@ const CommandInfo ExporterCommand = {
     "  SIM. A lost connection is opened again every interval; a modem that came back on another\n"
     "  serial port is found by its IMEI. After --reopen-after N timeouts in a row (default 3) the\n"
     "  port is closed and opened again. --check-every S runs the steps of pellix check (the\n"
-    "  loopback skipped: the exporter sends nothing) on each connection every S seconds.\n"
+    "  loopback skipped: the exporter sends nothing; the signal step against --min-rssi, default\n"
+    "  10) on each connection every S seconds.\n"
     "  --forward-to DIR writes each message as a JSON file (whole, synced) and then deletes it\n"
     "  from the SIM; one that cannot be written stays on the SIM and is counted.\n"
     "  Runs until SIGTERM or Ctrl-C, then disconnects every modem (which keeps storing new\n"

@@ -64,6 +64,15 @@ QString label(const char *name, const QString &value)
     return QLatin1String(name) + QStringLiteral("=\"") + escapeLabelValue(value) + QLatin1Char('"');
 }
 
+// A check step's name as a label value: "port answers AT" is port_answers_at, as a query names it.
+QString stepLabel(const QString &name)
+{
+    QString text;
+    for (const QChar c : name.toLower())
+        text += c.isLetterOrNumber() ? c : QLatin1Char('_');
+    return text;
+}
+
 } // namespace
 
 void ModemMetrics::clearReadings()
@@ -202,7 +211,7 @@ QByteArray exposition(const QList<ModemMetrics> &modems, const QString &version,
             for (const CheckStep &step : modem.check) {
                 const int verdict = int(step.verdict);
                 for (int v = 0; v < int(std::size(Verdicts)); ++v)
-                    checkStep.sample(with(label("step", step.name) + QLatin1Char(',') + label("verdict", QLatin1String(Verdicts[v]))),
+                    checkStep.sample(with(label("step", stepLabel(step.name)) + QLatin1Char(',') + label("verdict", QLatin1String(Verdicts[v]))),
                                      v == verdict ? QStringLiteral("1") : QStringLiteral("0"));
             }
             checkTime.sample(labels, seconds(modem.checkMs));

@@ -226,23 +226,24 @@ void ExporterPoller::open()
     pellix::PellixGsmModem &modem = m_modem->library();
     m_imei = modem.IMEI();
     m_timeouts = 0;
-    update([&](ModemMetrics &m) {
-        m.imei = modem.IMEI();
-        m.model = modem.Model();
-        m.up = true;
-    });
-    sayOnce(QStringLiteral("connected: %1").arg(m_modem->identity()));
     // What arrived while nobody watched is forwarded too: it would otherwise wait on the SIM
     // until it is full.
+    QList<ReceivedMessage> stored;
     if (!m_settings.forwardFolder.isEmpty()) {
         try {
-            const QList<ReceivedMessage> stored = modem.ReadMessages(0, false);
-            update([&](ModemMetrics &m) { m.received += quint64(stored.size()); });
-            m_toForward << stored;
+            stored = modem.ReadMessages(0, false);
         } catch (const RaisedError &error) {
             sayOnce(QStringLiteral("the stored messages cannot be read: %1").arg(error.description()));
         }
+        m_toForward << stored;
     }
+    update([&](ModemMetrics &m) {
+        m.imei = modem.IMEI();
+        m.model = modem.Model();
+        m.received += quint64(stored.size());
+        m.up = modem.Status() == GsmModem::Connected;
+    });
+    sayOnce(QStringLiteral("connected: %1").arg(m_modem->identity()));
 }
 
 void ExporterPoller::poll()
