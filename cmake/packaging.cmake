@@ -49,4 +49,13 @@ add_custom_target(pellix_changelog ALL DEPENDS ${PELLIX_CHANGELOG_GZ})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${PROJECT_SOURCE_DIR}/packaging/README.Debian ${PELLIX_CHANGELOG_GZ}
         DESTINATION share/doc/vendrel)
 
+# pellix exporter as a service, not enabled by the package. The unit goes under the prefix
+# (/usr/lib/systemd/system in the package), where systemd on Debian 12 reads it as it reads
+# /lib/systemd/system, so that `cmake --install --prefix` never writes outside the prefix.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/pellix-exporter.service DESTINATION lib/systemd/system)
+# What an administrator copies and adapts: the service's options, the scrape job and alert rules.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/pellix-exporter.default ${PROJECT_SOURCE_DIR}/packaging/prometheus-pellix.yml
+              ${PROJECT_SOURCE_DIR}/packaging/pellix-alerts.yml
+        DESTINATION share/doc/vendrel/examples)
+
 include(CPack)

@@ -97,6 +97,11 @@ void TestDebPackage::installedFiles_data()
     QTest::newRow("licence") << QStringLiteral("usr/share/doc/vendrel/copyright") << false;
     QTest::newRow("changelog") << QStringLiteral("usr/share/doc/vendrel/changelog.gz") << false;
     QTest::newRow("notes for Debian") << QStringLiteral("usr/share/doc/vendrel/README.Debian") << false;
+    QTest::newRow("the exporter as a service") << QStringLiteral("usr/lib/systemd/system/pellix-exporter.service") << false;
+    QTest::newRow("the service's options")
+        << QStringLiteral("usr/share/doc/vendrel/examples/pellix-exporter.default") << false;
+    QTest::newRow("scrape job") << QStringLiteral("usr/share/doc/vendrel/examples/prometheus-pellix.yml") << false;
+    QTest::newRow("alert rules") << QStringLiteral("usr/share/doc/vendrel/examples/pellix-alerts.yml") << false;
 }
 
 void TestDebPackage::installedFiles()
@@ -111,9 +116,12 @@ void TestDebPackage::installedFiles()
 
 void TestDebPackage::nothingOutsideTheProgramAndDataFolders()
 {
-    // Not /usr/Doc (no Debian folder), nothing of the build tree, nothing under /tmp.
+    // Not /usr/Doc (no Debian folder), nothing of the build tree, nothing under /tmp; of /usr/lib
+    // only systemd's units (the programs link their libraries statically).
     for (const QString &file : std::as_const(m_files))
-        QVERIFY2(file.startsWith(QLatin1String("usr/bin/")) || file.startsWith(QLatin1String("usr/share/")), qPrintable(file));
+        QVERIFY2(file.startsWith(QLatin1String("usr/bin/")) || file.startsWith(QLatin1String("usr/share/"))
+                     || file.startsWith(QLatin1String("usr/lib/systemd/system/")),
+                 qPrintable(file));
 }
 
 void TestDebPackage::installedProgramFindsItsHelp()
