@@ -1,5 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "checkreport.h"
+#include "commandline.h"
+#include "modemtargets.h"
+#include "output.h"
 #include "environment.h"
 #include "modem/pellixgsmmodem.h"
 #include "pellixcli.h"
@@ -422,6 +425,47 @@ private Q_SLOTS:
         const QString text = QString::fromUtf8(status == 2 ? err.data() : out.data());
         QVERIFY2(text.contains(said), qPrintable(text));
         qunsetenv("TMPDIR");
+    }
+
+    // Every modem named keeps what it is: a port or a device is opened as the modem type given
+    // (or the standard one), and only --type -1 is the virtual modem.
+    void targetsKeepTheirModemType_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QList<int>>("types");
+        QTest::newRow("a port") << QStringList{QStringLiteral("check"), QStringLiteral("--port"), QStringLiteral("COM121")}
+                                << QList<int>{1};
+        QTest::newRow("a device and a virtual modem")
+            << QStringList{QStringLiteral("check"), QStringLiteral("--device"), QStringLiteral("/dev/ttyUSB7"),
+                           QStringLiteral("--type"), QStringLiteral("-1")}
+            << QList<int>{1, -1};
+        QTest::newRow("a type for the ports") << QStringList{QStringLiteral("check"), QStringLiteral("--type"), QStringLiteral("3"),
+                                                             QStringLiteral("--port"), QStringLiteral("5"), QStringLiteral("--all")}
+                                              << QList<int>{3, 3};
+    }
+
+    void targetsKeepTheirModemType()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QList<int>, types);
+        QBuffer out;
+        QBuffer err;
+        out.open(QIODevice::WriteOnly);
+        err.open(QIODevice::WriteOnly);
+        Output output(out, err, false, false);
+        Environment environment;
+        pellix::SerialPortDescription answers;
+        answers.devicePath = QStringLiteral("/dev/ttyUSB1");
+        environment.listPorts = [&] { return QList<pellix::SerialPortDescription>{answers}; };
+        environment.probePort = [](const pellix::SerialPortDescription &, qint32) {
+            pellix::PortProbeResult result;
+            result.outcome = pellix::PortProbeResult::Outcome::Answered;
+            return result;
+        };
+        QList<int> found;
+        for (const CheckTarget &target : readModemTargets(environment, CommandLine::parse(arguments), output))
+            found << target.request.modemType;
+        QCOMPARE(found, types);
     }
 
     void outputsParse()

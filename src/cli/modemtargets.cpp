@@ -44,6 +44,8 @@ QList<CheckTarget> readModemTargets(Environment &environment, const CommandLine 
         }
         if (value.isEmpty())
             throw UsageError(QStringLiteral("--%1 needs a value").arg(name));
+        // A port or device is a real modem: -1 (the request's default) would hand it to the virtual one.
+        target.request.modemType = StandardModemType;
         if (name == QLatin1String("port")) {
             QString digits = value;
             if (digits.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
@@ -73,6 +75,7 @@ QList<CheckTarget> readModemTargets(Environment &environment, const CommandLine 
             if (named)
                 continue;
             CheckTarget target;
+            target.request.modemType = StandardModemType;
             target.request.devicePath = port.devicePath;
             target.name = port.comNumber > 0 ? QStringLiteral("COM%1").arg(port.comNumber) : port.devicePath;
             targets << target;
