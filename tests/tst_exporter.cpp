@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QSet>
 #include <QTest>
+#include <csignal>
+#include <sys/resource.h>
 
 #include <unistd.h>
 
@@ -296,6 +298,9 @@ private Q_SLOTS:
         QTest::newRow("missing folder") << "missing" << false;
         QTest::newRow("read-only folder") << "readonly" << false;
         QTest::newRow("a file, not a folder") << "file" << false;
+        // A disk that fills: the write fails past the first bytes (a file-size limit stands in for
+        // the full disk, and binds root too).
+        QTest::newRow("disk full") << "full" << false;
     }
 
     void writeForwardFile()
@@ -317,7 +322,17 @@ private Q_SLOTS:
             QFile plain(folder);
             QVERIFY(plain.open(QIODevice::WriteOnly));
         }
+        rlimit saved{};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        if (where == QLatin1String("full")) {
+            rlimit tight = saved;
+            tight.rlim_cur = 4;
+            ::setrlimit(RLIMIT_FSIZE, &tight);
+        }
         const QString why = cli::writeForwardFile(folder, QStringLiteral("m.json"), "{\"text\": \"hi\"}\n");
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
         QCOMPARE(why.isEmpty(), written);
         if (written) {
             QFile file(QDir(folder).filePath(QStringLiteral("m.json")));

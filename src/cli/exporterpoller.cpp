@@ -68,7 +68,9 @@ QString writeForwardFile(const QString &folder, const QString &name, const QByte
     if (!QFileInfo(folder).isDir())
         return QStringLiteral("%1 is not a folder").arg(folder);
     QSaveFile file(QDir(folder).filePath(name));
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: a full disk must fail the write here, not a flush whose error commit may not
+    // report; a message is deleted from the SIM on the strength of this answer.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return file.errorString();
     if (file.write(json) != json.size()) {
         const QString why = file.errorString();
@@ -78,6 +80,11 @@ QString writeForwardFile(const QString &folder, const QString &name, const QByte
     // commit syncs the file before it takes the name.
     if (!file.commit())
         return file.errorString();
+    const QString path = QDir(folder).filePath(name);
+    if (QFileInfo(path).size() != json.size()) {
+        QFile::remove(path);
+        return QStringLiteral("the file was not written whole (disk full?)");
+    }
     // The rename itself is on disk only once the folder is synced: before that, a power cut
     // could lose a message already deleted from the SIM.
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
