@@ -32,6 +32,27 @@ private Q_SLOTS:
         if (c.unicode() < 0x100)
             QCOMPARE(hexDigitValue(char(c.unicode())), value);
     }
+
+    // Names, numbers and USSD answers of a modem in UCS2; what is not whole units stays undecoded.
+    void ucs2Hex_data()
+    {
+        QTest::addColumn<QByteArray>("hex");
+        QTest::addColumn<std::optional<QString>>("text");
+        QTest::newRow("Jü") << QByteArray("004A00FC") << std::optional<QString>(QStringLiteral("J\u00FC"));
+        QTest::newRow("lower-case digits, a Cyrillic letter") << QByteArray("041f") << std::optional<QString>(QStringLiteral("\u041F"));
+        QTest::newRow("a surrogate pair kept as its two units") << QByteArray("D83DDE00")
+                                                               << std::optional<QString>(QStringLiteral("\U0001F600"));
+        QTest::newRow("empty field") << QByteArray() << std::optional<QString>(QString());
+        QTest::newRow("half a unit") << QByteArray("004A00") << std::optional<QString>();
+        QTest::newRow("plain text of four letters") << QByteArray("Anna") << std::optional<QString>();
+        QTest::newRow("a sign among the digits") << QByteArray("+04A") << std::optional<QString>();
+    }
+    void ucs2Hex()
+    {
+        QFETCH(QByteArray, hex);
+        QFETCH(std::optional<QString>, text);
+        QCOMPARE(textFromUcs2Hex(hex), text);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestHexDigits)

@@ -2,6 +2,7 @@
 #include "factreplies.h"
 
 #include "at/atreplies.h"
+#include "hexdigits.h"
 #include "modem/phonebooktext.h"
 
 #include <algorithm>
@@ -55,9 +56,7 @@ std::optional<int> decimal(const QByteArray &text)
 
 bool isHex(const QByteArray &text)
 {
-    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-    });
+    return !text.isEmpty() && allHexDigits(text);
 }
 
 // <n> or <stat>: an unquoted number of one or two digits.

@@ -27,9 +27,7 @@ namespace {
 // that came where one was awaited (noise, or the PDU was cut).
 bool isPduLine(const QByteArray &line)
 {
-    if (line.isEmpty() || line.size() % 2 != 0)
-        return false;
-    return std::all_of(line.begin(), line.end(), [](char c) { return hexDigitValue(c) >= 0; });
+    return !line.isEmpty() && line.size() % 2 == 0 && allHexDigits(line);
 }
 
 // A <mem> of 27.005 3.1 ("SM", "ME", "SR", ...): two letters. The name goes into AT+CPMS; from a

@@ -12,22 +12,6 @@
 namespace pellix::phonebook {
 namespace {
 
-bool isHex(const QByteArray &field)
-{
-    return std::all_of(field.begin(), field.end(), [](char c) { return hexDigitValue(c) >= 0; });
-}
-
-// UTF-16 units of a UCS2 field; nullopt when it is not whole units of hex.
-std::optional<QString> ucs2(const QByteArray &field)
-{
-    if (field.size() % 4 != 0 || !isHex(field))
-        return std::nullopt;
-    QString text;
-    text.reserve(field.size() / 4);
-    for (qsizetype i = 0; i < field.size(); i += 4)
-        text += QChar(char16_t(field.mid(i, 4).toUShort(nullptr, 16)));
-    return text;
-}
 
 bool isDialCharacter(QChar c)
 {
@@ -76,7 +60,7 @@ QList<QByteArray> offeredSets(const QByteArray &line)
     for (QByteArray item : replies::fields(line, "+CSCS")) {
         item.replace('(', "").replace(')', "");
         item = item.trimmed().toUpper();
-        if (const auto decoded = ucs2(item); decoded && !item.isEmpty()) {
+        if (const auto decoded = textFromUcs2Hex(item); decoded && !item.isEmpty()) {
             const QByteArray ascii = decoded->toLatin1();
             if (std::all_of(ascii.begin(), ascii.end(), [](char c) { return c > 0x20 && c < 0x7F; }))
                 item = ascii.toUpper();
@@ -148,7 +132,7 @@ int textLength(const QString &text, Charset set)
 QString decodeText(const QByteArray &field, Charset set)
 {
     if (set == Charset::Ucs2) {
-        if (const auto text = ucs2(field))
+        if (const auto text = textFromUcs2Hex(field))
             return *text;
     } else if (set == Charset::Gsm && std::all_of(field.begin(), field.end(), [](char c) { return quint8(c) < 0x80; })) {
         return pdu::decodeGsm7(field);
@@ -158,14 +142,14 @@ QString decodeText(const QByteArray &field, Charset set)
 
 bool isHexNumber(const QByteArray &field)
 {
-    const auto text = ucs2(field);
+    const auto text = textFromUcs2Hex(field);
     return text && !text->isEmpty() && std::all_of(text->begin(), text->end(), isDialCharacter);
 }
 
 QString decodeNumber(const QByteArray &field, Charset set)
 {
     if (set == Charset::Ucs2 && isHexNumber(field))
-        return *ucs2(field);
+        return *textFromUcs2Hex(field);
     return QString::fromLatin1(field);
 }
 

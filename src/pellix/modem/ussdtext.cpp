@@ -13,19 +13,12 @@ namespace {
 
 bool isHex(const QByteArray &str)
 {
-    return !str.isEmpty() && str.size() % 2 == 0
-        && std::all_of(str.begin(), str.end(), [](char c) { return hexDigitValue(c) >= 0; });
+    return !str.isEmpty() && str.size() % 2 == 0 && allHexDigits(str);
 }
 
 std::optional<QString> ucs2(const QByteArray &hex)
 {
-    if (hex.isEmpty() || hex.size() % 4 != 0 || !isHex(hex))
-        return std::nullopt;
-    QString text;
-    text.reserve(hex.size() / 4);
-    for (qsizetype i = 0; i < hex.size(); i += 4)
-        text += QChar(char16_t(hex.mid(i, 4).toUShort(nullptr, 16)));
-    return text;
+    return hex.isEmpty() ? std::nullopt : textFromUcs2Hex(hex);
 }
 
 bool isCommon(QChar c)

@@ -9,18 +9,10 @@
 
 namespace pellix::sim {
 
-using detail::isHex;
-
 std::optional<QString> CharsetCodec::decode(const QByteArray &bytes) const
 {
     if (m_charset == "UCS2") {
-        if (bytes.size() % 4 != 0 || !isHex(bytes))
-            return std::nullopt;
-        const QByteArray raw = QByteArray::fromHex(bytes);
-        QString text;
-        for (int i = 0; i + 1 < raw.size(); i += 2)
-            text += QChar(char16_t((quint8(raw.at(i)) << 8) | quint8(raw.at(i + 1))));
-        return text;
+        return textFromUcs2Hex(bytes);
     }
     if (m_charset == "GSM") {
         QByteArray septets = bytes;

@@ -13,7 +13,6 @@ namespace pellix::sim {
 
 using detail::digitCount;
 using detail::isDialString;
-using detail::isHex;
 using detail::num;
 using detail::quote;
 

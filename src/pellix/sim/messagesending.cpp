@@ -17,7 +17,6 @@ namespace pellix::sim {
 
 using detail::digitCount;
 using detail::isDialString;
-using detail::isHex;
 using detail::num;
 
 namespace {
@@ -101,7 +100,7 @@ void CommandInterpreter::finishPrompt(const QByteArray &typed, bool tooLong)
         sendSubmit(hex, prompt.length, reference, outcome);
         if (outcome.kind == Outcome::Ok)
             m_info << "+CMGS: " + num(reference);
-    } else if (hex.isEmpty() || !isHex(hex) || tpduLengthOf(hex) != prompt.length) {
+    } else if (hex.isEmpty() || !allHexDigits(hex) || tpduLengthOf(hex) != prompt.length) {
         outcome = Outcome{Outcome::Cms, 304};
     } else {
         try {
@@ -168,7 +167,7 @@ void CommandInterpreter::sendSubmit(const QByteArray &hex, int length, quint8 &r
 {
     // 27.005 3.5.1: <length> counts the TPDU octets; a PDU that is not whole hex octets, does not
     // match it, or is not an SMS-SUBMIT is an invalid PDU mode parameter.
-    if (hex.isEmpty() || !isHex(hex) || tpduLengthOf(hex) != length) {
+    if (hex.isEmpty() || !allHexDigits(hex) || tpduLengthOf(hex) != length) {
         outcome = Outcome{Outcome::Cms, 304};
         return;
     }

@@ -50,9 +50,4 @@ inline int digitCount(const QString &number)
     return int(number.startsWith(QLatin1Char('+')) ? number.size() - 1 : number.size());
 }
 
-inline bool isHex(const QByteArray &text)
-{
-    return std::all_of(text.begin(), text.end(), [](char c) { return hexDigitValue(c) >= 0; });
-}
-
 } // namespace pellix::sim::detail
