@@ -4,6 +4,8 @@
 // side), the verdicts, and pellix's peak memory (wait4 of the child), per modem beyond the first.
 //
 //   bench_check [WITHIN]      (--within of the loopback in seconds, default 30)
+#include "modemsimfarm.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -89,20 +91,10 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const QString within = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("30");
     QTemporaryDir dir;
-    std::vector<std::unique_ptr<QProcess>> simulators;
-    QList<QByteArray> devices;
-    for (int i = 0; i < 64; ++i) {
-        auto sim = std::make_unique<QProcess>();
-        sim->setProgram(QStringLiteral(PELLIX_MODEMSIM));
-        sim->setArguments({QStringLiteral("--seed"), QString::number(i + 1)});
-        sim->start();
-        if (!sim->waitForReadyRead(10000)) {
-            std::fprintf(stderr, "pellix-modemsim %d did not start\n", i + 1);
-            return 1;
-        }
-        devices << sim->readLine().trimmed();
-        simulators.push_back(std::move(sim));
-    }
+    ModemSimFarm farm;
+    if (!farm.start(64))
+        return 1;
+    const QList<QByteArray> &devices = farm.devices;
     Outcome one;
     for (const int count : {1, 16, 64}) {
         const Outcome outcome = runCheck(devices.first(count), within, dir.path());
@@ -117,10 +109,6 @@ int main(int argc, char *argv[])
         if (!outcome.failures.isEmpty())
             std::printf("  first failure: %s\n", qPrintable(outcome.failures));
         std::fflush(stdout);
-    }
-    for (auto &sim : simulators) {
-        sim->terminate();
-        sim->waitForFinished(5000);
     }
     return 0;
 }

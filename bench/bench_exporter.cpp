@@ -5,6 +5,8 @@
 // at a 10 s interval for --minutes, scraped every 15 s as a Prometheus server would.
 //
 //   bench_exporter [--minutes M] [--modems N] [--scrapes N]     (defaults 10, 16, 200)
+#include "modemsimfarm.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -164,20 +166,10 @@ int main(int argc, char *argv[])
         }
     }
     QTemporaryDir dir;
-    std::vector<std::unique_ptr<QProcess>> simulators;
-    QList<QByteArray> devices;
-    for (int i = 0; i < 64; ++i) {
-        auto sim = std::make_unique<QProcess>();
-        sim->setProgram(QStringLiteral(PELLIX_MODEMSIM));
-        sim->setArguments({QStringLiteral("--seed"), QString::number(i + 1)});
-        sim->start();
-        if (!sim->waitForReadyRead(10000)) {
-            std::fprintf(stderr, "pellix-modemsim %d did not start\n", i + 1);
-            return 1;
-        }
-        devices << sim->readLine().trimmed();
-        simulators.push_back(std::move(sim));
-    }
+    ModemSimFarm farm;
+    if (!farm.start(64))
+        return 1;
+    const QList<QByteArray> &devices = farm.devices;
 
     for (const int count : {1, 16, 64}) {
         int up = 0;
@@ -247,10 +239,6 @@ int main(int argc, char *argv[])
                     "%ld KiB at the end, %ld KiB at most; %d scrapes, %d failed; SIGTERM to exit %.2f s, status %d\n",
                     watched, wallS / 60, cpuEnd - cpuStart, 100 * (cpuEnd - cpuStart) / wallS, rssStart, rssEnd, rssMax, scraped, failed,
                     stopS, status);
-    }
-    for (auto &sim : simulators) {
-        sim->terminate();
-        sim->waitForFinished(5000);
     }
     return 0;
 }
