@@ -21,6 +21,8 @@ private Q_SLOTS:
         QTest::newRow("send") << QStringList{v, "send", own, "hello"} << 0 << "Message sent (" << "";
         QTest::newRow("send 8-bit hex") << QStringList{v, "send", own, "00FF", "--alphabet", "8"} << 0 << "Message sent (" << "";
         QTest::newRow("long text in parts") << QStringList{v, "send", own, longText} << 0 << "Long message sent (2 parts)" << "";
+        QTest::newRow("81 extension characters are 162 septets: in parts")
+            << QStringList{v, "send", own, QString(81, QChar(0x20AC))} << 0 << "Long message sent (2 parts)" << "";
         QTest::newRow("report waited for")
             << QStringList{v, "send", own, "hi", "--wait-report", "10"} << 0 << "report on 1 to " + own << "";
         QTest::newRow("a line break in a message stays on its line")

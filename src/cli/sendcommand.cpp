@@ -43,11 +43,13 @@ int send(Session &session, const CommandLine &line, Output &output)
     const bool waitReport = line.has(QStringLiteral("wait-report"));
     const int waitSeconds = line.integer(QStringLiteral("wait-report"), 1, 86400, session.networkTimeoutSeconds());
     const bool receipt = line.has(QStringLiteral("receipt")) || waitReport;
-    const bool longText = MessageSize::goesInParts(alphabet, text.size());
+    // By septets: a text of extension characters ("€") fills a message at 80 of them.
+    const int septets = alphabet == AlphabetGsm7 ? pellix::PellixGsmModem::gsm7Septets(text) : -1;
+    const bool longText = MessageSize::goesInParts(alphabet, septets >= 0 ? septets : text.size());
     if (longText) {
         for (const char *option : {"udh", "class", "validity", "wait-report"}) {
             if (line.has(QLatin1String(option)))
-                throw UsageError(QStringLiteral("a text over %1 characters goes as a long message, which takes no --%2")
+                throw UsageError(QStringLiteral("a text over %1 characters (\u20AC and the other extension characters count two) goes as a long message, which takes no --%2")
                                      .arg(MessageSize::Gsm7Characters).arg(QLatin1String(option)));
         }
     }

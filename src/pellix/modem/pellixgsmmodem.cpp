@@ -66,6 +66,11 @@ QString PellixGsmModem::textRefusal(const QString &text, qint32 alphabet)
     return QString();
 }
 
+int PellixGsmModem::gsm7Septets(const QString &text)
+{
+    return pdu::gsm7Length(text);
+}
+
 PellixGsmModem::PellixGsmModem(QObject *parent)
     : PellixGsmModem(TransportFactory(), parent)
 {

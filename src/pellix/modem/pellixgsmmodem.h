@@ -141,6 +141,9 @@ public:
     // table holds, named with its position); empty when it can. SendMessage and SendLongMessage
     // raise TextNotRepresentable with it.
     static QString textRefusal(const QString &text, qint32 alphabet);
+    // The septets a text of the GSM alphabet takes, an extension character ("€", "[") two; -1 when
+    // a character has none.
+    static int gsm7Septets(const QString &text);
 
     // Whether the modem still answers, for a caller that has heard nothing for a while (a
     // monitor on a quiet line: a hung modem keeps its port open and says nothing). A plain AT,
