@@ -356,6 +356,10 @@ private Q_SLOTS:
         QTest::newRow("reports delivered") << live << false << "pellix_modem_status_reports_total" << "outcome" << "delivered" << "1";
         QTest::newRow("reports pending") << live << false << "pellix_modem_status_reports_total" << "outcome" << "pending" << "1";
         QTest::newRow("reports failed") << live << false << "pellix_modem_status_reports_total" << "outcome" << "failed" << "2";
+        live.storage = {{"SM", 3, 30}, {"SM", 3, 30}, {"ME", 0, 100}};
+        QTest::newRow("storage named once per storage") << live << false << "pellix_modem_sms_storage_used" << "storage" << "SM" << "3";
+        QTest::newRow("storage capacity") << live << false << "pellix_modem_sms_storage_capacity" << "storage" << "ME" << "100";
+        QTest::newRow("never connected: no storage") << fresh << false << "pellix_modem_sms_storage_used" << "" << "" << "";
         QTest::newRow("last poll in seconds") << live << false << "pellix_modem_last_poll_timestamp_seconds" << "" << "" << "1700000000.123";
 
         ModemMetrics odd = live;

@@ -244,8 +244,8 @@ QByteArray exposition(const QList<ModemMetrics> &modems, const QString &version,
 
     QString text;
     for (const Family *family : {&up, &rssi, &dbm, &ber, &registration, &technology, &operatorInfo, &received, &sent,
-                                 &sendFailures, &reports, &losses, &restarts, &reopens, &forwardFailures, &storageUsed, &storageCapacity, &polling,
-                                 &lastPoll, &checkStep, &checkTime, &build, &count})
+                                 &sendFailures, &reports, &losses, &restarts, &reopens, &forwardFailures, &storageUsed,
+                                 &storageCapacity, &polling, &lastPoll, &checkStep, &checkTime, &build, &count})
         family->writeTo(text);
     return text.toUtf8();
 }
