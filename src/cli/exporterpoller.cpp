@@ -400,6 +400,8 @@ void ExporterPoller::forwardPending()
         try {
             m_modem->library().DeleteMessage(message.SimLocation);
             m_written.remove(key);
+            // The place is free for a new message, which must not pass for the listed one.
+            m_listed.remove(message.SimLocation);
         } catch (const RaisedError &error) {
             if (m_hooks.say)
                 m_hooks.say(QStringLiteral("%1: message at %2 forwarded but not deleted: %3")
