@@ -2,12 +2,16 @@
 #include "exportermetrics.h"
 #include "exporterpoller.h"
 #include "exporterserver.h"
+#include "modem/pellixgsmmodem.h"
+#include "sim/virtualmodem.h"
+#include "sim/virtualmodemtransport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QSet>
 #include <QTest>
@@ -17,6 +21,13 @@
 #include <unistd.h>
 
 using namespace cli;
+
+namespace {
+
+// An SMS-DELIVER from +15550001, "hellohello" in the GSM alphabet.
+const QByteArray DeliverPdu = "0004" "0891" "51550010" "0000" "62101010000000" "0A" "E8329BFD4697D9EC37";
+
+} // namespace
 
 Q_DECLARE_METATYPE(cli::ModemMetrics)
 
@@ -106,7 +117,203 @@ private:
         return values;
     }
 
+    // A poller on the in-process virtual modem, run in this thread until stopAtMs; each action
+    // runs at its time (ms from the start) from the poller's own event loop; stopWhen (when set)
+    // ends the run early. Returns the metrics as they were just before the stop.
+    ModemMetrics runPoller(ExporterSettings settings, const QList<std::pair<int, std::function<void()>>> &actions, int stopAtMs,
+                           const std::function<bool(const ModemMetrics &)> &stopWhen = {})
+    {
+        ExporterStore store;
+        const int index = store.add(QStringLiteral("virtual 1"));
+        CheckTarget target;
+        target.request.modemType = -1;
+        target.name = QStringLiteral("virtual 1");
+        ExporterHooks hooks;
+        hooks.makeModem = [this](const ModemRequest &) {
+            auto modem = std::make_unique<pellix::PellixGsmModem>(
+                [this](qint32, const pellix::ModemProfile &, qint16, qint32) -> std::unique_ptr<pellix::ByteTransport> {
+                    auto transport = std::make_unique<pellix::sim::VirtualModemTransport>(m_virtual);
+                    m_transport = transport.get();
+                    return transport;
+                });
+            modem->setTracePath(QString());
+            return modem;
+        };
+        hooks.listPorts = [] { return QList<pellix::SerialPortDescription>(); };
+        hooks.say = [this](const QString &line) { m_said << line; };
+        std::atomic<bool> stop = false;
+        ModemMetrics last;
+        QList<QTimer *> timers;
+        for (const auto &[at, action] : actions) {
+            auto *timer = new QTimer;
+            timer->setSingleShot(true);
+            QObject::connect(timer, &QTimer::timeout, action);
+            timer->start(at);
+            timers << timer;
+        }
+        QTimer::singleShot(stopAtMs, [&] {
+            if (!stop)
+                last = store.snapshot().first();
+            stop = true;
+        });
+        QTimer look;
+        QObject::connect(&look, &QTimer::timeout, [&] {
+            const ModemMetrics now = store.snapshot().first();
+            if (!stop && stopWhen && stopWhen(now)) {
+                last = now;
+                stop = true;
+            }
+        });
+        look.start(20);
+        {
+            ExporterPoller poller(store, index, target, std::move(settings), hooks);
+            poller.run(stop);
+        }
+        qDeleteAll(timers);
+        m_transport = nullptr;
+        return last;
+    }
+
+    // The messages on the virtual modem's storage, read by a client of its own.
+    QList<ReceivedMessage> stored()
+    {
+        pellix::PellixGsmModem modem([this](qint32, const pellix::ModemProfile &, qint16, qint32) {
+            return std::make_unique<pellix::sim::VirtualModemTransport>(m_virtual);
+        });
+        modem.setTracePath(QString());
+        modem.Connect(-1, 0, QString(), 0, 60, 0);
+        const QList<ReceivedMessage> messages = modem.ReadMessages(0, false);
+        modem.Disconnect();
+        return messages;
+    }
+
+    void emptySim()
+    {
+        pellix::PellixGsmModem modem([this](qint32, const pellix::ModemProfile &, qint16, qint32) {
+            return std::make_unique<pellix::sim::VirtualModemTransport>(m_virtual);
+        });
+        modem.setTracePath(QString());
+        modem.Connect(-1, 0, QString(), 0, 60, 0);
+        modem.DeleteAllMessages();
+        modem.Disconnect();
+    }
+
+    static int storageUsed(const ModemMetrics &metrics)
+    {
+        for (const pellix::StorageUse &use : metrics.storage) {
+            if (use.storage == "SM")
+                return use.used;
+        }
+        return -1;
+    }
+
+    std::shared_ptr<pellix::sim::VirtualModem> m_virtual;
+    pellix::sim::VirtualModemTransport *m_transport = nullptr;
+    QStringList m_said;
+
 private Q_SLOTS:
+    void init()
+    {
+        pellix::sim::VirtualModemOptions options;
+        options.seed = 11;
+        // As a modem without +CSMS 1 does: a message routed to a closed port is gone.
+        options.field.loseRoutedMessages = true;
+        m_virtual = std::make_shared<pellix::sim::VirtualModem>(options);
+        m_said.clear();
+    }
+
+    // A message counts once, when the exporter first takes it in unread, and none is lost: one
+    // waiting at the start and one arriving live are counted and stay stored (or are forwarded);
+    // after a kill -9 (the line closes, +CNMI never restored) the one that arrived meanwhile is
+    // stored, and the next start counts it and no other.
+    void messagesCountedOnceAndNeverLost_data()
+    {
+        QTest::addColumn<bool>("forward");
+        QTest::newRow("left stored") << false;
+        QTest::newRow("forwarded") << true;
+    }
+
+    void messagesCountedOnceAndNeverLost()
+    {
+        QFETCH(bool, forward);
+        QTemporaryDir folder;
+        emptySim();
+        QVERIFY(m_virtual->incomingMessage(DeliverPdu));
+        ExporterSettings settings;
+        // The live one arrives within the first interval, while the connection's listing is
+        // still remembered: in forward mode at the place the listed one left free.
+        settings.intervalMs = 1000;
+        if (forward)
+            settings.forwardFolder = folder.path();
+        const auto inject = [this] { QVERIFY(m_virtual->incomingMessage(DeliverPdu)); };
+        const auto kill = [this] {
+            if (m_transport)
+                m_transport->setFault(pellix::sim::VirtualModemTransport::Fault::Unplugged);
+        };
+        const ModemMetrics first = runPoller(settings, {{500, inject}, {2600, kill}}, 2600);
+        QCOMPARE(first.received, quint64(2));
+        QCOMPARE(storageUsed(first), forward ? 0 : 2);
+        QVERIFY(m_virtual->incomingMessage(DeliverPdu));
+
+        const ModemMetrics second = runPoller(settings, {}, 1000);
+        QCOMPARE(second.received, quint64(1));
+        const QList<ReceivedMessage> left = stored();
+        QCOMPARE(left.size(), forward ? 0 : 3);
+        QVERIFY(std::none_of(left.begin(), left.end(), [](const ReceivedMessage &m) { return m.IsNew; }));
+        if (forward)
+            QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), 3);
+    }
+
+    // A forward that fails is tried again every interval while connected, not in a loop, and the
+    // message is written once when the folder is back, then deleted from the SIM.
+    void failedForwardTriedAgainEachInterval()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("out"));
+        emptySim();
+        QVERIFY(m_virtual->incomingMessage(DeliverPdu));
+        ExporterSettings settings;
+        settings.intervalMs = 200;
+        settings.forwardFolder = folder;
+        const ModemMetrics metrics = runPoller(settings, {{1100, [&] {
+                                                               QVERIFY(QDir().mkpath(folder));
+                                                           }}},
+                                               1900);
+        QVERIFY2(metrics.forwardFailures >= 2 && metrics.forwardFailures <= 8, QByteArray::number(metrics.forwardFailures).constData());
+        QCOMPARE(metrics.received, quint64(1));
+        QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 1);
+        QCOMPARE(stored().size(), 0);
+    }
+
+    // --reopen-after N is reached for any N: the channel does not give the link up first, and
+    // the reopen is counted, not a lost connection.
+    void reopenAfterNTimeouts_data()
+    {
+        QTest::addColumn<int>("reopenAfter");
+        QTest::newRow("1") << 1;
+        QTest::newRow("3, the channel's own limit") << 3;
+        QTest::newRow("5, past it") << 5;
+    }
+
+    void reopenAfterNTimeouts()
+    {
+        QFETCH(int, reopenAfter);
+        ExporterSettings settings;
+        settings.intervalMs = 100;
+        settings.reopenAfter = reopenAfter;
+        const auto hang = [&] {
+            if (m_transport)
+                m_transport->setFault(pellix::sim::VirtualModemTransport::Fault::Silent);
+        };
+        const ModemMetrics metrics = runPoller(settings, {{300, hang}}, 60000, [](const ModemMetrics &m) {
+            return m.reopens > 0 || m.connectionLosses > 0;
+        });
+        QCOMPARE(metrics.reopens, quint64(1));
+        QCOMPARE(metrics.connectionLosses, quint64(0));
+        // Not one timeout fewer than N.
+        QCOMPARE(m_said.filter(QStringLiteral("not answering")).size(), reopenAfter);
+    }
+
     // Each row: a modem's state, then the samples that must read back (name, label, values in
     // order; none: the series must be absent).
     void exposition_data()
@@ -151,6 +358,10 @@ private Q_SLOTS:
         QTest::newRow("reports delivered") << live << false << "pellix_modem_status_reports_total" << "outcome" << "delivered" << "1";
         QTest::newRow("reports pending") << live << false << "pellix_modem_status_reports_total" << "outcome" << "pending" << "1";
         QTest::newRow("reports failed") << live << false << "pellix_modem_status_reports_total" << "outcome" << "failed" << "2";
+        live.storage = {{"SM", 3, 30}, {"SM", 3, 30}, {"ME", 0, 100}};
+        QTest::newRow("storage named once per storage") << live << false << "pellix_modem_sms_storage_used" << "storage" << "SM" << "3";
+        QTest::newRow("storage capacity") << live << false << "pellix_modem_sms_storage_capacity" << "storage" << "ME" << "100";
+        QTest::newRow("never connected: no storage") << fresh << false << "pellix_modem_sms_storage_used" << "" << "" << "";
         QTest::newRow("last poll in seconds") << live << false << "pellix_modem_last_poll_timestamp_seconds" << "" << "" << "1700000000.123";
 
         ModemMetrics odd = live;

@@ -159,6 +159,53 @@ private Q_SLOTS:
                             [](const ReceivedMessage &m) { return m.Text == QLatin1String("kept for later"); }));
     }
 
+    // A client that dies without a Disconnect (kill -9, power loss) cannot restore +CNMI: with
+    // store-first, what arrives meanwhile is on the storage, and so is what arrived while it
+    // watched; the setting holds through the set-up after a modem restart.
+    void storeFirstKeepsWhatArrivesAfterTheClientDies_data()
+    {
+        QTest::addColumn<bool>("storeFirst");
+        QTest::addColumn<bool>("restartFirst");
+        QTest::newRow("routed: lost") << false << false;
+        QTest::newRow("store-first: kept") << true << false;
+        QTest::newRow("store-first after a modem restart: kept") << true << true;
+    }
+
+    void storeFirstKeepsWhatArrivesAfterTheClientDies()
+    {
+        QFETCH(bool, storeFirst);
+        QFETCH(bool, restartFirst);
+        sim::VirtualModemOptions options;
+        options.field.loseRoutedMessages = true;
+        options.field.restartSilenceMs = 200;
+        m_virtual = std::make_shared<sim::VirtualModem>(options);
+        PellixGsmModem modem(factory());
+        modem.setTracePath(QString());
+        modem.setStoreFirst(storeFirst);
+        modem.Connect(-1, 0, QString(), 2, 60, 0);
+        modem.DeleteAllMessages();
+        QSignalSpy statuses(&modem, &GsmModem::NewStatus);
+        QSignalSpy received(&modem, &GsmModem::MessageReceived);
+        if (restartFirst) {
+            m_virtual->restart();
+            QTRY_VERIFY_WITH_TIMEOUT(statuses.count() >= 2 && modem.Status() == GsmModem::Connected, 5000);
+        }
+        QVERIFY(m_virtual->incomingMessage(deliverPdu(QStringLiteral("while watched"))));
+        QTRY_COMPARE_WITH_TIMEOUT(received.count(), 1, 2000);
+        // The process is gone: the line closes with nothing said to the modem.
+        m_transport->setFault(Fault::Unplugged);
+        QVERIFY(m_virtual->incomingMessage(deliverPdu(QStringLiteral("while nobody watched"))));
+
+        PellixGsmModem next(factory());
+        next.setTracePath(QString());
+        next.Connect(-1, 0, QString(), 0, 60, 0);
+        QStringList texts;
+        for (const ReceivedMessage &m : next.ReadMessages(0, false))
+            texts << m.Text;
+        QCOMPARE(texts.contains(QStringLiteral("while nobody watched")), storeFirst);
+        QCOMPARE(texts.contains(QStringLiteral("while watched")), storeFirst);
+    }
+
     // The PIN never shows in an error, and only what a SIM can take is sent as one.
     void pinIsNeitherShownNorWasted_data()
     {

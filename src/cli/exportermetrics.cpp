@@ -85,6 +85,7 @@ void ModemMetrics::clearReadings()
     accessTechnology = -1;
     operatorName.clear();
     operatorNumeric.clear();
+    storage.clear();
 }
 
 void ModemMetrics::countReport(int status)
@@ -158,14 +159,22 @@ QByteArray exposition(const QList<ModemMetrics> &modems, const QString &version,
     Family registration("pellix_modem_registration_state", "gauge", "1 for the modem's current network registration state.");
     Family technology("pellix_modem_access_technology", "gauge", "1 for the radio access technology in use.");
     Family operatorInfo("pellix_modem_operator_info", "gauge", "The network operator the modem is on.");
-    Family received("pellix_modem_sms_received_total", "counter", "Messages received since the exporter started.");
+    Family received("pellix_modem_sms_received_total", "counter",
+                    "Messages received since the exporter started, each counted once when the exporter first takes it in "
+                    "unread: arrivals while connected, and at every connection the unread messages waiting on the storage "
+                    "(reading marks them read).");
     Family sent("pellix_modem_sms_sent_total", "counter", "Messages sent since the exporter started.");
     Family sendFailures("pellix_modem_sms_send_failures_total", "counter", "Messages that could not be sent.");
     Family reports("pellix_modem_status_reports_total", "counter", "Status reports received, by outcome.");
     Family losses("pellix_modem_connection_losses_total", "counter", "Times the connection to the modem was lost.");
     Family restarts("pellix_modem_restarts_total", "counter", "Restarts of the modem seen on an open connection.");
     Family reopens("pellix_modem_reopens_total", "counter", "Times the port was closed and opened again after the modem stopped answering.");
-    Family forwardFailures("pellix_modem_forward_failures_total", "counter", "Messages that could not be written to the forward folder (left on the SIM).");
+    Family forwardFailures("pellix_modem_forward_failures_total", "counter",
+                           "Failed attempts to write a message to the forward folder; the message stays on the SIM and is "
+                           "tried again every interval, each failed try counted.");
+    Family storageUsed("pellix_modem_sms_storage_used", "gauge", "Messages held in the modem's message storage, as +CPMS gives it.");
+    Family storageCapacity("pellix_modem_sms_storage_capacity", "gauge",
+                           "Messages the modem's message storage can hold; a full one takes no new message.");
     Family polling("pellix_modem_poll_in_progress", "gauge", "1 while a poll waits for the modem's answer.");
     Family lastPoll("pellix_modem_last_poll_timestamp_seconds", "gauge", "Unix time of the last successful poll.");
     Family checkStep("pellix_modem_check_step", "gauge", "1 for the verdict of each step of the last check.");
@@ -204,6 +213,16 @@ QByteArray exposition(const QList<ModemMetrics> &modems, const QString &version,
         restarts.sample(labels, QString::number(modem.restarts));
         reopens.sample(labels, QString::number(modem.reopens));
         forwardFailures.sample(labels, QString::number(modem.forwardFailures));
+        // +CPMS? names a storage once per role (read, write, receive): one sample per storage.
+        QList<QByteArray> seen;
+        for (const pellix::StorageUse &use : modem.storage) {
+            if (use.storage.isEmpty() || seen.contains(use.storage))
+                continue;
+            seen << use.storage;
+            const QString storageLabel = with(label("storage", QString::fromLatin1(use.storage)));
+            storageUsed.sample(storageLabel, QString::number(use.used));
+            storageCapacity.sample(storageLabel, QString::number(use.total));
+        }
         polling.sample(labels, modem.polling ? QStringLiteral("1") : QStringLiteral("0"));
         if (modem.lastPollMs > 0)
             lastPoll.sample(labels, seconds(modem.lastPollMs));
@@ -225,8 +244,8 @@ QByteArray exposition(const QList<ModemMetrics> &modems, const QString &version,
 
     QString text;
     for (const Family *family : {&up, &rssi, &dbm, &ber, &registration, &technology, &operatorInfo, &received, &sent,
-                                 &sendFailures, &reports, &losses, &restarts, &reopens, &forwardFailures, &polling,
-                                 &lastPoll, &checkStep, &checkTime, &build, &count})
+                                 &sendFailures, &reports, &losses, &restarts, &reopens, &forwardFailures, &storageUsed,
+                                 &storageCapacity, &polling, &lastPoll, &checkStep, &checkTime, &build, &count})
         family->writeTo(text);
     return text.toUtf8();
 }

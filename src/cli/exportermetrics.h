@@ -37,7 +37,8 @@ struct ModemMetrics
     quint64 connectionLosses = 0;
     quint64 restarts = 0;
     quint64 reopens = 0;
-    quint64 forwardFailures = 0;
+    quint64 forwardFailures = 0;  // failed attempts: a message that keeps failing counts every interval
+    QList<pellix::StorageUse> storage; // +CPMS? of the last poll, in its order
     qint64 lastPollMs = 0;        // ms since the epoch; 0: no poll has succeeded yet
     QList<CheckStep> check;       // the verdicts of the last check, empty before the first
     qint64 checkMs = 0;

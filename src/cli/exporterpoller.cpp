@@ -14,6 +14,8 @@
 #include <QSaveFile>
 #include <QTimer>
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -126,6 +128,9 @@ void ExporterPoller::run(const std::atomic<bool> &stop)
         if (!m_modem)
             open();
         if (m_modem && !stop) {
+            // Once an interval: a failing disk is not tried in a loop.
+            m_toForward << m_retry;
+            m_retry.clear();
             forwardPending();
             poll();
         }
@@ -136,6 +141,7 @@ void ExporterPoller::run(const std::atomic<bool> &stop)
             continue;
         }
         wait(m_settings.intervalMs, stop);
+        m_listed.clear();
         if (m_modem && m_modem->connectionLost())
             lost(QStringLiteral("the connection was lost"));
     }
@@ -195,10 +201,18 @@ void ExporterPoller::watchEvents()
     // Messages stay on the SIM unless they are forwarded: the exporter watches, it does not
     // take them away from the application that reads them.
     modem.setAutoDelete(false);
+    // An exporter killed (-9, a crash, the host's power) restores no +CNMI: what arrives then
+    // must be stored, not routed to a port nobody reads. Stored first, it is also there for the
+    // application that reads the SIM, and for the next start.
+    modem.setStoreFirst(true);
+    // The channel would end the link after its own few timeouts in a row, before --reopen-after
+    // is reached; a poll that times out may cost it two (the command, and the resync before the
+    // next one).
+    modem.setMaxConsecutiveTimeouts(2 * m_settings.reopenAfter + 1);
     QObject::connect(&modem, &GsmModem::MessageReceived, &modem, [this](const ReceivedMessage &message) {
-        update([](ModemMetrics &m) { ++m.received; });
-        if (!m_settings.forwardFolder.isEmpty())
-            m_toForward << message;
+        if (message.SimLocation >= 0 && m_listed.contains(message.SimLocation))
+            return;
+        takeIn({message});
     });
     QObject::connect(&modem, &GsmModem::StatusReport, &modem, [this](const SmsStatusReport &report) {
         update([&](ModemMetrics &m) { m.countReport(report.Status); });
@@ -217,10 +231,23 @@ void ExporterPoller::watchEvents()
     });
 }
 
+void ExporterPoller::takeIn(const QList<ReceivedMessage> &messages)
+{
+    // One rule for every path: a message counts once, when it is first taken in unread; a read
+    // one (already seen by this or an earlier exporter, or by the application) does not.
+    const auto unread = std::count_if(messages.begin(), messages.end(), [](const ReceivedMessage &m) { return m.IsNew; });
+    update([&](ModemMetrics &m) { m.received += quint64(unread); });
+    if (!m_settings.forwardFolder.isEmpty())
+        m_toForward << messages;
+}
+
 void ExporterPoller::open()
 {
     findMoved();
     m_status = GsmModem::Disconnected;
+    m_toForward.clear();
+    m_retry.clear();
+    m_listed.clear();
     m_modem = std::make_unique<LibraryCheckedModem>(m_target, m_hooks.makeModem(m_target.request));
     watchEvents();
     try {
@@ -233,23 +260,25 @@ void ExporterPoller::open()
     pellix::PellixGsmModem &modem = m_modem->library();
     m_imei = modem.IMEI();
     m_timeouts = 0;
-    // What arrived while nobody watched is forwarded too: it would otherwise wait on the SIM
-    // until it is full.
+    // What arrived while nobody watched (the exporter stopped or killed, the modem unplugged) is
+    // taken in now: the unread messages, which listing marks read; with a forward folder every
+    // stored message, which would otherwise wait on the SIM until it is full.
     QList<ReceivedMessage> stored;
-    if (!m_settings.forwardFolder.isEmpty()) {
-        try {
-            stored = modem.ReadMessages(0, false);
-        } catch (const RaisedError &error) {
-            sayOnce(QStringLiteral("the stored messages cannot be read: %1").arg(error.description()));
-        }
-        m_toForward << stored;
+    try {
+        stored = modem.ReadMessages(m_settings.forwardFolder.isEmpty() ? 1 : 0, false);
+    } catch (const RaisedError &error) {
+        sayOnce(QStringLiteral("the stored messages cannot be read: %1").arg(error.description()));
+    }
+    for (const ReceivedMessage &message : stored) {
+        if (message.SimLocation >= 0)
+            m_listed << message.SimLocation;
     }
     update([&](ModemMetrics &m) {
         m.imei = modem.IMEI();
         m.model = modem.Model();
-        m.received += quint64(stored.size());
         m.up = modem.Status() == GsmModem::Connected;
     });
+    takeIn(stored);
     sayOnce(QStringLiteral("connected: %1").arg(m_modem->identity()));
 }
 
@@ -268,6 +297,13 @@ void ExporterPoller::poll()
             if (!isError(error, ErrorCode::NotSupported))
                 throw;
         }
+        QList<pellix::StorageUse> storage;
+        try {
+            storage = modem.readStorage();
+        } catch (const RaisedError &error) {
+            if (!isError(error, ErrorCode::NotSupported) && !isError(error, ErrorCode::UnexpectedAnswer))
+                throw;
+        }
         m_timeouts = 0;
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         update([&](ModemMetrics &m) {
@@ -282,6 +318,7 @@ void ExporterPoller::poll()
                 m.operatorName = network->operatorName;
                 m.operatorNumeric = network->operatorNumeric;
             }
+            m.storage = storage;
             m.lastPollMs = now;
         });
         if (m_lastSaid.startsWith(QLatin1String("not answering")))
@@ -324,27 +361,47 @@ void ExporterPoller::check()
         lost(QStringLiteral("the connection was lost during the check"));
 }
 
+namespace {
+
+// The same message read again (after a reconnect) has the same location, sender, time and text.
+QString messageKey(const ReceivedMessage &message)
+{
+    return QStringLiteral("%1|%2|%3|%4")
+        .arg(message.SimLocation)
+        .arg(message.Originator.Number, message.Timestamp.toString(Qt::ISODateWithMs), message.Text);
+}
+
+} // namespace
+
 void ExporterPoller::forwardPending()
 {
     while (m_modem && !m_toForward.isEmpty()) {
         const ReceivedMessage message = m_toForward.takeFirst();
-        QJsonObject json = items::message(message);
-        json.insert(QLatin1String("imei"), m_imei);
-        json.insert(QLatin1String("port"), m_target.name);
-        const QString why = writeForwardFile(m_settings.forwardFolder, forwardName(m_imei, message),
-                                             QJsonDocument(json).toJson(QJsonDocument::Indented));
-        if (!why.isEmpty()) {
-            // Left on the SIM: a message is never deleted unwritten.
-            update([](ModemMetrics &m) { ++m.forwardFailures; });
-            if (m_hooks.say)
-                m_hooks.say(QStringLiteral("%1: message at %2 not forwarded, left on the SIM: %3")
-                                .arg(m_target.name).arg(message.SimLocation).arg(why));
-            continue;
+        const QString key = messageKey(message);
+        if (!m_written.contains(key)) {
+            QJsonObject json = items::message(message);
+            json.insert(QLatin1String("imei"), m_imei);
+            json.insert(QLatin1String("port"), m_target.name);
+            const QString why = writeForwardFile(m_settings.forwardFolder, forwardName(m_imei, message),
+                                                 QJsonDocument(json).toJson(QJsonDocument::Indented));
+            if (!why.isEmpty()) {
+                // Left on the SIM, and tried again at the next interval: a message is never
+                // deleted unwritten.
+                update([](ModemMetrics &m) { ++m.forwardFailures; });
+                m_retry << message;
+                sayOnce(QStringLiteral("message at %1 not forwarded, left on the SIM (tried again every interval): %2")
+                            .arg(message.SimLocation).arg(why));
+                continue;
+            }
+            if (message.SimLocation < 0)
+                continue;
+            m_written << key;
         }
-        if (message.SimLocation < 0)
-            continue;
         try {
             m_modem->library().DeleteMessage(message.SimLocation);
+            m_written.remove(key);
+            // The place is free for a new message, which must not pass for the listed one.
+            m_listed.remove(message.SimLocation);
         } catch (const RaisedError &error) {
             if (m_hooks.say)
                 m_hooks.say(QStringLiteral("%1: message at %2 forwarded but not deleted: %3")
@@ -356,7 +413,9 @@ void ExporterPoller::forwardPending()
 void ExporterPoller::lost(const QString &why)
 {
     m_modem.reset();
+    // Still on the SIM: the next connection reads them again.
     m_toForward.clear();
+    m_retry.clear();
     update([](ModemMetrics &m) {
         ++m.connectionLosses;
         m.clearReadings();

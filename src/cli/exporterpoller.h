@@ -7,6 +7,7 @@
 #include "librarycheckedmodem.h"
 
 #include <QDateTime>
+#include <QSet>
 
 #include <atomic>
 #include <functional>
@@ -53,6 +54,7 @@ private:
     void poll();
     void check();
     void forwardPending();
+    void takeIn(const QList<ReceivedMessage> &messages);
     void lost(const QString &why);
     void reopen();
     void close();
@@ -74,6 +76,13 @@ private:
     int m_timeouts = 0;
     bool m_reopenDue = false;
     QList<ReceivedMessage> m_toForward;
+    // Not written (disk full, folder gone): still on the SIM, tried again at the next interval.
+    QList<ReceivedMessage> m_retry;
+    // Written but not deleted from the SIM: never written a second time when read again.
+    QSet<QString> m_written;
+    // SIM locations the connection's first listing took in: a message indicated while it was
+    // listed comes again as an event and is not taken in twice. Cleared after the first interval.
+    QSet<int> m_listed;
     QDateTime m_nextCheck;
 };
 

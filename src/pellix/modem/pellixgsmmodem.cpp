@@ -344,6 +344,8 @@ void PellixGsmModem::Connect(qint32 modemType, qint16 port, const QString &pin, 
             note(QStringLiteral("device: %1 at %2 baud").arg(serial->displayName()).arg(serial->baudRate()));
         m_profile = std::move(profile);
         m_channel = std::make_unique<AtChannel>(*m_transport);
+        if (m_maxConsecutiveTimeouts > 0)
+            m_channel->setMaxConsecutiveTimeouts(m_maxConsecutiveTimeouts);
         m_channel->setTrace([this](TraceDirection direction, const QByteArray &line) {
             if (!m_trace)
                 return;

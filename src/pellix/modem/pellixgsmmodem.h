@@ -179,6 +179,18 @@ public:
     // the SIM behind its PUK), unless forced; it raises PinRequired saying "1 attempt left".
     void setForcePin(bool on) { m_forcePin = on; }
     bool forcePin() const { return m_forcePin; }
+    // Receive mode 2 signals a message or status report only once the modem has stored it
+    // (+CNMI <mt> 1, <ds> 2 where the modem offers it; the item is fetched with +CMGR), never
+    // routed to the port: for a client that may die without a Disconnect (kill -9, power loss),
+    // after which a routed item would reach a port nobody reads. Kept for the set-up after a
+    // modem restart; takes effect at the next Connect.
+    void setStoreFirst(bool on) { m_storeFirst = on; }
+    bool storeFirst() const { return m_storeFirst; }
+    // Commands in a row without an answer after which the link is given up and the connection
+    // ends (0: the channel's default, AtChannel::DefaultMaxConsecutiveTimeouts): a caller with a
+    // patience of its own (reopen after N timeouts) raises it. Takes effect at the next Connect.
+    void setMaxConsecutiveTimeouts(int n) { m_maxConsecutiveTimeouts = n > 0 ? n : 0; }
+    int maxConsecutiveTimeouts() const { return m_maxConsecutiveTimeouts; }
 
 private:
     class Operation;
@@ -315,6 +327,8 @@ private:
     bool m_checkSim = false;
     bool m_callerId = false;
     bool m_forcePin = false;
+    bool m_storeFirst = false;
+    int m_maxConsecutiveTimeouts = 0;
     bool m_ussdOpen = false;         // the network's last +CUSD: 1 awaits our reply
     QByteArray m_ussdPartial;        // a +CUSD whose quoted text runs over lines, so far
     qint16 m_port = 0;

@@ -243,8 +243,10 @@ void PellixGsmModem::configureMessaging(qint32 receiveMode)
     // Receive mode 2: the profile's live setting, as close as the modem offers it. Direct routing
     // only where the modem waits for our acknowledgement (+CSMS=1, +CNMA): otherwise a message
     // routed while nobody reads is acknowledged to the network and lost, and store-and-indicate
-    // takes its place. Receive mode 0: the profile's storing setting.
-    const bool acknowledged = m_csmsOffered || m_profile->cnmaRequired;
+    // takes its place. Store-first asks for that place whatever the modem offers: a client that
+    // may die without closing must find on the storage what arrived meanwhile. Receive mode 0:
+    // the profile's storing setting.
+    const bool acknowledged = !m_storeFirst && (m_csmsOffered || m_profile->cnmaRequired);
     const CnmiValues wanted = cnmiValues(receiveMode == 2 ? m_profile->cnmiLive : m_profile->cnmiStored);
     CnmiValues setting = closestCnmi(wanted, m_cnmiSupport,
                                      receiveMode == 2 ? CnmiPurpose::Live : CnmiPurpose::Stored, acknowledged);
