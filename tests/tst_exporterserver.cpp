@@ -244,6 +244,11 @@ private Q_SLOTS:
             for (int fd : fillers)
                 ::close(fd);
         });
+        // One client first: the accept after it meets EAGAIN, which must not mask the refusals.
+        QTcpSocket first;
+        first.connectToHost(QHostAddress::LocalHost, server->port());
+        QVERIFY(first.waitForConnected(5000));
+        QTRY_COMPARE(server->clientCount(), 1);
         const quint16 port = server->port();
         const pid_t child = fork();
         QVERIFY(child >= 0);

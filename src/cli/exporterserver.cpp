@@ -1,13 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "exporterserver.h"
 
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace cli {
 namespace {
@@ -104,14 +109,13 @@ ExporterServer::ExporterServer(Pages pages, QObject *parent)
     , m_warn([](const QString &text) { std::fputs(qPrintable(QStringLiteral("pellix exporter: ") + text + QLatin1Char('\n')), stderr); })
 {
     m_resume->setSingleShot(true);
-    connect(m_server, &QTcpServer::newConnection, this, &ExporterServer::onConnection);
-    connect(m_server, &QTcpServer::acceptError, this, &ExporterServer::onAcceptError);
-    connect(m_resume, &QTimer::timeout, m_server, &QTcpServer::resumeAccepting);
+    connect(m_resume, &QTimer::timeout, this, [this] { m_notifier->setEnabled(true); });
 }
 
-// The sockets go with the listening one, while the list they leave is still here.
+// The clients go while the list they leave is still here.
 ExporterServer::~ExporterServer()
 {
+    qDeleteAll(findChildren<QTcpSocket *>(Qt::FindDirectChildrenOnly));
     delete m_server;
 }
 
@@ -146,8 +150,14 @@ bool ExporterServer::parseListen(const QString &text, QHostAddress *address, qui
 
 bool ExporterServer::listen(const QHostAddress &address, quint16 port, QString *why)
 {
-    if (m_server->listen(address, port))
+    if (m_server->listen(address, port)) {
+        // Accepting is done here, not by QTcpServer: once its engine has met EAGAIN it reports
+        // every later EMFILE as temporary too, and retries at once without a word.
+        m_server->pauseAccepting();
+        m_notifier = new QSocketNotifier(m_server->socketDescriptor(), QSocketNotifier::Read, this);
+        connect(m_notifier, &QSocketNotifier::activated, this, &ExporterServer::onConnection);
         return true;
+    }
     *why = m_server->errorString();
     return false;
 }
@@ -177,7 +187,23 @@ QByteArray ExporterServer::answer(const QByteArray &head) const
 
 void ExporterServer::onConnection()
 {
-    while (QTcpSocket *socket = m_server->nextPendingConnection()) {
+    // A batch at a time, so that a flood of connections cannot hold the event loop.
+    for (int batch = 0; batch < MaxClients; ++batch) {
+        const int fd = ::accept4(int(m_server->socketDescriptor()), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            const int error = errno;
+            if (error == EINTR || error == ECONNABORTED)
+                continue;
+            if (error != EAGAIN && error != EWOULDBLOCK)
+                onAcceptError(error);
+            return;
+        }
+        auto *socket = new QTcpSocket(this);
+        if (!socket->setSocketDescriptor(fd)) {
+            ::close(fd);
+            delete socket;
+            continue;
+        }
         if (m_clients.size() >= MaxClients && !dropOldestClient(true))
             dropOldestClient(false);
         m_clients.append({socket, {}, false});
@@ -190,22 +216,21 @@ void ExporterServer::onConnection()
     }
 }
 
-void ExporterServer::onAcceptError(QAbstractSocket::SocketError error)
+void ExporterServer::onAcceptError(int error)
 {
-    // Out of descriptors the listening socket stays readable: accepting again at once would
-    // spin a core until some client's deadline frees one.
-    m_server->pauseAccepting();
+    const bool outOfDescriptors = error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
     if (!m_lastRefusal.isValid() || m_lastRefusal.elapsed() > RefusalQuietMs)
         m_warn(QStringLiteral("cannot accept a connection on port %1 (%2); trying again every %3 ms%4")
                    .arg(m_server->serverPort())
-                   .arg(m_server->errorString())
+                   .arg(QString::fromLocal8Bit(std::strerror(error)))
                    .arg(AcceptRetryMs)
-                   .arg(error == QAbstractSocket::SocketResourceError ? QStringLiteral(" (raise the limit of open files)") : QString()));
+                   .arg(outOfDescriptors ? QStringLiteral(" (raise the limit of open files)") : QString()));
     m_lastRefusal.restart();
-    // A descriptor held by a client that has sent no request is better spent on the next one,
-    // which may be the scrape.
-    const bool freed = error == QAbstractSocket::SocketResourceError && dropOldestClient(true);
-    m_resume->start(freed ? 0 : AcceptRetryMs);
+    // The listening socket stays readable: accepting again at once would spin a core until
+    // some client's deadline frees a descriptor. One held by a client that has sent no request
+    // is better spent on the next one, which may be the scrape.
+    m_notifier->setEnabled(false);
+    m_resume->start(outOfDescriptors && dropOldestClient(true) ? 0 : AcceptRetryMs);
 }
 
 void ExporterServer::onReadable(QTcpSocket *socket)

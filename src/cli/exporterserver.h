@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QAbstractSocket>
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -10,6 +9,7 @@
 
 #include <functional>
 
+class QSocketNotifier;
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
@@ -64,7 +64,7 @@ private:
     };
 
     void onConnection();
-    void onAcceptError(QAbstractSocket::SocketError error);
+    void onAcceptError(int error);
     void onReadable(QTcpSocket *socket);
     bool dropOldestClient(bool idleOnly);
     Client *client(QTcpSocket *socket);
@@ -72,6 +72,7 @@ private:
 
     Pages m_pages;
     QTcpServer *m_server = nullptr;
+    QSocketNotifier *m_notifier = nullptr;
     QTimer *m_resume = nullptr;
     QList<Client> m_clients; // oldest first
     std::function<void(const QString &)> m_warn;
