@@ -1,9 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "exporterserver.h"
 
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cerrno>
+#include <cstring>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace cli {
 namespace {
@@ -12,6 +21,8 @@ namespace {
 constexpr qsizetype MaxHeadBytes = 16 * 1024;
 // A client that sends no complete head in this time holds no socket longer.
 constexpr int ClientDeadlineMs = 10000;
+// Refusals closer together than this are one episode, said once.
+constexpr qint64 RefusalQuietMs = 60000;
 
 QByteArray response(const QByteArray &status, const QByteArray &type, const QByteArray &body, bool withBody,
                     const QByteArray &extra = QByteArray())
@@ -21,17 +32,92 @@ QByteArray response(const QByteArray &status, const QByteArray &type, const QByt
     return withBody ? head + body : head;
 }
 
+// RFC 9112 2.2: empty lines before the request line are ignored.
+qsizetype requestStart(const QByteArray &bytes)
+{
+    qsizetype start = 0;
+    while (start < bytes.size() && (bytes.at(start) == '\r' || bytes.at(start) == '\n'))
+        ++start;
+    return start;
+}
+
+// The end of the head (past its empty line) or -1. Lines end in CRLF, or in a bare LF as some
+// hand-written clients send.
+qsizetype headEnd(const QByteArray &bytes)
+{
+    for (qsizetype at = bytes.indexOf('\n', requestStart(bytes)); at >= 0; at = bytes.indexOf('\n', at + 1)) {
+        if (at + 1 < bytes.size() && bytes.at(at + 1) == '\n')
+            return at + 2;
+        if (at + 2 < bytes.size() && bytes.at(at + 1) == '\r' && bytes.at(at + 2) == '\n')
+            return at + 3;
+    }
+    return -1;
+}
+
+// The request line, whole or as far as it came, without its line end.
+QByteArray firstLine(const QByteArray &bytes, qsizetype start)
+{
+    const qsizetype end = bytes.indexOf('\n', start);
+    QByteArray line = bytes.mid(start, end < 0 ? -1 : end - start);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return line;
+}
+
+// A request line holds printable ASCII only, header fields no control byte but tab (RFC 9110
+// 5.5); anything else is another protocol.
+bool isRequestText(const QByteArray &line)
+{
+    return std::all_of(line.cbegin(), line.cend(), [](char c) { return c >= 0x20 && c < 0x7f; });
+}
+
+bool isHeadText(const QByteArray &head)
+{
+    return std::none_of(head.cbegin(), head.cend(), [](char c) { return (c >= 0 && c < 0x20 && c != '\t' && c != '\r' && c != '\n') || c == 0x7f; });
+}
+
+// The path a request names: origin form "/metrics?x", or the absolute form
+// "http://host:9878/metrics" proxies send (RFC 9112 3.2.2); query and fragment name no other page.
+QByteArray targetPath(QByteArray target)
+{
+    const auto firstOf = [](const QByteArray &text, const char *stops) {
+        const auto at = std::find_if(text.cbegin(), text.cend(), [stops](char c) { return std::strchr(stops, c) && c; });
+        return at == text.cend() ? qsizetype(-1) : qsizetype(at - text.cbegin());
+    };
+    for (const char *scheme : {"http://", "https://"}) {
+        if (target.toLower().startsWith(scheme)) {
+            target.remove(0, qsizetype(std::strlen(scheme)));
+            const qsizetype authorityEnd = firstOf(target, "/?#");
+            target = authorityEnd < 0 ? QByteArray() : target.mid(authorityEnd);
+            if (!target.startsWith('/'))
+                target.prepend('/');
+            break;
+        }
+    }
+    if (const qsizetype cut = firstOf(target, "?#"); cut >= 0)
+        target.truncate(cut);
+    return target;
+}
+
 } // namespace
 
 ExporterServer::ExporterServer(Pages pages, QObject *parent)
     : QObject(parent)
     , m_pages(std::move(pages))
     , m_server(new QTcpServer(this))
+    , m_resume(new QTimer(this))
+    , m_warn([](const QString &text) { std::fputs(qPrintable(QStringLiteral("pellix exporter: ") + text + QLatin1Char('\n')), stderr); })
 {
-    connect(m_server, &QTcpServer::newConnection, this, &ExporterServer::onConnection);
+    m_resume->setSingleShot(true);
+    connect(m_resume, &QTimer::timeout, this, [this] { m_notifier->setEnabled(true); });
 }
 
-ExporterServer::~ExporterServer() = default;
+// The clients go while the list they leave is still here.
+ExporterServer::~ExporterServer()
+{
+    qDeleteAll(findChildren<QTcpSocket *>(Qt::FindDirectChildrenOnly));
+    delete m_server;
+}
 
 bool ExporterServer::parseListen(const QString &text, QHostAddress *address, quint16 *port, QString *why)
 {
@@ -64,8 +150,14 @@ bool ExporterServer::parseListen(const QString &text, QHostAddress *address, qui
 
 bool ExporterServer::listen(const QHostAddress &address, quint16 port, QString *why)
 {
-    if (m_server->listen(address, port))
+    if (m_server->listen(address, port)) {
+        // Accepting is done here, not by QTcpServer: once its engine has met EAGAIN it reports
+        // every later EMFILE as temporary too, and retries at once without a word.
+        m_server->pauseAccepting();
+        m_notifier = new QSocketNotifier(m_server->socketDescriptor(), QSocketNotifier::Read, this);
+        connect(m_notifier, &QSocketNotifier::activated, this, &ExporterServer::onConnection);
         return true;
+    }
     *why = m_server->errorString();
     return false;
 }
@@ -77,15 +169,12 @@ quint16 ExporterServer::port() const
 
 QByteArray ExporterServer::answer(const QByteArray &head) const
 {
-    const QByteArray requestLine = head.left(head.indexOf("\r\n") < 0 ? head.indexOf('\n') : head.indexOf("\r\n"));
-    const QList<QByteArray> words = requestLine.trimmed().split(' ');
-    if (words.size() != 3 || !words.at(2).startsWith("HTTP/1."))
+    const QByteArray requestLine = firstLine(head, requestStart(head));
+    const QList<QByteArray> words = requestLine.split(' ');
+    if (words.size() != 3 || !words.at(2).startsWith("HTTP/1.") || !isRequestText(requestLine) || !isHeadText(head))
         return response("400 Bad Request", "text/plain; charset=utf-8", "bad request\n", true);
     const QByteArray &method = words.at(0);
-    QByteArray path = words.at(1);
-    // The query of a scrape (Prometheus sends none, a browser may) names no other page.
-    if (const qsizetype question = path.indexOf('?'); question >= 0)
-        path.truncate(question);
+    const QByteArray path = targetPath(words.at(1));
     const bool head_ = method == "HEAD";
     if (path != "/metrics" && path != "/")
         return response("404 Not Found", "text/plain; charset=utf-8", "not found: try /metrics\n", !head_);
@@ -98,35 +187,102 @@ QByteArray ExporterServer::answer(const QByteArray &head) const
 
 void ExporterServer::onConnection()
 {
-    while (QTcpSocket *socket = m_server->nextPendingConnection()) {
+    // A batch at a time, so that a flood of connections cannot hold the event loop.
+    for (int batch = 0; batch < MaxClients; ++batch) {
+        const int fd = ::accept4(int(m_server->socketDescriptor()), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            const int error = errno;
+            if (error == EINTR || error == ECONNABORTED)
+                continue;
+            if (error != EAGAIN && error != EWOULDBLOCK)
+                onAcceptError(error);
+            return;
+        }
+        auto *socket = new QTcpSocket(this);
+        if (!socket->setSocketDescriptor(fd)) {
+            ::close(fd);
+            delete socket;
+            continue;
+        }
+        if (m_clients.size() >= MaxClients && !dropOldestClient(true))
+            dropOldestClient(false);
+        m_clients.append({socket, {}, false});
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QObject::destroyed, this, [this, socket] { forget(socket); });
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadable(socket); });
+        // Also bounds a client that never reads its answer: nothing holds a descriptor longer.
         QTimer::singleShot(ClientDeadlineMs, socket, [socket] { socket->abort(); socket->deleteLater(); });
         onReadable(socket);
     }
 }
 
+void ExporterServer::onAcceptError(int error)
+{
+    const bool outOfDescriptors = error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
+    if (!m_lastRefusal.isValid() || m_lastRefusal.elapsed() > RefusalQuietMs)
+        m_warn(QStringLiteral("cannot accept a connection on port %1 (%2); trying again every %3 ms%4")
+                   .arg(m_server->serverPort())
+                   .arg(QString::fromLocal8Bit(std::strerror(error)))
+                   .arg(AcceptRetryMs)
+                   .arg(outOfDescriptors ? QStringLiteral(" (raise the limit of open files)") : QString()));
+    m_lastRefusal.restart();
+    // The listening socket stays readable: accepting again at once would spin a core until
+    // some client's deadline frees a descriptor. One held by a client that has sent no request
+    // is better spent on the next one, which may be the scrape.
+    m_notifier->setEnabled(false);
+    m_resume->start(outOfDescriptors && dropOldestClient(true) ? 0 : AcceptRetryMs);
+}
+
 void ExporterServer::onReadable(QTcpSocket *socket)
 {
-    if (socket->property("answered").toBool()) {
+    Client *held = client(socket);
+    if (!held || held->answered) {
+        // One request per connection: what follows the first (pipelined, or a body) is dropped.
         socket->readAll();
         return;
     }
-    QByteArray buffer = socket->property("head").toByteArray() + socket->readAll();
-    qsizetype end = buffer.indexOf("\r\n\r\n");
-    if (end < 0)
-        end = buffer.indexOf("\n\n");
-    if (end < 0 && buffer.size() <= MaxHeadBytes) {
-        socket->setProperty("head", buffer);
+    held->head += socket->readAll();
+    const qsizetype end = headEnd(held->head);
+    QByteArray reply;
+    if (end > MaxHeadBytes || (end < 0 && held->head.size() > MaxHeadBytes))
+        reply = response("431 Request Header Fields Too Large", "text/plain; charset=utf-8", "request head too large\n", true);
+    else if (end >= 0)
+        reply = answer(held->head.left(end));
+    else if (!isRequestText(firstLine(held->head, requestStart(held->head))) || !isHeadText(held->head))
+        // Not HTTP (a TLS hello, a stray protocol): said at once, not after the deadline.
+        reply = response("400 Bad Request", "text/plain; charset=utf-8", "bad request\n", true);
+    else
         return;
-    }
-    socket->setProperty("answered", true);
-    socket->setProperty("head", QVariant());
-    const QByteArray reply = end < 0
-        ? response("431 Request Header Fields Too Large", "text/plain; charset=utf-8", "request head too large\n", true)
-        : answer(buffer.left(end + 2));
+    held->answered = true;
+    held->head.clear();
     socket->write(reply);
     socket->disconnectFromHost();
+}
+
+bool ExporterServer::dropOldestClient(bool idleOnly)
+{
+    for (qsizetype i = 0; i < m_clients.size(); ++i) {
+        if (idleOnly && m_clients.at(i).answered)
+            continue;
+        QTcpSocket *socket = m_clients.takeAt(i).socket;
+        socket->abort();
+        socket->deleteLater();
+        return true;
+    }
+    return false;
+}
+
+ExporterServer::Client *ExporterServer::client(QTcpSocket *socket)
+{
+    for (Client &held : m_clients)
+        if (held.socket == socket)
+            return &held;
+    return nullptr;
+}
+
+void ExporterServer::forget(QTcpSocket *socket)
+{
+    m_clients.removeIf([socket](const Client &held) { return held.socket == socket; });
 }
 
 } // namespace cli
