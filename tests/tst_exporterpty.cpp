@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 // pellix exporter as an operator runs it, on pellix-modemsim pseudo-terminals, scraped over HTTP.
@@ -18,29 +19,58 @@ class TestExporterPty : public QObject
     Q_OBJECT
 
 private:
+    // Starts pellix-modemsim with its link at path; null when it did not come up.
+    static std::unique_ptr<QProcess> startSimulator(const QString &path, const QStringList &switches = {})
+    {
+        auto sim = std::make_unique<QProcess>();
+        sim->setProgram(QStringLiteral(PELLIX_MODEMSIM));
+        sim->setArguments(QStringList{QStringLiteral("--link"), path} + switches);
+        sim->start();
+        if (!sim->waitForStarted(5000) || !sim->waitForReadyRead(5000))
+            return nullptr;
+        return sim;
+    }
+
     // Starts pellix-modemsim with its link at the test's path; true when it is up.
     bool simulator(const QStringList &switches = {})
     {
-        m_sim = std::make_unique<QProcess>();
-        m_sim->setProgram(QStringLiteral(PELLIX_MODEMSIM));
-        m_sim->setArguments(QStringList{QStringLiteral("--link"), link()} + switches);
-        m_sim->start();
-        return m_sim->waitForStarted(5000) && m_sim->waitForReadyRead(5000);
+        m_sim = startSimulator(link(), switches);
+        return m_sim != nullptr;
     }
 
     QString link() const { return m_dir.filePath(QStringLiteral("modem")); }
 
+    // The machine's port list as the exporter sees it: its own ports and these COM numbers
+    // ([Ports] of a Pellix.ini of the test's), each listed while its path exists.
+    void listPorts(const QMap<int, QString> &ports)
+    {
+        QDir(m_dir.path()).mkpath(QStringLiteral("config/Pellix"));
+        QFile ini(m_dir.filePath(QStringLiteral("config/Pellix/Pellix.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Ports]\n");
+        for (auto it = ports.cbegin(); it != ports.cend(); ++it)
+            ini.write("COM" + QByteArray::number(it.key()) + '=' + QFile::encodeName(it.value()) + '\n');
+        m_config = true;
+    }
+
     // Starts the exporter on the simulator's link; its port, 0 when it did not start serving.
     quint16 exporter(const QStringList &more = {})
+    {
+        return exporterWith(QStringList{QStringLiteral("--device"), link()} + more);
+    }
+
+    quint16 exporterWith(const QStringList &arguments)
     {
         m_exporter = std::make_unique<QProcess>();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("TMPDIR"), m_dir.path());
+        if (m_config)
+            environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
         m_exporter->setProcessEnvironment(environment);
         m_exporter->setProgram(QStringLiteral(PELLIX_CLI));
         m_exporter->setArguments(QStringList{QStringLiteral("exporter"), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
-                                             QStringLiteral("--device"), link(), QStringLiteral("--interval"), QStringLiteral("1")}
-                                 + more);
+                                             QStringLiteral("--interval"), QStringLiteral("1")}
+                                 + arguments);
         m_exporter->start();
         static const QRegularExpression serving(QStringLiteral("serving http://127\\.0\\.0\\.1:(\\d+)/metrics"));
         QDeadlineTimer deadline(10000);
@@ -53,6 +83,7 @@ private:
             if (m_exporter->state() == QProcess::NotRunning)
                 break;
         }
+        m_err += "\n(exit status " + QByteArray::number(m_exporter->exitCode()) + ")";
         return 0;
     }
 
@@ -91,8 +122,27 @@ private:
         return false;
     }
 
+    // The sample of name for the modem of this IMEI: its value, and its port label in port.
+    static QString ofModem(const QByteArray &reply, const QString &name, const QString &imei, QString *port = nullptr)
+    {
+        const QRegularExpression line(QStringLiteral("^%1\\{([^\\n]*)\\} (\\S+)$").arg(QRegularExpression::escape(name)),
+                                      QRegularExpression::MultilineOption);
+        static const QRegularExpression portLabel(QStringLiteral("port=\"([^\"]*)\""));
+        for (auto it = line.globalMatch(QString::fromUtf8(reply)); it.hasNext();) {
+            const QRegularExpressionMatch match = it.next();
+            if (!match.captured(1).contains(QStringLiteral("imei=\"%1\"").arg(imei)))
+                continue;
+            if (port)
+                *port = portLabel.match(match.captured(1)).captured(1);
+            return match.captured(2);
+        }
+        return {};
+    }
+
     QTemporaryDir m_dir;
+    bool m_config = false;
     std::unique_ptr<QProcess> m_sim;
+    std::unique_ptr<QProcess> m_other;
     std::unique_ptr<QProcess> m_exporter;
     QByteArray m_err;
     QByteArray m_last;
@@ -100,7 +150,7 @@ private:
 private Q_SLOTS:
     void cleanup()
     {
-        for (auto *process : {m_exporter.get(), m_sim.get()}) {
+        for (auto *process : {m_exporter.get(), m_sim.get(), m_other.get()}) {
             if (process && process->state() != QProcess::NotRunning) {
                 process->terminate();
                 if (!process->waitForFinished(10000))
@@ -109,7 +159,10 @@ private Q_SLOTS:
         }
         m_exporter.reset();
         m_sim.reset();
+        m_other.reset();
         m_err.clear();
+        m_config = false;
+        QFile::remove(m_dir.filePath(QStringLiteral("config/Pellix/Pellix.ini")));
     }
 
     // The values follow the modem: up with its signal, and a message that arrives is counted
@@ -251,6 +304,99 @@ private Q_SLOTS:
         check.closeWriteChannel();
         QVERIFY(check.waitForFinished(30000));
         QVERIFY2(check.exitCode() == 0, (check.readAllStandardOutput() + check.readAllStandardError()).constData());
+    }
+
+    // Two modems, one unplugged and back on another path: found again by its IMEI (its port
+    // label follows it), never added a second time by --all, and the other modem's values stay
+    // with the other modem.
+    void foundAgainByImei()
+    {
+        const QString imeiA = QStringLiteral("351111111111111");
+        const QString imeiB = QStringLiteral("352222222222222");
+        const QString pathA = m_dir.filePath(QStringLiteral("a"));
+        const QString pathB = m_dir.filePath(QStringLiteral("b"));
+        const QString movedA = m_dir.filePath(QStringLiteral("a-moved"));
+        listPorts({{201, movedA}});
+        m_sim = startSimulator(pathA, {QStringLiteral("--imei"), imeiA});
+        m_other = startSimulator(pathB, {QStringLiteral("--imei"), imeiB, QStringLiteral("--seed"), QStringLiteral("7")});
+        QVERIFY(m_sim && m_other);
+        const quint16 port = exporterWith({QStringLiteral("--device"), pathA, QStringLiteral("--device"), pathB, QStringLiteral("--all")});
+        QVERIFY2(port != 0, m_err.constData());
+
+        // Every scrape: each IMEI on its own port, two modems, B's messages counted for B alone.
+        int receivedB = 0;
+        const auto until = [&](const std::function<bool()> &done) {
+            QDeadlineTimer deadline(30000);
+            while (!deadline.hasExpired()) {
+                m_last = get(port);
+                QString labelA;
+                QString labelB;
+                const QString upA = ofModem(m_last, QStringLiteral("pellix_modem_up"), imeiA, &labelA);
+                const QString upB = ofModem(m_last, QStringLiteral("pellix_modem_up"), imeiB, &labelB);
+                if (!upA.isEmpty() && labelA != pathA && labelA != movedA)
+                    return QStringLiteral("A on %1").arg(labelA);
+                if (!upB.isEmpty() && labelB != pathB)
+                    return QStringLiteral("B on %1").arg(labelB);
+                if (value(m_last, QStringLiteral("pellix_exporter_modems")) != QLatin1String("2"))
+                    return QStringLiteral("not two modems");
+                const QString inA = ofModem(m_last, QStringLiteral("pellix_modem_sms_received_total"), imeiA);
+                const QString inB = ofModem(m_last, QStringLiteral("pellix_modem_sms_received_total"), imeiB);
+                if ((!inA.isEmpty() && inA != QLatin1String("0")) || (!inB.isEmpty() && inB.toInt() > receivedB))
+                    return QStringLiteral("messages counted for the wrong modem: A %1, B %2").arg(inA, inB);
+                if (done())
+                    return QString();
+                QTest::qWait(200);
+            }
+            return QStringLiteral("timed out");
+        };
+        const auto is = [&](const QString &name, const QString &imei, const QString &wanted, const QString &onPort = {}) {
+            return [&, name, imei, wanted, onPort] {
+                QString label;
+                return ofModem(m_last, name, imei, &label) == wanted && (onPort.isEmpty() || label == onPort);
+            };
+        };
+        QString broken = until([&] {
+            return is(QStringLiteral("pellix_modem_up"), imeiA, QStringLiteral("1"))() && is(QStringLiteral("pellix_modem_up"), imeiB, QStringLiteral("1"))();
+        });
+        QVERIFY2(broken.isEmpty(), qPrintable(broken + QLatin1Char('\n') + QString::fromUtf8(m_last)));
+        m_other->write("sms +15551234567 for B\n");
+        receivedB = 1;
+        broken = until(is(QStringLiteral("pellix_modem_sms_received_total"), imeiB, QStringLiteral("1")));
+        QVERIFY2(broken.isEmpty(), qPrintable(broken + QLatin1Char('\n') + QString::fromUtf8(m_last)));
+
+        m_sim->kill();
+        m_sim->waitForFinished();
+        QFile::remove(pathA);
+        broken = until(is(QStringLiteral("pellix_modem_up"), imeiA, QStringLiteral("0")));
+        QVERIFY2(broken.isEmpty(), qPrintable(broken + QLatin1Char('\n') + QString::fromUtf8(m_last)));
+        m_sim = startSimulator(movedA, {QStringLiteral("--imei"), imeiA});
+        QVERIFY(m_sim);
+        broken = until(is(QStringLiteral("pellix_modem_up"), imeiA, QStringLiteral("1"), movedA));
+        QVERIFY2(broken.isEmpty(), qPrintable(broken + QLatin1Char('\n') + QString::fromUtf8(m_last)));
+        m_other->write("sms +15551234567 for B again\n");
+        receivedB = 2;
+        broken = until(is(QStringLiteral("pellix_modem_sms_received_total"), imeiB, QStringLiteral("2")));
+        QVERIFY2(broken.isEmpty(), qPrintable(broken + QLatin1Char('\n') + QString::fromUtf8(m_last)));
+        QCOMPARE(ofModem(m_last, QStringLiteral("pellix_modem_up"), imeiB), QStringLiteral("1"));
+        QCOMPARE(ofModem(m_last, QStringLiteral("pellix_modem_connection_losses_total"), imeiB), QStringLiteral("0"));
+    }
+
+    // --all with no modem yet serves from the start, and watches a modem plugged in later: once,
+    // however many intervals pass.
+    void allFindsModemPluggedInLater()
+    {
+        const QString late = m_dir.filePath(QStringLiteral("late"));
+        listPorts({{202, late}});
+        const quint16 port = exporterWith({QStringLiteral("--all")});
+        QVERIFY2(port != 0, m_err.constData());
+        QVERIFY2(waitFor(port, QStringLiteral("pellix_exporter_modems"), QStringLiteral("0")), m_last.constData());
+        QVERIFY(m_sim = startSimulator(late, {QStringLiteral("--imei"), QStringLiteral("353333333333333")}));
+        QVERIFY2(waitFor(port, QStringLiteral("pellix_modem_up"), QStringLiteral("1")), m_last.constData());
+        QString label;
+        QCOMPARE(ofModem(m_last, QStringLiteral("pellix_modem_up"), QStringLiteral("353333333333333"), &label), QStringLiteral("1"));
+        QCOMPARE(label, QStringLiteral("COM202"));
+        QTest::qWait(3000);
+        QCOMPARE(value(get(port), QStringLiteral("pellix_exporter_modems")), QStringLiteral("1"));
     }
 
     // Failures before serving: a usage error is 2, an address that cannot be bound 3.

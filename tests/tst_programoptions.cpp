@@ -62,7 +62,9 @@ void TestProgramOptions::refusesAWordItDoesNotTake_data()
     for (const QStringList &wrong : {QStringList{QStringLiteral("--registration"), QStringLiteral("nowhere")},
                                      QStringList{QStringLiteral("--ussd"), QStringLiteral("loud")},
                                      QStringList{QStringLiteral("--pin-attempts"), QStringLiteral("7")},
-                                     QStringList{QStringLiteral("--own-number"), QStringLiteral("+39abc")}})
+                                     QStringList{QStringLiteral("--own-number"), QStringLiteral("+39abc")},
+                                     QStringList{QStringLiteral("--imei"), QStringLiteral("35792006148262")},
+                                     QStringList{QStringLiteral("--imei"), QStringLiteral("35792006148262x")}})
         QTest::addRow("pellix-modemsim %s", qPrintable(wrong.join(QLatin1Char(' ')))) << QStringLiteral(PELLIX_MODEMSIM) << wrong;
 }
 

@@ -6,6 +6,7 @@
 #include "exitstatus.h"
 #include "exportermetrics.h"
 #include "exporterpoller.h"
+#include "exporterscanner.h"
 #include "exporterserver.h"
 #include "modemtargets.h"
 #include "output.h"
@@ -94,27 +95,25 @@ int exporter(Environment &environment, const CommandLine &line, Output &output)
                                  .arg(settings.forwardFolder));
         settings.forwardFolder = folder.absoluteFilePath();
     }
-    QList<CheckTarget> targets = readModemTargets(environment, line, output);
-    if (targets.isEmpty() && !line.has(QStringLiteral("all")))
+    const bool all = line.has(QStringLiteral("all"));
+    PortSurvey survey;
+    QList<CheckTarget> targets = readModemTargets(environment, line, output, &survey);
+    if (targets.isEmpty() && !all)
         throw UsageError(QStringLiteral("--type %1 needs --port COMn or --device PATH").arg(line.value(QStringLiteral("type"))));
-    if (targets.isEmpty()) {
-        output.failure(QStringLiteral("no modem to watch: no port answers AT (pellix ports --probe shows what each said)"));
-        return ExitModemError;
-    }
     QString problem;
     const QString folder = CheckRunner::traceFolder(&problem);
     if (!problem.isEmpty())
         output.warning(QStringLiteral("the traces cannot be written: %1").arg(problem));
-    for (CheckTarget &target : targets) {
+    const int timeoutSeconds = line.integer(QStringLiteral("timeout"), 1, 600, 60);
+    const auto prepared = [problem, folder, timeoutSeconds](CheckTarget target) {
         target.tracePath = problem.isEmpty() ? CheckRunner::tracePathFor(folder, target.name, QStringLiteral("exporter")) : QString();
-        target.timeoutSeconds = line.integer(QStringLiteral("timeout"), 1, 600, 60);
-    }
+        target.timeoutSeconds = timeoutSeconds;
+        return target;
+    };
 
     // Shared with the pollers: one still in a call when the program ends writes into memory
     // that is still there.
     const auto store = std::make_shared<ExporterStore>();
-    for (const CheckTarget &target : std::as_const(targets))
-        store->add(target.name);
     const bool withChecks = settings.checkEverySeconds > 0;
     ExporterServer server({[store, withChecks] { return exposition(store->snapshot(), QStringLiteral(PELLIX_VERSION), withChecks); },
                            [store] { return indexPage(store->snapshot()); }});
@@ -130,6 +129,10 @@ int exporter(Environment &environment, const CommandLine &line, Output &output)
                    .arg(server.port())
                    .arg(targets.size())
                    .toUtf8());
+    if (all)
+        output.raw(QStringLiteral("pellix exporter: %1; a modem plugged in later is watched when it answers AT\n")
+                       .arg(targets.isEmpty() ? QStringLiteral("no port answers AT yet") : QStringLiteral("watching the serial ports"))
+                       .toUtf8());
 
     const auto stopping = std::make_shared<std::atomic<bool>>(false);
     const auto relay = std::make_shared<Relay>();
@@ -146,14 +149,47 @@ int exporter(Environment &environment, const CommandLine &line, Output &output)
                 output.raw((QStringLiteral("pellix exporter: ") + text + QLatin1Char('\n')).toUtf8());
             }, Qt::QueuedConnection);
     };
+    // Started from this thread and from the port watcher's; read whole only once the watcher has
+    // ended.
+    QMutex threadsMutex;
     QList<QThread *> threads;
-    for (qsizetype i = 0; i < targets.size(); ++i) {
-        QThread *thread = QThread::create([store, stopping, i, target = targets.at(i), settings, hooks] {
-            ExporterPoller poller(*store, int(i), target, settings, hooks);
+    const auto watch = [&, store, stopping, settings, hooks](const CheckTarget &target, const QString &imei) {
+        const int index = store->add(target.name);
+        if (!imei.isEmpty())
+            store->update(index, [imei](ModemMetrics &m) { m.imei = imei; });
+        QThread *thread = QThread::create([store, stopping, index, target, settings, hooks] {
+            ExporterPoller poller(*store, index, target, settings, hooks);
             poller.run(*stopping);
         });
+        QMutexLocker lock(&threadsMutex);
         threads << thread;
         thread->start();
+    };
+    for (const CheckTarget &target : std::as_const(targets))
+        watch(prepared(target), QString());
+
+    // --all keeps looking, in a thread of its own: a probe waits for a port, a scrape must not.
+    QThread *watcher = nullptr;
+    if (all) {
+        watcher = QThread::create([&, stopping, store, hooks, survey, interval = settings.intervalMs] {
+            ExporterScanner scanner(hooks.listPorts, hooks.probePort, survey.probeBaudRate);
+            scanner.probedAlready(survey.probed);
+            while (!*stopping) {
+                for (QDeadlineTimer next(interval); !*stopping && !next.hasExpired();)
+                    QThread::msleep(100);
+                if (*stopping)
+                    break;
+                for (const FoundModem &found : scanner.look([store] { return store->snapshot(); })) {
+                    if (*stopping)
+                        break;
+                    const CheckTarget target = prepared(targetForPort(survey, found.port));
+                    hooks.say(QStringLiteral("%1 answers AT%2: watching it")
+                                  .arg(target.name, found.imei.isEmpty() ? QString() : QStringLiteral(" (IMEI %1)").arg(found.imei)));
+                    watch(target, found.imei);
+                }
+            }
+        });
+        watcher->start();
     }
 
     QEventLoop loop;
@@ -166,6 +202,12 @@ int exporter(Environment &environment, const CommandLine &line, Output &output)
     // time a service manager waits before it kills (systemd: 90 s). Another signal ends at once.
     const QDeadlineTimer giveUp(45 * 1000);
     bool allEnded = true;
+    // The watcher first: once it has ended, no poller is added to the list.
+    if (watcher) {
+        while (!watcher->wait(QDeadlineTimer(100)))
+            QCoreApplication::processEvents();
+        delete watcher;
+    }
     for (QThread *thread : std::as_const(threads)) {
         while (!thread->wait(QDeadlineTimer(100))) {
             if (giveUp.hasExpired())
@@ -193,8 +235,8 @@ const CommandInfo ExporterCommand = {
     "pellix exporter [--listen ADDR:PORT] [--port COMn | --device PATH | --type -1]... [--all]\n"
     "                [--interval S] [--check-every S] [--min-rssi N] [--forward-to DIR]\n"
     "                [--reopen-after N]\n"
-    "  Keeps a connection to each modem named (repeat --port, --device or --type -1; --all adds\n"
-    "  every port that answers AT) and serves their values in the Prometheus text format at\n"
+    "  Keeps a connection to each modem named (repeat --port, --device or --type -1) and serves\n"
+    "  their values in the Prometheus text format at\n"
     "  http://ADDR:PORT/metrics (default 127.0.0.1:9878; [::]:9878 or 0.0.0.0:9878 for every\n"
     "  interface), with a page naming the modems at /. A scrape is answered from memory and never\n"
     "  waits for a modem. Every --interval S (1..3600, default 10) each modem's signal (+CSQ) and\n"
@@ -209,6 +251,11 @@ const CommandInfo ExporterCommand = {
     "  --forward-to DIR writes each message as a JSON file (whole, synced) and then deletes it\n"
     "  from the SIM (every stored message, read ones too; only unread ones count as received);\n"
     "  one that cannot be written stays on the SIM and is tried again every interval.\n"
+    "  --all adds every serial port that answers AT, and serves even when none does yet: every\n"
+    "  interval it looks at the ports again and probes each one that appeared (once, so that a\n"
+    "  GPS or another device is not sent AT every interval). A modem that answers is watched\n"
+    "  too, unless its IMEI is watched already: that modem came back on another port, and is\n"
+    "  found there by its own connection. Ports the exporter holds are never probed.\n"
     "  Runs until SIGTERM or Ctrl-C, then disconnects every modem (which keeps storing new\n"
     "  messages) and exits 0. Exit status 2 for a usage error, 3 when the address cannot be bound.\n"
     "  Metrics: pellix_modem_up, _signal_rssi, _signal_dbm, _signal_ber, _registration_state,\n"

@@ -11,9 +11,28 @@ namespace {
 
 constexpr qint32 StandardModemType = 1;
 
+CheckTarget portTarget(const pellix::SerialPortDescription &port)
+{
+    CheckTarget target;
+    target.request.modemType = StandardModemType;
+    target.request.devicePath = port.devicePath;
+    target.name = port.comNumber > 0 ? QStringLiteral("COM%1").arg(port.comNumber) : port.devicePath;
+    return target;
+}
+
 } // namespace
 
-QList<CheckTarget> readModemTargets(Environment &environment, const CommandLine &line, Output &output)
+CheckTarget targetForPort(const PortSurvey &survey, const pellix::SerialPortDescription &port)
+{
+    CheckTarget target = survey.settings;
+    const CheckTarget found = portTarget(port);
+    target.request.devicePath = found.request.devicePath;
+    target.name = found.name;
+    target.port = 0;
+    return target;
+}
+
+QList<CheckTarget> readModemTargets(Environment &environment, const CommandLine &line, Output &output, PortSurvey *survey)
 {
     qint32 modemType = StandardModemType;
     bool typeGiven = false;
@@ -67,6 +86,8 @@ QList<CheckTarget> readModemTargets(Environment &environment, const CommandLine 
             const pellix::PortProbeResult probe = environment.probePort
                 ? environment.probePort(port, baudRate)
                 : pellix::probePort(port, pellix::DefaultProbeDeadlineMs, baudRate);
+            if (survey && probe.outcome != pellix::PortProbeResult::Outcome::Skipped)
+                survey->probed << port;
             if (probe.outcome != pellix::PortProbeResult::Outcome::Answered)
                 continue;
             bool named = false;
@@ -74,20 +95,24 @@ QList<CheckTarget> readModemTargets(Environment &environment, const CommandLine 
                 named = named || other.request.devicePath == port.devicePath || (port.comNumber > 0 && other.port == port.comNumber);
             if (named)
                 continue;
-            CheckTarget target;
-            target.request.modemType = StandardModemType;
-            target.request.devicePath = port.devicePath;
-            target.name = port.comNumber > 0 ? QStringLiteral("COM%1").arg(port.comNumber) : port.devicePath;
-            targets << target;
+            targets << portTarget(port);
         }
+        if (survey)
+            survey->probeBaudRate = baudRate;
     }
-    for (CheckTarget &target : targets) {
+    const auto settle = [&](CheckTarget &target) {
         if (target.request.modemType != -1)
             target.request.modemType = modemType;
         target.request.baudRate = line.integer(QStringLiteral("baud"), 1, 4000000, 0);
         target.timeoutSeconds = line.integer(QStringLiteral("timeout"), 1, 600, 60);
         target.pin = line.value(QStringLiteral("pin"));
         target.forcePin = line.has(QStringLiteral("force-pin"));
+    };
+    for (CheckTarget &target : targets)
+        settle(target);
+    if (survey) {
+        survey->settings = portTarget({});
+        settle(survey->settings);
     }
     return targets;
 }

@@ -88,6 +88,8 @@ FieldOptions::FieldOptions()
     , m_ownNumber(QStringLiteral("own-number"),
                   QStringLiteral("The SIM's own number (+CNUM; messages to it come back). Default +3934811111111."),
                   QStringLiteral("NUMBER"))
+    , m_imei(QStringLiteral("imei"), QStringLiteral("The modem's IMEI (+CGSN), 15 digits. Default 357920061482624."),
+             QStringLiteral("N"))
 {
 }
 
@@ -97,7 +99,7 @@ void FieldOptions::addTo(QCommandLineParser &parser) const
                        m_emptyListError, m_stuckPrompt, m_quiet, m_bootNoise, m_loseRouted, m_lateCount,
                        m_restartOn, m_restartCount, m_restartLines, m_restartSilence, m_storedTextMode, m_simFull,
                        m_lineSpeed, m_flood, m_freezeAfter, m_restartSpread, m_emptyRead, m_registration,
-                       m_noSmsc, m_storageFull, m_noCnum, m_ussd, m_pinAttempts, m_ownNumber});
+                       m_noSmsc, m_storageFull, m_noCnum, m_ussd, m_pinAttempts, m_ownNumber, m_imei});
 }
 
 std::optional<FieldBehaviour> FieldOptions::read(const QCommandLineParser &parser, QString &error) const
@@ -178,6 +180,17 @@ std::optional<FieldBehaviour> FieldOptions::read(const QCommandLineParser &parse
                         .arg(parser.value(m_ownNumber));
             return std::nullopt;
         }
+    }
+    if (parser.isSet(m_imei)) {
+        // 23.003 6.2.1: 14 digits and a check digit. The check digit is not verified: test IMEIs
+        // and some field modems carry ones that do not add up.
+        const QString imei = parser.value(m_imei).trimmed();
+        if (imei.size() != 15
+            || !std::all_of(imei.begin(), imei.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); })) {
+            error = QStringLiteral("--imei takes 15 digits, not %1").arg(parser.value(m_imei));
+            return std::nullopt;
+        }
+        field.imei = imei.toLatin1();
     }
     for (const QString &command : parser.values(m_lateCommand))
         field.lateCommands << command.trimmed().toUpper().toLatin1();

@@ -51,4 +51,5 @@ private:
     QCommandLineOption m_ussd;
     QCommandLineOption m_pinAttempts;
     QCommandLineOption m_ownNumber;
+    QCommandLineOption m_imei;
 };

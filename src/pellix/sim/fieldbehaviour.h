@@ -115,6 +115,9 @@ struct FieldBehaviour
     int pinAttempts = -1;
     // --own-number NUMBER: the SIM's MSISDN (+CNUM, loop-back); empty: the network's standard one.
     QString ownNumber;
+    // --imei N: what +CGSN answers, so that a bench of simulators tells its modems apart as
+    // real ones do; empty: ModemIdentity::Imei.
+    QByteArray imei;
 };
 
 } // namespace pellix::sim

@@ -40,7 +40,7 @@ CommandInterpreter::Outcome CommandInterpreter::identity(const AtCommand &c)
     else if (name == "MR")
         m_info << ModemIdentity::Revision;
     else
-        m_info << ModemIdentity::Imei;
+        m_info << (m_rooms.field.imei.isEmpty() ? QByteArray(ModemIdentity::Imei) : m_rooms.field.imei);
     return Outcome{};
 }
 
