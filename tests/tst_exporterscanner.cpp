@@ -22,7 +22,8 @@ void TestExporterScanner::look_data()
     QTest::addColumn<QStringList>("looks");
     QTest::addColumn<QStringList>("atStart");   // probed when the exporter started
     QTest::addColumn<QStringList>("watched");   // "label imei" of the modems watched
-    QTest::addColumn<QStringList>("answers");   // "path imei", "path silent", "path busy"
+    // "path imei", "path silent", "path busy", "path after:N imei" (silent to its first N probes)
+    QTest::addColumn<QStringList>("answers");
     QTest::addColumn<QStringList>("probes");    // the probes, in order, over every look
     QTest::addColumn<QStringList>("found");     // "path imei" found, over every look
 
@@ -30,11 +31,18 @@ void TestExporterScanner::look_data()
     QTest::newRow("plugged in after the start: probed once, found once")
         << QStringList{QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyS0;/dev/ttyUSB1"), QStringLiteral("/dev/ttyS0;/dev/ttyUSB1")}
         << QStringList{QStringLiteral("/dev/ttyS0")} << QStringList{} << modemA
-        << QStringList{QStringLiteral("/dev/ttyUSB1")} << modemA;
-    QTest::newRow("a device that is not a modem is not sent AT every interval")
-        << QStringList{QStringLiteral("/dev/ttyUSB0"), QStringLiteral("/dev/ttyUSB0"), QStringLiteral("/dev/ttyUSB0")}
-        << QStringList{} << QStringList{} << QStringList{QStringLiteral("/dev/ttyUSB0 silent")}
-        << QStringList{QStringLiteral("/dev/ttyUSB0")} << QStringList{};
+        << QStringList{QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyUSB1")} << modemA;
+    const QStringList fortyLooks(40, QStringLiteral("/dev/ttyUSB0"));
+    QTest::newRow("a device that is not a modem: probed less and less often, then never")
+        << fortyLooks << QStringList{} << QStringList{} << QStringList{QStringLiteral("/dev/ttyUSB0 silent")}
+        << QStringList(6, QStringLiteral("/dev/ttyUSB0")) << QStringList{};
+    QTest::newRow("a modem that boots after its port appears: found when it answers")
+        << QStringList(8, QStringLiteral("/dev/ttyUSB1")) << QStringList{} << QStringList{}
+        << QStringList{QStringLiteral("/dev/ttyUSB1 after:2 111111111111111")}
+        << QStringList(3, QStringLiteral("/dev/ttyUSB1")) << modemA;
+    QTest::newRow("silent at the start: probed again")
+        << QStringList(2, QStringLiteral("/dev/ttyUSB1")) << QStringList{QStringLiteral("/dev/ttyUSB1")} << QStringList{}
+        << modemA << QStringList{QStringLiteral("/dev/ttyUSB1")} << modemA;
     QTest::newRow("held by another program: tried again until reached")
         << QStringList{QStringLiteral("/dev/ttyUSB1"), QStringLiteral("/dev/ttyUSB1")}
         << QStringList{} << QStringList{} << QStringList{QStringLiteral("/dev/ttyUSB1 busy")}
@@ -95,7 +103,12 @@ void TestExporterScanner::look()
                             [&](const pellix::SerialPortDescription &port, qint32) {
                                 probed << port.devicePath;
                                 pellix::PortProbeResult result;
-                                const QString said = answer.value(port.devicePath, QStringLiteral("silent"));
+                                QString said = answer.value(port.devicePath, QStringLiteral("silent"));
+                                if (said.startsWith(QLatin1String("after:"))) {
+                                    const int silentFor = said.section(QLatin1Char(' '), 0, 0).mid(6).toInt();
+                                    said = probed.count(port.devicePath) > silentFor ? said.section(QLatin1Char(' '), 1)
+                                                                                      : QStringLiteral("silent");
+                                }
                                 if (said == QLatin1String("busy")) {
                                     result.outcome = pellix::PortProbeResult::Outcome::Skipped;
                                 } else if (said != QLatin1String("silent")) {

@@ -49,7 +49,7 @@ ExporterScanner::ExporterScanner(ListPorts listPorts, ProbePort probePort, qint3
 void ExporterScanner::probedAlready(const QList<pellix::SerialPortDescription> &ports)
 {
     for (const pellix::SerialPortDescription &port : ports)
-        m_seen.insert(deviceKey(port));
+        m_seen.insert(deviceKey(port), Seen{1, m_look + 1, false});
 }
 
 QList<FoundModem> ExporterScanner::look(const Watched &watched)
@@ -66,18 +66,25 @@ QList<FoundModem> ExporterScanner::look(const Watched &watched)
     for (const pellix::SerialPortDescription &port : ports) {
         const QString key = deviceKey(port);
         present.insert(key);
-        if (m_seen.contains(key))
+        if (const auto seen = m_seen.constFind(key); seen != m_seen.cend() && (seen->done || m_look < seen->nextLook))
             continue;
         if (held(port, QString())) {
-            m_seen.insert(key);
+            m_seen[key].done = true;
             continue;
         }
         const pellix::PortProbeResult probe = m_probePort ? m_probePort(port, m_baudRate)
                                                           : pellix::probePort(port, pellix::DefaultProbeDeadlineMs, m_baudRate);
         if (probe.outcome == pellix::PortProbeResult::Outcome::Skipped)
             continue;
-        m_seen.insert(key);
-        if (probe.outcome != pellix::PortProbeResult::Outcome::Answered || held(port, probe.imei))
+        Seen &seen = m_seen[key];
+        if (probe.outcome != pellix::PortProbeResult::Outcome::Answered) {
+            ++seen.silentProbes;
+            seen.done = seen.silentProbes > SilentRetries;
+            seen.nextLook = m_look + (qint64(1) << (seen.silentProbes - 1));
+            continue;
+        }
+        seen.done = true;
+        if (held(port, probe.imei))
             continue;
         // A modem with two AT ports (Huawei's ttyUSB0 and ttyUSB2) is one modem: one connection.
         const bool twice = !probe.imei.isEmpty() && std::any_of(found.cbegin(), found.cend(), [&](const FoundModem &other) {
@@ -87,7 +94,8 @@ QList<FoundModem> ExporterScanner::look(const Watched &watched)
             found << FoundModem{port, probe.imei};
     }
     // A port that went away and comes back is probed again: it may be another device by then.
-    m_seen.intersect(present);
+    m_seen.removeIf([&](const auto &seen) { return !present.contains(seen.key()); });
+    ++m_look;
     return found;
 }
 

@@ -4,7 +4,7 @@
 #include "environment.h"
 #include "exportermetrics.h"
 
-#include <QSet>
+#include <QHash>
 
 #include <functional>
 
@@ -19,8 +19,10 @@ struct FoundModem
 
 // The serial ports for exporter --all, looked at every interval: a modem plugged in after the
 // start (a service started before USB enumerates, a bench that grows) is found. A port is probed
-// once, when it appears, and not every interval after: another device (a GPS on a ttyUSB) is not
-// sent AT every interval. A port that another program held was not reached, so it is tried again.
+// when it appears. One that does not answer is probed again after 1, 2, 4, 8 and 16 looks, then
+// left alone: a modem's port appears seconds before its firmware answers AT, while another
+// device (a GPS on a ttyUSB) is not sent AT every interval. A port that another program held was
+// not reached, so it is tried again at the next look.
 class ExporterScanner
 {
 public:
@@ -31,7 +33,8 @@ public:
     // Empty listPorts, probePort: this machine's ports, opened for real.
     ExporterScanner(ListPorts listPorts, ProbePort probePort, qint32 baudRate);
 
-    // Ports probed already (at the start): not probed again while they stay.
+    // Ports probed already (at the start): the ones that did not answer are probed again as if
+    // this had been the first look.
     void probedAlready(const QList<pellix::SerialPortDescription> &ports);
 
     // One look at the ports. watched: the modems watched now, asked again before each probe, as a
@@ -44,7 +47,17 @@ private:
     ListPorts m_listPorts;
     ProbePort m_probePort;
     qint32 m_baudRate;
-    QSet<QString> m_seen;
+    // A port looked at, by its device key.
+    struct Seen
+    {
+        int silentProbes = 0;   // probes without an answer
+        qint64 nextLook = 0;    // the look at which it is probed again
+        bool done = false;      // answered, held by a watched modem, or silent too often
+    };
+    static constexpr int SilentRetries = 5;
+
+    QHash<QString, Seen> m_seen;
+    qint64 m_look = 0;
 };
 
 // Whether port is the one a watched modem's label names: "COM5", the device path or a link to it.
