@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -10,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <functional>
 #include <memory>
 
@@ -273,17 +275,29 @@ private Q_SLOTS:
         QVERIFY2(waitFor(port, QStringLiteral("pellix_modem_reopens_total"), QStringLiteral("1"), 60000), m_last.constData());
     }
 
-    // SIGTERM ends it with status 0 after the modems are disconnected.
-    void sigterm()
+    // SIGTERM (a service stopped) and SIGHUP (its terminal closed) end it with status 0 after the
+    // modems are disconnected; the simulator ends on them too, with its link removed.
+    void stopSignals_data()
     {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+    void stopSignals()
+    {
+        QFETCH(int, signal);
         QVERIFY(simulator());
         const quint16 port = exporter();
         QVERIFY2(port != 0, m_err.constData());
         QVERIFY2(waitFor(port, QStringLiteral("pellix_modem_up"), QStringLiteral("1")), m_last.constData());
-        m_exporter->terminate();
+        ::kill(pid_t(m_exporter->processId()), signal);
         QVERIFY(m_exporter->waitForFinished(30000));
         QCOMPARE(m_exporter->exitStatus(), QProcess::NormalExit);
         QCOMPARE(m_exporter->exitCode(), 0);
+        ::kill(pid_t(m_sim->processId()), signal);
+        QVERIFY(m_sim->waitForFinished(10000));
+        QCOMPARE(m_sim->exitStatus(), QProcess::NormalExit);
+        QVERIFY(!QFileInfo(link()).isSymLink());
     }
 
     // What Prometheus's own checker says of a real scrape.

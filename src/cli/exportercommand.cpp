@@ -257,7 +257,7 @@ const CommandInfo ExporterCommand = {
     "  that a GPS or another device is not sent AT every interval. A modem that answers is watched\n"
     "  too, unless its IMEI is watched already: that modem came back on another port, and is\n"
     "  found there by its own connection. Ports the exporter holds are never probed.\n"
-    "  Runs until SIGTERM or Ctrl-C, then disconnects every modem (which keeps storing new\n"
+    "  Runs until SIGTERM, SIGHUP or Ctrl-C, then disconnects every modem (which keeps storing new\n"
     "  messages) and exits 0. Exit status 2 for a usage error, 3 when the address cannot be bound.\n"
     "  Metrics: pellix_modem_up, _signal_rssi, _signal_dbm, _signal_ber, _registration_state,\n"
     "  _access_technology, _operator_info, _sms_received_total, _sms_sent_total,\n"

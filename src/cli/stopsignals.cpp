@@ -14,6 +14,8 @@ namespace {
 int g_pipe[2] = {-1, -1};
 struct sigaction g_previousInt {};
 struct sigaction g_previousTerm {};
+struct sigaction g_previousHup {};
+bool g_hupCaught = false;
 
 extern "C" void onStopSignal(int)
 {
@@ -40,6 +42,12 @@ StopSignals::StopSignals(Repeated repeated)
     action.sa_flags = SA_RESTART | (repeated == Repeated::EndProgram ? SA_RESETHAND : 0);
     ::sigaction(SIGINT, &action, &g_previousInt);
     ::sigaction(SIGTERM, &action, &g_previousTerm);
+    // A closed terminal (SIGHUP) ends as cleanly as Ctrl-C, unless the program was started not to
+    // hear it (nohup): that choice is kept.
+    ::sigaction(SIGHUP, nullptr, &g_previousHup);
+    g_hupCaught = g_previousHup.sa_handler != SIG_IGN;
+    if (g_hupCaught)
+        ::sigaction(SIGHUP, &action, nullptr);
 }
 
 StopSignals::~StopSignals()
@@ -48,6 +56,8 @@ StopSignals::~StopSignals()
         return;
     ::sigaction(SIGINT, &g_previousInt, nullptr);
     ::sigaction(SIGTERM, &g_previousTerm, nullptr);
+    if (g_hupCaught)
+        ::sigaction(SIGHUP, &g_previousHup, nullptr);
     m_notifier.reset();
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);

@@ -9,7 +9,7 @@ class QSocketNotifier;
 
 namespace cli {
 
-// SIGINT and SIGTERM while it lives: the handler only writes a byte to a pipe (the one thing safe
+// SIGINT, SIGTERM and SIGHUP (unless ignored, as nohup leaves it) while it lives: the handler only writes a byte to a pipe (the one thing safe
 // to do there); the event loop reads it, sets stopRequested() and says requested(), so that the
 // program ends cleanly (Disconnect leaves the modem storing, a simulator removes its link)
 // instead of dying with the port open. The previous handlers come back when it is destroyed.

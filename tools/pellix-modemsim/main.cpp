@@ -34,7 +34,7 @@ void fail(const QString &text)
     std::exit(1);
 }
 
-// SIGINT and SIGTERM end the event loop, so that the link is removed on the way out; they stay
+// SIGINT, SIGTERM and SIGHUP end the event loop, so that the link is removed on the way out; they stay
 // caught until it is.
 class QuitOnSignals
 {
