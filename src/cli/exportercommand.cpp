@@ -199,7 +199,7 @@ int exporter(Environment &environment, const CommandLine &line, Output &output)
 
     *stopping = true;
     // Each poller ends its call in hand (each has its deadline), then disconnects; within the
-    // time a service manager waits before it kills (systemd: 90 s). Another signal ends at once.
+    // time a service manager waits before it kills (TimeoutStopSec=60 in the unit; systemd's default is 90 s). Another signal ends at once.
     const QDeadlineTimer giveUp(45 * 1000);
     bool allEnded = true;
     // The watcher first: once it has ended, no poller is added to the list.
@@ -235,10 +235,10 @@ const CommandInfo ExporterCommand = {
     "pellix exporter [--listen ADDR:PORT] [--port COMn | --device PATH | --type -1]... [--all]\n"
     "                [--interval S] [--check-every S] [--min-rssi N] [--forward-to DIR]\n"
     "                [--reopen-after N]\n"
-    "  Keeps a connection to each modem named (repeat --port, --device or --type -1) and serves\n"
-    "  their values in the Prometheus text format at\n"
-    "  http://ADDR:PORT/metrics (default 127.0.0.1:9878; [::]:9878 or 0.0.0.0:9878 for every\n"
-    "  interface), with a page naming the modems at /. A scrape is answered from memory and never\n"
+    "  Keeps a connection to each modem named (repeat --port, --device or --type -1; or --all)\n"
+    "  and serves their values in the Prometheus text format at http://ADDR:PORT/metrics\n"
+    "  (default 127.0.0.1:9878; [::]:9878 or 0.0.0.0:9878 for every interface), with a page\n"
+    "  naming the modems at /. A scrape is answered from memory and never\n"
     "  waits for a modem. Every --interval S (1..3600, default 10) each modem's signal (+CSQ) and\n"
     "  network are read. The modem stores every message before it is announced, so none is lost\n"
     "  while the exporter is down; a message is counted once, when the exporter first reads it\n"
