@@ -199,7 +199,8 @@ int exporter(Environment &environment, const CommandLine &line, Output &output)
 
     *stopping = true;
     // Each poller ends its call in hand (each has its deadline), then disconnects; within the
-    // time a service manager waits before it kills (TimeoutStopSec=60 in the unit; systemd's default is 90 s). Another signal ends at once.
+    // time a service manager waits before it kills (the unit's TimeoutStopSec=60; systemd's
+    // default is 90 s). Another signal ends at once.
     const QDeadlineTimer giveUp(45 * 1000);
     bool allEnded = true;
     // The watcher first: once it has ended, no poller is added to the list.
