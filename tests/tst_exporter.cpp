@@ -172,8 +172,9 @@ private:
         return last;
     }
 
-    // The messages on the virtual modem's storage, read by a client of its own.
-    QList<ReceivedMessage> stored()
+    // The messages on the virtual modem's storage, read by a client of its own; reports: how
+    // many status reports it keeps.
+    QList<ReceivedMessage> stored(qsizetype *reports = nullptr)
     {
         pellix::PellixGsmModem modem([this](qint32, const pellix::ModemProfile &, qint16, qint32) {
             return std::make_unique<pellix::sim::VirtualModemTransport>(m_virtual);
@@ -181,6 +182,8 @@ private:
         modem.setTracePath(QString());
         modem.Connect(-1, 0, QString(), 0, 60, 0);
         const QList<ReceivedMessage> messages = modem.ReadMessages(0, false);
+        if (reports)
+            *reports = modem.ReadStatusReports(0, false).size();
         modem.Disconnect();
         return messages;
     }
@@ -310,6 +313,44 @@ private Q_SLOTS:
         QCOMPARE(metrics.connectionLosses, quint64(0));
         // Not one timeout fewer than N.
         QCOMPARE(m_said.filter(QStringLiteral("not answering")).size(), reopenAfter);
+    }
+
+    // With --loopback each check sends one message to the modem's own number: counted as sent,
+    // its report and its return counted, and both deleted, never forwarded or kept.
+    void loopbackCountedAndNotKept_data()
+    {
+        QTest::addColumn<bool>("forward");
+        QTest::newRow("left stored") << false;
+        QTest::newRow("forwarded") << true;
+    }
+
+    void loopbackCountedAndNotKept()
+    {
+        QFETCH(bool, forward);
+        QTemporaryDir folder;
+        emptySim();
+        ExporterSettings settings;
+        settings.intervalMs = 200;
+        settings.checkEverySeconds = 600;
+        settings.loopback = true;
+        settings.check.withinSeconds = 20;
+        if (forward)
+            settings.forwardFolder = folder.path();
+        const ModemMetrics metrics = runPoller(settings, {}, 30000, [](const ModemMetrics &m) {
+            return m.checkMs > 0 && m.received > 0 && storageUsed(m) == 0;
+        });
+        QCOMPARE(metrics.sent, quint64(1));
+        QCOMPARE(metrics.sendFailures, quint64(0));
+        QCOMPARE(metrics.delivered, quint64(1));
+        QCOMPARE(metrics.received, quint64(1));
+        const auto loopback = std::find_if(metrics.check.begin(), metrics.check.end(),
+                                           [](const CheckStep &step) { return step.name == QLatin1String("loopback"); });
+        QVERIFY(loopback != metrics.check.end());
+        QCOMPARE(loopback->verdict, CheckVerdict::Pass);
+        qsizetype reports = -1;
+        QCOMPARE(stored(&reports).size(), 0);
+        QCOMPARE(reports, qsizetype(0));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), 0);
     }
 
     // Each row: a modem's state, then the samples that must read back (name, label, values in

@@ -433,6 +433,12 @@ private Q_SLOTS:
                                     << 2 << "--interval";
         QTest::newRow("forward to nowhere") << QStringList{QStringLiteral("--forward-to"), QStringLiteral("/nonexistent/x"), QStringLiteral("--type"), QStringLiteral("-1")}
                                             << 2 << "--forward-to";
+        QTest::newRow("loopback without a check") << QStringList{QStringLiteral("--loopback"), QStringLiteral("--type"), QStringLiteral("-1")}
+                                                  << 2 << "go with --check-every";
+        QTest::newRow("own number without the loopback")
+            << QStringList{QStringLiteral("--check-every"), QStringLiteral("60"), QStringLiteral("--own-number"), QStringLiteral("+15550100"),
+                           QStringLiteral("--type"), QStringLiteral("-1")}
+            << 2 << "give --loopback too";
         QTest::newRow("address not this host's") << QStringList{QStringLiteral("--listen"), QStringLiteral("192.0.2.1:9878"), QStringLiteral("--type"), QStringLiteral("-1")}
                                                  << 3 << "cannot listen on 192.0.2.1:9878";
     }

@@ -45,21 +45,6 @@ QString makeRoomForFiles(qsizetype modems)
         .arg(modems).arg(qulonglong(needed)).arg(qulonglong(limit.rlim_cur));
 }
 
-CheckSettings readSettings(const CommandLine &line)
-{
-    CheckSettings settings;
-    settings.minRssi = line.integer(QStringLiteral("min-rssi"), 0, 31, settings.minRssi);
-    settings.withinSeconds = line.integer(QStringLiteral("within"), 1, 3600, settings.withinSeconds);
-    if (line.has(QStringLiteral("own-number")))
-        settings.ownNumber = CommandLine::recipientWord(line.value(QStringLiteral("own-number")), QStringLiteral("--own-number")).Number;
-    if (line.has(QStringLiteral("ussd"))) {
-        settings.ussdCode = line.value(QStringLiteral("ussd"));
-        if (settings.ussdCode.isEmpty())
-            throw UsageError(QStringLiteral("--ussd needs a code (*100#)"));
-        CommandLine::dialStringWord(settings.ussdCode, QStringLiteral("--ussd"));
-    }
-    return settings;
-}
 
 int check(Environment &environment, const CommandLine &line, Output &output)
 {
@@ -77,7 +62,7 @@ int check(Environment &environment, const CommandLine &line, Output &output)
         throw UsageError(QStringLiteral("--junit needs a file name"));
     if (line.modemOptions().isEmpty() && !line.has(QStringLiteral("all")))
         throw UsageError(QStringLiteral("give the modems with --port COMn, --device PATH or --type -1 (each may be repeated), or --all"));
-    const CheckSettings settings = readSettings(line);
+    const CheckSettings settings = readCheckSettings(line);
     QList<CheckTarget> targets = readModemTargets(environment, line, output);
     const bool onlyType = !targets.isEmpty() || line.has(QStringLiteral("all"));
     if (!onlyType)

@@ -35,7 +35,7 @@ constexpr OptionKind Options[] = {
     {"min-rssi", Kind::Value},  {"own-number", Kind::Value}, {"within", Kind::Value},
     {"ussd", Kind::Value},      {"junit", Kind::Value},    {"listen", Kind::Value},
     {"interval", Kind::Value},  {"check-every", Kind::Value}, {"forward-to", Kind::Value},
-    {"reopen-after", Kind::Value},
+    {"reopen-after", Kind::Value}, {"loopback", Kind::Flag},
 };
 
 // The options that name a modem: check takes several modems, each named by one of them.

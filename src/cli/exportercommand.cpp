@@ -66,7 +66,8 @@ QByteArray indexPage(const QList<ModemMetrics> &modems)
 int exporter(Environment &environment, const CommandLine &line, Output &output)
 {
     line.allowOnly({QStringLiteral("all"), QStringLiteral("listen"), QStringLiteral("interval"), QStringLiteral("check-every"),
-                    QStringLiteral("forward-to"), QStringLiteral("reopen-after"), QStringLiteral("min-rssi")});
+                    QStringLiteral("forward-to"), QStringLiteral("reopen-after"), QStringLiteral("min-rssi"),
+                    QStringLiteral("loopback"), QStringLiteral("own-number"), QStringLiteral("within")});
     line.requireWords(1, QStringLiteral("exporter takes no arguments"));
     if (line.has(QStringLiteral("trace")))
         throw UsageError(QStringLiteral("exporter writes each modem's AT trace to a file of its own beside Pellix.log, "
@@ -86,7 +87,13 @@ int exporter(Environment &environment, const CommandLine &line, Output &output)
     settings.intervalMs = line.integer(QStringLiteral("interval"), 1, 3600, DefaultIntervalSeconds) * 1000;
     settings.reopenAfter = line.integer(QStringLiteral("reopen-after"), 1, 1000, DefaultReopenAfter);
     settings.checkEverySeconds = line.integer(QStringLiteral("check-every"), 1, 7 * 86400, 0);
-    settings.check.minRssi = line.integer(QStringLiteral("min-rssi"), 0, 31, settings.check.minRssi);
+    settings.check = readCheckSettings(line);
+    settings.loopback = line.has(QStringLiteral("loopback"));
+    if ((settings.loopback || line.has(QStringLiteral("own-number")) || line.has(QStringLiteral("within")))
+        && settings.checkEverySeconds == 0)
+        throw UsageError(QStringLiteral("--loopback, --own-number and --within go with --check-every S: the loopback is a step of the check"));
+    if ((line.has(QStringLiteral("own-number")) || line.has(QStringLiteral("within"))) && !settings.loopback)
+        throw UsageError(QStringLiteral("--own-number and --within are the loopback's: give --loopback too"));
     if (line.has(QStringLiteral("forward-to"))) {
         settings.forwardFolder = line.value(QStringLiteral("forward-to"));
         const QFileInfo folder(settings.forwardFolder);
@@ -234,7 +241,8 @@ int exporter(Environment &environment, const CommandLine &line, Output &output)
 const CommandInfo ExporterCommand = {
     "exporter", "serve the modems' signal, network and counters to Prometheus (GET /metrics)",
     "pellix exporter [--listen ADDR:PORT] [--port COMn | --device PATH | --type -1]... [--all]\n"
-    "                [--interval S] [--check-every S] [--min-rssi N] [--forward-to DIR]\n"
+    "                [--interval S] [--check-every S [--min-rssi N]\n"
+    "                [--loopback [--own-number NUMBER] [--within S]]] [--forward-to DIR]\n"
     "                [--reopen-after N]\n"
     "  Keeps a connection to each modem named (repeat --port, --device or --type -1; or --all)\n"
     "  and serves their values in the Prometheus text format at http://ADDR:PORT/metrics\n"
@@ -247,8 +255,12 @@ const CommandInfo ExporterCommand = {
     "  A lost connection is opened again every interval; a modem that came back on another\n"
     "  serial port is found by its IMEI. After --reopen-after N timeouts in a row (default 3) the\n"
     "  port is closed and opened again. --check-every S runs the steps of pellix check (the\n"
-    "  loopback skipped: the exporter sends nothing; the signal step against --min-rssi, default\n"
-    "  10) on each connection every S seconds.\n"
+    "  signal step against --min-rssi, default 10) on each connection every S seconds. Its\n"
+    "  loopback is skipped unless --loopback is given: then each check sends one SMS with a status\n"
+    "  report to the modem's own number (--own-number, else the SIM's +CNUM; it costs an SMS) and\n"
+    "  waits --within S (default 60) for both; sends count in _sms_sent_total and\n"
+    "  _sms_send_failures_total (the exporter sends nothing else), the message that comes back\n"
+    "  is counted as received and deleted from the SIM, never forwarded.\n"
     "  --forward-to DIR writes each message as a JSON file (whole, synced) and then deletes it\n"
     "  from the SIM (every stored message, read ones too; only unread ones count as received);\n"
     "  one that cannot be written stays on the SIM and is tried again every interval.\n"

@@ -105,7 +105,8 @@ ExporterPoller::ExporterPoller(ExporterStore &store, int index, CheckTarget targ
     , m_settings(std::move(settings))
     , m_hooks(std::move(hooks))
 {
-    m_settings.check.noLoopback = QStringLiteral("the exporter sends no messages");
+    if (!m_settings.loopback)
+        m_settings.check.noLoopback = QStringLiteral("the exporter sends no messages without --loopback");
 }
 
 ExporterPoller::~ExporterPoller()
@@ -132,10 +133,13 @@ void ExporterPoller::run(const std::atomic<bool> &stop)
             m_toForward << m_retry;
             m_retry.clear();
             forwardPending();
+            dropCounted();
             poll();
         }
-        if (m_modem && !stop)
+        if (m_modem && !stop) {
             check();
+            dropCounted();
+        }
         if (m_reopenDue && !stop) {
             reopen();
             continue;
@@ -212,10 +216,21 @@ void ExporterPoller::watchEvents()
     QObject::connect(&modem, &GsmModem::MessageReceived, &modem, [this](const ReceivedMessage &message) {
         if (message.SimLocation >= 0 && m_listed.contains(message.SimLocation))
             return;
+        if (m_loopbackTexts.contains(message.Text)) {
+            // The check's own message: received, but nobody's to forward or keep.
+            update([](ModemMetrics &m) { ++m.received; });
+            if (message.SimLocation >= 0)
+                m_counted << message.SimLocation;
+            return;
+        }
         takeIn({message});
     });
     QObject::connect(&modem, &GsmModem::StatusReport, &modem, [this](const SmsStatusReport &report) {
         update([&](ModemMetrics &m) { m.countReport(report.Status); });
+        // Stored first, a report would stay on the storage until it is full (the modem then
+        // refuses messages too); it is of use only to the sender, who is not the exporter.
+        if (report.SimLocation >= 0)
+            m_counted << report.SimLocation;
     });
     QObject::connect(&modem, &GsmModem::NewStatus, &modem, [this](qint32 status) {
         // The library sets a restarted modem up again with Status 1 while it lasts.
@@ -248,7 +263,16 @@ void ExporterPoller::open()
     m_toForward.clear();
     m_retry.clear();
     m_listed.clear();
+    m_counted.clear();
     m_modem = std::make_unique<LibraryCheckedModem>(m_target, m_hooks.makeModem(m_target.request));
+    m_modem->setLoopbackSent([this](const QString &text, bool sent) {
+        update([&](ModemMetrics &m) { ++(sent ? m.sent : m.sendFailures); });
+        if (!sent)
+            return;
+        m_loopbackTexts << text;
+        if (m_loopbackTexts.size() > 8)
+            m_loopbackTexts.removeFirst();
+    });
     watchEvents();
     try {
         m_modem->connect();
@@ -406,6 +430,18 @@ void ExporterPoller::forwardPending()
             if (m_hooks.say)
                 m_hooks.say(QStringLiteral("%1: message at %2 forwarded but not deleted: %3")
                                 .arg(m_target.name).arg(message.SimLocation).arg(error.description()));
+        }
+    }
+}
+
+void ExporterPoller::dropCounted()
+{
+    while (m_modem && !m_counted.isEmpty()) {
+        const qint16 location = m_counted.takeFirst();
+        try {
+            m_modem->library().DeleteMessage(location);
+        } catch (const RaisedError &error) {
+            sayOnce(QStringLiteral("the counted item at %1 could not be deleted: %2").arg(location).arg(error.description()));
         }
     }
 }

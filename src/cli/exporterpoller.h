@@ -21,6 +21,9 @@ struct ExporterSettings
     int intervalMs = 10000;
     int reopenAfter = 3;          // consecutive timeouts before the port is closed and opened again
     int checkEverySeconds = 0;    // 0: no check
+    // The check's loopback runs too: a message to the modem's own number each check, counted in
+    // the sends; what comes back is counted as received and deleted, not forwarded.
+    bool loopback = false;
     QString forwardFolder;        // empty: messages stay on the SIM
     CheckSettings check;
 };
@@ -54,6 +57,7 @@ private:
     void poll();
     void check();
     void forwardPending();
+    void dropCounted();
     void takeIn(const QList<ReceivedMessage> &messages);
     void lost(const QString &why);
     void reopen();
@@ -84,6 +88,11 @@ private:
     // listed comes again as an event and is not taken in twice. Cleared after the first interval.
     QSet<int> m_listed;
     QDateTime m_nextCheck;
+    // The texts of the last loopbacks sent, to know them when they come back (late ones too).
+    QStringList m_loopbackTexts;
+    // Storage locations of what is counted and not kept (status reports, the loopback's own
+    // message back), deleted once no check runs.
+    QList<qint16> m_counted;
 };
 
 // Writes a forwarded message's JSON into folder as name, whole or not at all (a temporary file

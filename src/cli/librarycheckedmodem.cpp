@@ -97,7 +97,15 @@ LoopbackResult LibraryCheckedModem::loopback(const QString &number, int withinMs
     message.RequestStatusReport = true;
     QElapsedTimer clock;
     clock.start();
-    result.reference = m_modem->SendMessage(message);
+    try {
+        result.reference = m_modem->SendMessage(message);
+    } catch (const RaisedError &) {
+        if (m_loopbackSent)
+            m_loopbackSent(text, false);
+        throw;
+    }
+    if (m_loopbackSent)
+        m_loopbackSent(text, true);
     // Events found while the send ran are delivered from the event loop: the wait starts there.
     if (!finished()) {
         QTimer deadline;

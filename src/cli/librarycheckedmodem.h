@@ -4,6 +4,7 @@
 #include "checksteps.h"
 #include "environment.h"
 
+#include <functional>
 #include <memory>
 
 namespace pellix {
@@ -50,6 +51,9 @@ public:
 
     // The connection itself, for a caller that keeps it open beyond a check.
     pellix::PellixGsmModem &library() { return *m_modem; }
+    // Told of each loopback send as it ends, before the wait for its report and return: the text
+    // (the message that comes back carries it) and whether the modem sent it.
+    void setLoopbackSent(std::function<void(const QString &text, bool sent)> told) { m_loopbackSent = std::move(told); }
 
 private:
     CheckTarget m_target;
@@ -57,6 +61,7 @@ private:
     bool m_open = false;
     bool m_closing = false;
     bool m_lost = false;
+    std::function<void(const QString &, bool)> m_loopbackSent;
 };
 
 } // namespace cli

@@ -117,4 +117,20 @@ QList<CheckTarget> readModemTargets(Environment &environment, const CommandLine 
     return targets;
 }
 
+CheckSettings readCheckSettings(const CommandLine &line)
+{
+    CheckSettings settings;
+    settings.minRssi = line.integer(QStringLiteral("min-rssi"), 0, 31, settings.minRssi);
+    settings.withinSeconds = line.integer(QStringLiteral("within"), 1, 3600, settings.withinSeconds);
+    if (line.has(QStringLiteral("own-number")))
+        settings.ownNumber = CommandLine::recipientWord(line.value(QStringLiteral("own-number")), QStringLiteral("--own-number")).Number;
+    if (line.has(QStringLiteral("ussd"))) {
+        settings.ussdCode = line.value(QStringLiteral("ussd"));
+        if (settings.ussdCode.isEmpty())
+            throw UsageError(QStringLiteral("--ussd needs a code (*100#)"));
+        CommandLine::dialStringWord(settings.ussdCode, QStringLiteral("--ussd"));
+    }
+    return settings;
+}
+
 } // namespace cli

@@ -24,6 +24,9 @@ struct PortSurvey
 QList<CheckTarget> readModemTargets(Environment &environment, const CommandLine &line, Output &output,
                                     PortSurvey *survey = nullptr);
 
+// The check's settings of the line: --min-rssi, --own-number, --within, --ussd.
+CheckSettings readCheckSettings(const CommandLine &line);
+
 // The target of a port --all found, with the line's settings.
 CheckTarget targetForPort(const PortSurvey &survey, const pellix::SerialPortDescription &port);
 
