@@ -22,7 +22,14 @@ namespace cli {
 // not). A --port goes to Connect, not here.
 struct ModemRequest
 {
-    qint32 modemType = -1;
+    static constexpr qint32 VirtualModemType = -1;
+    // The profile of a modem that a --port or --device names without --type: the built-in one
+    // that keeps every standard setting (27.007/27.005 as written, SIM storage, 115200 baud).
+    static constexpr qint32 StandardModemType = 1;
+
+    // Standard unless asked: a request that forgot its type opens its port, never the virtual
+    // modem in the port's place.
+    qint32 modemType = StandardModemType;
     QString devicePath;
     qint32 baudRate = 0;
 };

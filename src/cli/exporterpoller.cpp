@@ -178,7 +178,7 @@ bool ExporterPoller::findMoved()
 {
     // A modem that came back on another serial port (a new ttyUSB after a replug) is the one that
     // tells the same IMEI. A by-id path just reappears and needs none of this.
-    if (m_imei.isEmpty() || m_target.request.modemType == -1)
+    if (m_imei.isEmpty() || m_target.request.modemType == ModemRequest::VirtualModemType)
         return false;
     if (!m_target.request.devicePath.isEmpty() && QFileInfo::exists(m_target.request.devicePath))
         return false;

@@ -9,12 +9,10 @@
 namespace cli {
 namespace {
 
-constexpr qint32 StandardModemType = 1;
-
 CheckTarget portTarget(const pellix::SerialPortDescription &port)
 {
     CheckTarget target;
-    target.request.modemType = StandardModemType;
+    target.request.modemType = ModemRequest::StandardModemType;
     target.request.devicePath = port.devicePath;
     target.name = port.comNumber > 0 ? QStringLiteral("COM%1").arg(port.comNumber) : port.devicePath;
     return target;
@@ -34,7 +32,7 @@ CheckTarget targetForPort(const PortSurvey &survey, const pellix::SerialPortDesc
 
 QList<CheckTarget> readModemTargets(Environment &environment, const CommandLine &line, Output &output, PortSurvey *survey)
 {
-    qint32 modemType = StandardModemType;
+    qint32 modemType = ModemRequest::StandardModemType;
     bool typeGiven = false;
     int virtualModems = 0;
     QList<CheckTarget> targets;
@@ -50,7 +48,7 @@ QList<CheckTarget> readModemTargets(Environment &environment, const CommandLine 
         if (name == QLatin1String("type")) {
             const int type = CommandLine::integerWord(value, -1, 32767, QStringLiteral("--type"));
             if (type == -1) {
-                target.request.modemType = -1;
+                target.request.modemType = ModemRequest::VirtualModemType;
                 target.name = QStringLiteral("virtual %1").arg(++virtualModems);
                 add(target);
             } else if (typeGiven && type != modemType) {
@@ -64,7 +62,7 @@ QList<CheckTarget> readModemTargets(Environment &environment, const CommandLine 
         if (value.isEmpty())
             throw UsageError(QStringLiteral("--%1 needs a value").arg(name));
         // A port or device is a real modem: -1 (the request's default) would hand it to the virtual one.
-        target.request.modemType = StandardModemType;
+        target.request.modemType = ModemRequest::StandardModemType;
         if (name == QLatin1String("port")) {
             QString digits = value;
             if (digits.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
@@ -101,7 +99,7 @@ QList<CheckTarget> readModemTargets(Environment &environment, const CommandLine 
             survey->probeBaudRate = baudRate;
     }
     const auto settle = [&](CheckTarget &target) {
-        if (target.request.modemType != -1)
+        if (target.request.modemType != ModemRequest::VirtualModemType)
             target.request.modemType = modemType;
         target.request.baudRate = line.integer(QStringLiteral("baud"), 1, 4000000, 0);
         target.timeoutSeconds = line.integer(QStringLiteral("timeout"), 1, 600, 60);

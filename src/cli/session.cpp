@@ -19,10 +19,6 @@ namespace {
 // at least this often.
 constexpr int WaitStepMs = 100;
 
-// The profile of a modem that a --port or --device names without --type: the built-in one that
-// keeps every standard setting (27.007/27.005 as written, SIM storage, 115200 baud).
-constexpr qint32 StandardModemType = 1;
-
 qint16 portNumber(const QString &text)
 {
     QString digits = text;
@@ -75,10 +71,10 @@ void Session::readOptions(const CommandLine &line)
     const bool portGiven = m_port != 0 || !m_request.devicePath.isEmpty();
     if (!line.has(QStringLiteral("type")) && !portGiven)
         throw UsageError(QStringLiteral("give the modem with --port COMn or --device PATH, or --type -1 for the virtual modem"));
-    m_request.modemType = line.integer(QStringLiteral("type"), -1, 32767, StandardModemType);
-    if (m_request.modemType == -1 && portGiven)
+    m_request.modemType = line.integer(QStringLiteral("type"), -1, 32767, ModemRequest::StandardModemType);
+    if (m_request.modemType == ModemRequest::VirtualModemType && portGiven)
         throw UsageError(QStringLiteral("the virtual modem (--type -1) takes no --port or --device"));
-    if (m_request.modemType != -1 && !portGiven)
+    if (m_request.modemType != ModemRequest::VirtualModemType && !portGiven)
         throw UsageError(QStringLiteral("--type %1 needs --port COMn or --device PATH").arg(m_request.modemType));
     m_request.baudRate = line.integer(QStringLiteral("baud"), 1, 4000000, 0);
     m_timeoutSeconds = line.integer(QStringLiteral("timeout"), 1, 600, 60);
