@@ -54,10 +54,6 @@ int check(Environment &environment, const CommandLine &line, Output &output)
     if (line.has(QStringLiteral("trace")))
         throw UsageError(QStringLiteral("check writes each modem's AT trace to a file of its own (named in the results), "
                                         "not to stderr: drop --trace"));
-    if (line.has(QStringLiteral("pin")) && line.value(QStringLiteral("pin")).isEmpty())
-        throw UsageError(QStringLiteral("--pin needs the PIN"));
-    if (line.has(QStringLiteral("force-pin")) && !line.has(QStringLiteral("pin")))
-        throw UsageError(QStringLiteral("--force-pin goes with --pin"));
     if (line.has(QStringLiteral("junit")) && line.value(QStringLiteral("junit")).isEmpty())
         throw UsageError(QStringLiteral("--junit needs a file name"));
     if (line.modemOptions().isEmpty() && !line.has(QStringLiteral("all")))

@@ -281,6 +281,21 @@ QString CommandLine::dialStringWord(const QString &word, const QString &what)
     return word;
 }
 
+CommandLine::Connection CommandLine::connection() const
+{
+    Connection connection;
+    connection.baudRate = integer(QStringLiteral("baud"), 1, 4000000, 0);
+    connection.timeoutSeconds = integer(QStringLiteral("timeout"), 1, 600, connection.timeoutSeconds);
+    connection.timeoutGiven = has(QStringLiteral("timeout"));
+    connection.pin = value(QStringLiteral("pin"));
+    connection.forcePin = has(QStringLiteral("force-pin"));
+    if (has(QStringLiteral("pin")) && connection.pin.isEmpty())
+        throw UsageError(QStringLiteral("--pin needs the PIN"));
+    if (connection.forcePin && connection.pin.isEmpty())
+        throw UsageError(QStringLiteral("--force-pin goes with --pin"));
+    return connection;
+}
+
 int CommandLine::integer(const QString &name, int min, int max, int fallback) const
 {
     if (!has(name) || value(name).isEmpty()) {

@@ -47,6 +47,18 @@ public:
     static PhoneNumber recipientWord(const QString &word, const QString &what);
     static QString dialStringWord(const QString &word, const QString &what);
 
+    // How every command connects: --baud (0: the profile's), --timeout S, --pin and --force-pin.
+    // An empty --pin and --force-pin without --pin are usage errors.
+    struct Connection
+    {
+        qint32 baudRate = 0;
+        int timeoutSeconds = 60;
+        bool timeoutGiven = false;
+        QString pin;
+        bool forcePin = false;
+    };
+    Connection connection() const;
+
     // Raise UsageError: an option that is neither global nor allowed; a count of words (the
     // command's included) other than count, with usage as the text.
     void allowOnly(const QStringList &allowed) const;

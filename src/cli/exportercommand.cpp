@@ -111,10 +111,8 @@ int exporter(Environment &environment, const CommandLine &line, Output &output)
     const QString folder = CheckRunner::traceFolder(&problem);
     if (!problem.isEmpty())
         output.warning(QStringLiteral("the traces cannot be written: %1").arg(problem));
-    const int timeoutSeconds = line.integer(QStringLiteral("timeout"), 1, 600, 60);
-    const auto prepared = [problem, folder, timeoutSeconds](CheckTarget target) {
+    const auto prepared = [problem, folder](CheckTarget target) {
         target.tracePath = problem.isEmpty() ? CheckRunner::tracePathFor(folder, target.name, QStringLiteral("exporter")) : QString();
-        target.timeoutSeconds = timeoutSeconds;
         return target;
     };
 

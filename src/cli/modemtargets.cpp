@@ -32,6 +32,8 @@ CheckTarget targetForPort(const PortSurvey &survey, const pellix::SerialPortDesc
 
 QList<CheckTarget> readModemTargets(Environment &environment, const CommandLine &line, Output &output, PortSurvey *survey)
 {
+    // Its usage errors come before any port is probed.
+    const CommandLine::Connection connection = line.connection();
     qint32 modemType = ModemRequest::StandardModemType;
     bool typeGiven = false;
     int virtualModems = 0;
@@ -101,10 +103,10 @@ QList<CheckTarget> readModemTargets(Environment &environment, const CommandLine 
     const auto settle = [&](CheckTarget &target) {
         if (target.request.modemType != ModemRequest::VirtualModemType)
             target.request.modemType = modemType;
-        target.request.baudRate = line.integer(QStringLiteral("baud"), 1, 4000000, 0);
-        target.timeoutSeconds = line.integer(QStringLiteral("timeout"), 1, 600, 60);
-        target.pin = line.value(QStringLiteral("pin"));
-        target.forcePin = line.has(QStringLiteral("force-pin"));
+        target.request.baudRate = connection.baudRate;
+        target.timeoutSeconds = connection.timeoutSeconds;
+        target.pin = connection.pin;
+        target.forcePin = connection.forcePin;
     };
     for (CheckTarget &target : targets)
         settle(target);

@@ -76,15 +76,12 @@ void Session::readOptions(const CommandLine &line)
         throw UsageError(QStringLiteral("the virtual modem (--type -1) takes no --port or --device"));
     if (m_request.modemType != ModemRequest::VirtualModemType && !portGiven)
         throw UsageError(QStringLiteral("--type %1 needs --port COMn or --device PATH").arg(m_request.modemType));
-    m_request.baudRate = line.integer(QStringLiteral("baud"), 1, 4000000, 0);
-    m_timeoutSeconds = line.integer(QStringLiteral("timeout"), 1, 600, 60);
-    m_timeoutGiven = line.has(QStringLiteral("timeout"));
-    m_pin = line.value(QStringLiteral("pin"));
-    m_forcePin = line.has(QStringLiteral("force-pin"));
-    if (line.has(QStringLiteral("pin")) && m_pin.isEmpty())
-        throw UsageError(QStringLiteral("--pin needs the PIN"));
-    if (m_forcePin && m_pin.isEmpty())
-        throw UsageError(QStringLiteral("--force-pin goes with --pin"));
+    const CommandLine::Connection connection = line.connection();
+    m_request.baudRate = connection.baudRate;
+    m_timeoutSeconds = connection.timeoutSeconds;
+    m_timeoutGiven = connection.timeoutGiven;
+    m_pin = connection.pin;
+    m_forcePin = connection.forcePin;
     m_trace = line.has(QStringLiteral("trace"));
 }
 
