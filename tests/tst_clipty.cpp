@@ -110,6 +110,31 @@ private Q_SLOTS:
     }
 
     // The rest of the commands, each once over the terminal.
+    // A program killed while its listing still comes over a slow line: the next one takes the
+    // rest of it for nothing of its own, and reads its answers in step (the IMEI as the IMEI).
+    void leftoverOfAKilledSession()
+    {
+        QProcess slow;
+        slow.setProgram(QStringLiteral(PELLIX_MODEMSIM));
+        slow.setArguments({QStringLiteral("--line-speed"), QStringLiteral("2400"), QStringLiteral("--imei"),
+                           QStringLiteral("354444444444444")});
+        slow.start();
+        QVERIFY(slow.waitForReadyRead(5000));
+        const QByteArray device = slow.readLine().trimmed();
+        const int fd = ::open(device.constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(fd >= 0);
+        QVERIFY(::write(fd, "ATE0\r", 5) == 5);
+        QTest::qWait(300);
+        QVERIFY(::write(fd, "AT+CMGL=4\r", 10) == 10);
+        QTest::qWait(300);
+        ::close(fd);
+        const Run run = pellix({QStringLiteral("--device"), QString::fromLocal8Bit(device), QStringLiteral("identify")});
+        slow.terminate();
+        slow.waitForFinished(5000);
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.out.contains(QStringLiteral("IMEI: 354444444444444")), qPrintable(run.out + run.err));
+    }
+
     void command_data()
     {
         QTest::addColumn<QStringList>("arguments");

@@ -211,7 +211,8 @@ private:
 
     // The steps of Connect (pellixgsmmodemconnect.cpp).
     void wakeUp();
-    void drainLine();
+    // Takes what comes until the line has been quiet for quietMs.
+    void drainLine(int quietMs);
     void initialise();
     void readCapabilities(const QList<QByteArray> &lines);
     QString silentPortText() const;

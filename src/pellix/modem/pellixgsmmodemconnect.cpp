@@ -10,6 +10,8 @@
 #include "transport/serialtransport.h"
 #include "transport/tracelog.h"
 
+#include <algorithm>
+
 namespace pellix {
 
 using detail::num;
@@ -18,10 +20,16 @@ namespace {
 
 constexpr char Esc = 0x1B;
 // The drain after ESC: an OK that ends a prompt, or the ERROR of a half-typed line, arrives
-// within a few milliseconds even at 9600 baud; bytes that keep coming (a chatty leftover) are
-// taken until the line is quiet, but not for ever.
+// within a few milliseconds even at 9600 baud; bytes that keep coming are taken until the line
+// is quiet. The most a previous session can have left coming is the listing of a full storage
+// (a program killed during its +CMGL: some 20 KB, 21 s at 9600 baud): taken to its end, or its
+// final OK would pass for the answer to this session's first command, and every answer after it
+// for the one before. A line that never falls quiet is given up after a minute.
 constexpr int DrainQuietMs = 50;
-constexpr int DrainMaxMs = 500;
+constexpr int DrainMaxMs = 60000;
+// Once an answer has shown the line out of step, what is still on its way (the answer to our own
+// line, at the modem's speed) must come before the line counts as quiet.
+constexpr int ResyncQuietMs = 1000;
 // The wake-up's answer does not matter (gammu: "We don't need to check whether this fails"),
 // only whether anything at all comes back. With the stale-reply grace of the channel and the
 // shortened deadline of the init line after a wake-up that heard nothing, a silent port is given
@@ -79,7 +87,7 @@ void PellixGsmModem::wakeUp()
         m_trace->sent(escape + '\r');
     if (!m_transport->write(escape + '\r'))
         raise(ErrorCode::ConnectionLost, m_transport->errorText());
-    drainLine();
+    drainLine(DrainQuietMs);
 
     // Wakes a sleeping or autobauding modem. Its answer may be missing (quiet mode) or be the
     // last program's: only whether the modem said anything at all counts.
@@ -103,17 +111,29 @@ void PellixGsmModem::wakeUp()
     }
 }
 
-void PellixGsmModem::drainLine()
+void PellixGsmModem::drainLine(int quietMs)
 {
     // What the ESC brings and what a previous session left on the line answers nothing of ours.
+    // Counted on the modem's time, which the pauses let run (a virtual modem's clock may be a
+    // test's own).
     QByteArray junk;
-    for (int waited = 0; waited < DrainMaxMs; waited += DrainQuietMs) {
+    int waited = 0;
+    int quiet = 0;
+    while (waited < DrainMaxMs && quiet < quietMs) {
         m_transport->pause(DrainQuietMs);
+        waited += DrainQuietMs;
+        quiet += DrainQuietMs;
+        // A serial port's bytes that came during the pause are still the device's until looked for.
+        m_transport->waitForBytes(QDeadlineTimer(0));
         const QByteArray more = m_transport->takeAvailable();
         if (more.isEmpty())
-            break;
+            continue;
         junk += more;
+        quiet = 0;
     }
+    if (!junk.isEmpty() && waited >= 1000)
+        note(QStringLiteral("the line was drained of %1 bytes a previous session left coming (%2 s)")
+                 .arg(junk.size()).arg(double(waited) / 1000, 0, 'f', 1));
     if (!m_trace)
         return;
     for (const QByteArray &line : junk.split('\n')) {
@@ -131,16 +151,31 @@ void PellixGsmModem::initialise()
     const QByteArray cmee = "+CMEE=" + num(m_profile->cmeeMode);
     const QByteArray probe = "+CNMI=?;+CSMS=?";
     AtResponse answer;
-    try {
-        answer = exec(AtCommand::bare(echo + cmee + ';' + probe,
-                                      m_wakeUpUnanswered ? SilentInitTimeoutMs : localTimeout()),
-                      false);
-    } catch (const RaisedError &error) {
-        // Neither the wake-up nor the first settings line: whatever is behind the port, it does
-        // not take AT commands.
-        if (error.number() == libraryErrorNumber(quint16(ErrorCode::Timeout)) && !m_modemAnswered)
-            raise(ErrorCode::Timeout, silentPortText());
-        throw;
+    // An OK to this line without the +CNMI: that +CNMI=? must bring (27.005 3.4.1) is no answer to
+    // it: it is the end of what a previous session left coming (a listing still under way when
+    // that program was killed) that the drain ended before. Taken as the answer, it would put
+    // every answer after it one command behind (the IMEI read as the model). What is still
+    // coming is drained, and the line asked again.
+    constexpr int InitAttempts = 3;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            answer = exec(AtCommand::bare(echo + cmee + ';' + probe,
+                                          m_wakeUpUnanswered ? SilentInitTimeoutMs : localTimeout()),
+                          false);
+        } catch (const RaisedError &error) {
+            // Neither the wake-up nor the first settings line: whatever is behind the port, it
+            // does not take AT commands.
+            if (error.number() == libraryErrorNumber(quint16(ErrorCode::Timeout)) && !m_modemAnswered)
+                raise(ErrorCode::Timeout, silentPortText());
+            throw;
+        }
+        const bool described = std::any_of(answer.lines.cbegin(), answer.lines.cend(),
+                                           [](const QByteArray &line) { return line.startsWith("+CNMI:"); });
+        if (!answer.ok() || described || attempt == InitAttempts)
+            break;
+        note(QStringLiteral("OK without +CNMI: to the settings line, an answer left over from before: the line is "
+                            "drained and the settings sent again"));
+        drainLine(ResyncQuietMs);
     }
     m_modemAnswered = true;
     if (answer.ok()) {
