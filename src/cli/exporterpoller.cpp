@@ -271,8 +271,9 @@ void ExporterPoller::takeIn(const QList<ReceivedMessage> &messages)
         const QString first = forwardName(m_imei, message);
         QString name = first;
         if (message.SimLocation >= 0 && m_deletedAt.value(message.SimLocation) == first) {
+            // The first name not taken, or the twin's own when it was written and not deleted.
             const QDir folder(m_settings.forwardFolder);
-            for (int again = 2; QFileInfo::exists(folder.filePath(name)); ++again)
+            for (int again = 2; !m_written.contains(name) && QFileInfo::exists(folder.filePath(name)); ++again)
                 name = QString(first).replace(QLatin1String(".json"), QStringLiteral("-%1.json").arg(again));
         }
         bool waiting = false;
