@@ -6,11 +6,11 @@
 #include "pellixerror.h"
 #include "transport/serialportdescription.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QRandomGenerator>
 #include <QSaveFile>
 #include <QTimer>
 
@@ -53,17 +53,28 @@ private:
     LibraryCheckedModem &m_modem;
 };
 
-// A name that sorts by arrival and is never taken twice, by this or another exporter.
+} // namespace
+
 QString forwardName(const QString &imei, const ReceivedMessage &message)
 {
+    // What the network delivered, not how this read decoded it: the same message read again
+    // hashes the same, two messages that differ in one octet do not.
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(message.Originator.Number.toUtf8());
+    hash.addData(QByteArrayView("\0", 1));
+    hash.addData(message.Timestamp.toString(Qt::ISODate).toUtf8());
+    hash.addData(QByteArrayView("\0", 1));
+    hash.addData(message.Udh);
+    hash.addData(QByteArrayView("\0", 1));
+    hash.addData(message.UserData.isEmpty() ? message.Text.toUtf8() : message.UserData);
+    const QString when = message.Timestamp.isValid()
+        ? message.Timestamp.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"))
+        : QStringLiteral("notime");
+    const QString location = message.SimLocation >= 0 ? QString::number(message.SimLocation) : QStringLiteral("live");
     return QStringLiteral("sms-%1-%2-%3-%4.json")
-        .arg(QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmsszzz")),
-             imei.isEmpty() ? QStringLiteral("unknown") : imei)
-        .arg(message.SimLocation)
-        .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        .arg(when, imei.isEmpty() ? QStringLiteral("unknown") : imei, location,
+             QString::fromLatin1(hash.result().toHex().left(12)));
 }
-
-} // namespace
 
 QString writeForwardFile(const QString &folder, const QString &name, const QByteArray &json)
 {
@@ -128,6 +139,8 @@ void ExporterPoller::run(const std::atomic<bool> &stop)
     while (!stop) {
         if (!m_modem)
             open();
+        if (m_modem && !stop && m_listingDue)
+            list();
         if (m_modem && !stop) {
             // Once an interval: a failing disk is not tried in a loop.
             m_toForward << m_retry;
@@ -252,8 +265,53 @@ void ExporterPoller::takeIn(const QList<ReceivedMessage> &messages)
     // one (already seen by this or an earlier exporter, or by the application) does not.
     const auto unread = std::count_if(messages.begin(), messages.end(), [](const ReceivedMessage &m) { return m.IsNew; });
     update([&](ModemMetrics &m) { m.received += quint64(unread); });
-    if (!m_settings.forwardFolder.isEmpty())
-        m_toForward << messages;
+    if (m_settings.forwardFolder.isEmpty())
+        return;
+    for (const ReceivedMessage &message : messages) {
+        const QString first = forwardName(m_imei, message);
+        QString name = first;
+        if (message.SimLocation >= 0 && m_deletedAt.value(message.SimLocation) == first) {
+            // The first name not taken, or the twin's own when it was written and not deleted.
+            const QDir folder(m_settings.forwardFolder);
+            for (int again = 2; !m_written.contains(name) && QFileInfo::exists(folder.filePath(name)); ++again)
+                name = QString(first).replace(QLatin1String(".json"), QStringLiteral("-%1.json").arg(again));
+        }
+        bool waiting = false;
+        for (QList<Pending> *list : {&m_toForward, &m_retry}) {
+            for (Pending &pending : *list) {
+                waiting = waiting || pending.name == name;
+                // Another message at a waiting one's place: that one is gone from the SIM (a
+                // delete that failed only in its answer), and deleting the place would take
+                // the newcomer unwritten. It is still written if it was not.
+                if (message.SimLocation >= 0 && pending.message.SimLocation == message.SimLocation && pending.name != name)
+                    pending.message.SimLocation = -1;
+            }
+        }
+        if (!waiting)
+            m_toForward << Pending{message, name, first};
+    }
+}
+
+void ExporterPoller::list()
+{
+    // What arrived while nobody watched (the exporter stopped or killed, the modem unplugged) is
+    // taken in: the unread messages, which listing marks read; with a forward folder every
+    // stored message, which would otherwise wait on the SIM until it is full.
+    QList<ReceivedMessage> stored;
+    try {
+        stored = m_modem->library().ReadMessages(m_settings.forwardFolder.isEmpty() ? 1 : 0, false);
+    } catch (const RaisedError &error) {
+        m_listingDue = true;
+        sayOnce(QStringLiteral("the stored messages cannot be read, tried again at the next interval: %1").arg(error.description()));
+        return;
+    }
+    m_listingDue = false;
+    m_quietUsed = stored.isEmpty() ? m_storedUsed : -1;
+    for (const ReceivedMessage &message : stored) {
+        if (message.SimLocation >= 0)
+            m_listed << message.SimLocation;
+    }
+    takeIn(stored);
 }
 
 void ExporterPoller::open()
@@ -284,25 +342,14 @@ void ExporterPoller::open()
     pellix::PellixGsmModem &modem = m_modem->library();
     m_imei = modem.IMEI();
     m_timeouts = 0;
-    // What arrived while nobody watched (the exporter stopped or killed, the modem unplugged) is
-    // taken in now: the unread messages, which listing marks read; with a forward folder every
-    // stored message, which would otherwise wait on the SIM until it is full.
-    QList<ReceivedMessage> stored;
-    try {
-        stored = modem.ReadMessages(m_settings.forwardFolder.isEmpty() ? 1 : 0, false);
-    } catch (const RaisedError &error) {
-        sayOnce(QStringLiteral("the stored messages cannot be read: %1").arg(error.description()));
-    }
-    for (const ReceivedMessage &message : stored) {
-        if (message.SimLocation >= 0)
-            m_listed << message.SimLocation;
-    }
+    m_storedUsed = -1;
+    m_quietUsed = -1;
     update([&](ModemMetrics &m) {
         m.imei = modem.IMEI();
         m.model = modem.Model();
         m.up = modem.Status() == GsmModem::Connected;
     });
-    takeIn(stored);
+    list();
     sayOnce(QStringLiteral("connected: %1").arg(m_modem->identity()));
 }
 
@@ -329,6 +376,14 @@ void ExporterPoller::poll()
                 throw;
         }
         m_timeouts = 0;
+        m_storedUsed = storage.isEmpty() ? -1 : storage.first().used;
+        // A listing that came back short (a restart in its middle) heals here, not at the next
+        // connection: messages on the storage the listing reads (+CPMS's first), none waiting to
+        // be forwarded or deleted. Once a listing found nothing at this count, that count is left
+        // alone: status reports of old, or messages the listing cannot see.
+        if (!m_settings.forwardFolder.isEmpty() && m_storedUsed > 0 && m_storedUsed != m_quietUsed
+            && m_toForward.isEmpty() && m_retry.isEmpty() && m_counted.isEmpty())
+            m_listingDue = true;
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         update([&](ModemMetrics &m) {
             m.polling = false;
@@ -385,52 +440,56 @@ void ExporterPoller::check()
         lost(QStringLiteral("the connection was lost during the check"));
 }
 
-namespace {
-
-// The same message read again (after a reconnect) has the same location, sender, time and text.
-QString messageKey(const ReceivedMessage &message)
-{
-    return QStringLiteral("%1|%2|%3|%4")
-        .arg(message.SimLocation)
-        .arg(message.Originator.Number, message.Timestamp.toString(Qt::ISODateWithMs), message.Text);
-}
-
-} // namespace
-
 void ExporterPoller::forwardPending()
 {
+    QString why;
     while (m_modem && !m_toForward.isEmpty()) {
-        const ReceivedMessage message = m_toForward.takeFirst();
-        const QString key = messageKey(message);
-        if (!m_written.contains(key)) {
+        const Pending pending = m_toForward.takeFirst();
+        const ReceivedMessage &message = pending.message;
+        // A file of this name holds this message whole (written to a temporary and renamed):
+        // written by this run or by one killed before it deleted the message.
+        const bool written = m_written.contains(pending.name)
+            || QFileInfo::exists(QDir(m_settings.forwardFolder).filePath(pending.name));
+        if (!written) {
             QJsonObject json = items::message(message);
             json.insert(QLatin1String("imei"), m_imei);
             json.insert(QLatin1String("port"), m_target.name);
-            const QString why = writeForwardFile(m_settings.forwardFolder, forwardName(m_imei, message),
-                                                 QJsonDocument(json).toJson(QJsonDocument::Indented));
-            if (!why.isEmpty()) {
+            const QString failed = writeForwardFile(m_settings.forwardFolder, pending.name,
+                                                    QJsonDocument(json).toJson(QJsonDocument::Indented));
+            if (!failed.isEmpty()) {
                 // Left on the SIM, and tried again at the next interval: a message is never
                 // deleted unwritten.
                 update([](ModemMetrics &m) { ++m.forwardFailures; });
-                m_retry << message;
-                sayOnce(QStringLiteral("message at %1 not forwarded, left on the SIM (tried again every interval): %2")
-                            .arg(message.SimLocation).arg(why));
+                m_retry << pending;
+                why = failed;
                 continue;
             }
-            if (message.SimLocation < 0)
-                continue;
-            m_written << key;
         }
+        if (message.SimLocation < 0)
+            continue;
+        m_written << pending.name;
         try {
             m_modem->library().DeleteMessage(message.SimLocation);
-            m_written.remove(key);
+            m_written.remove(pending.name);
+            m_deletedAt.insert(message.SimLocation, pending.first);
             // The place is free for a new message, which must not pass for the listed one.
             m_listed.remove(message.SimLocation);
         } catch (const RaisedError &error) {
-            if (m_hooks.say)
-                m_hooks.say(QStringLiteral("%1: message at %2 forwarded but not deleted: %3")
-                                .arg(m_target.name).arg(message.SimLocation).arg(error.description()));
+            m_retry << pending;
+            why = QStringLiteral("written but not deleted from the SIM: %1").arg(error.description());
         }
+    }
+    if (!m_modem)
+        return;
+    if (!m_retry.isEmpty() && !m_forwardFailing) {
+        m_forwardFailing = true;
+        if (m_hooks.say)
+            m_hooks.say(QStringLiteral("%1: forwarding fails, %2 message(s) left on the SIM and tried again every interval: %3")
+                            .arg(m_target.name).arg(m_retry.size()).arg(why));
+    } else if (m_retry.isEmpty() && m_forwardFailing) {
+        m_forwardFailing = false;
+        if (m_hooks.say)
+            m_hooks.say(QStringLiteral("%1: forwarding works again").arg(m_target.name));
     }
 }
 

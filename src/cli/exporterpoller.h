@@ -7,6 +7,7 @@
 #include "librarycheckedmodem.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QSet>
 
 #include <atomic>
@@ -56,6 +57,7 @@ private:
     void open();
     void poll();
     void check();
+    void list();
     void forwardPending();
     void dropCounted();
     void takeIn(const QList<ReceivedMessage> &messages);
@@ -79,11 +81,34 @@ private:
     qint32 m_status = 0;
     int m_timeouts = 0;
     bool m_reopenDue = false;
-    QList<ReceivedMessage> m_toForward;
-    // Not written (disk full, folder gone): still on the SIM, tried again at the next interval.
-    QList<ReceivedMessage> m_retry;
-    // Written but not deleted from the SIM: never written a second time when read again.
+    // A message to forward under the file name it always has (see forwardName).
+    struct Pending
+    {
+        ReceivedMessage message;
+        QString name;
+        QString first;  // forwardName's; name differs for the same message again at a place
+    };
+    QList<Pending> m_toForward;
+    // Not written (disk full, folder gone) or not deleted: still on the SIM, tried again at the
+    // next interval.
+    QList<Pending> m_retry;
+    // Written but not deleted from the SIM: not written again even when a consumer has taken the
+    // file away meanwhile. Across restarts the file's own name is the guard.
     QSet<QString> m_written;
+    // Said once when forwarding starts failing and once when it works again: a full disk must
+    // not write a line per message per interval.
+    bool m_forwardFailing = false;
+    // The forwardName of the message last deleted at each place: the same name read there again
+    // in this run is a new message alike in every octet (a sender's burst of one alarm text), not
+    // the deleted one, and is written under a name of its own.
+    QHash<int, QString> m_deletedAt;
+    // The listing of the stored messages failed (a restart in the middle, an error) or a poll
+    // found messages stored that nothing waits for: listed again at the next interval.
+    bool m_listingDue = false;
+    // Messages on the read storage at the last poll, and the count a listing that found
+    // nothing left there (status reports, what the listing cannot see): not listed again for it.
+    int m_storedUsed = -1;
+    int m_quietUsed = -1;
     // SIM locations the connection's first listing took in: a message indicated while it was
     // listed comes again as an event and is not taken in twice. Cleared after the first interval.
     QSet<int> m_listed;
@@ -98,5 +123,10 @@ private:
 // Writes a forwarded message's JSON into folder as name, whole or not at all (a temporary file
 // synced and renamed, the folder synced); empty, or why it could not.
 QString writeForwardFile(const QString &folder, const QString &name, const QByteArray &json);
+
+// The file name of a forwarded message, the same each time the message is read (after a kill, a
+// failed delete, a reconnect): the service-centre time (UTC, so that names sort by it), the IMEI,
+// the storage location and a hash of what the message says and who sent it.
+QString forwardName(const QString &imei, const ReceivedMessage &message);
 
 } // namespace cli
