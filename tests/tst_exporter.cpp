@@ -120,9 +120,11 @@ private:
 
     // A poller on the in-process virtual modem, run in this thread until stopAtMs; each action
     // runs at its time (ms from the start) from the poller's own event loop; stopWhen (when set)
-    // ends the run early. Returns the metrics as they were just before the stop.
+    // ends the run early; adjust (when set) changes the target and the hooks first. Returns the
+    // metrics as they were just before the stop.
     ModemMetrics runPoller(ExporterSettings settings, const QList<std::pair<int, std::function<void()>>> &actions, int stopAtMs,
-                           const std::function<bool(const ModemMetrics &)> &stopWhen = {})
+                           const std::function<bool(const ModemMetrics &)> &stopWhen = {},
+                           const std::function<void(CheckTarget &, ExporterHooks &)> &adjust = {})
     {
         ExporterStore store;
         const int index = store.add(QStringLiteral("virtual 1"));
@@ -134,6 +136,8 @@ private:
             auto modem = std::make_unique<pellix::PellixGsmModem>(
                 [this](qint32, const pellix::ModemProfile &, qint16, qint32) -> std::unique_ptr<pellix::ByteTransport> {
                     auto transport = std::make_unique<pellix::sim::VirtualModemTransport>(m_virtual);
+                    if (m_unplugged)
+                        transport->setFault(pellix::sim::VirtualModemTransport::Fault::Unplugged);
                     m_transport = transport.get();
                     return transport;
                 });
@@ -142,6 +146,8 @@ private:
         };
         hooks.listPorts = [] { return QList<pellix::SerialPortDescription>(); };
         hooks.say = [this](const QString &line) { m_said << line; };
+        if (adjust)
+            adjust(target, hooks);
         std::atomic<bool> stop = false;
         ModemMetrics last;
         QList<QTimer *> timers;
@@ -218,6 +224,7 @@ private:
 
     std::shared_ptr<pellix::sim::VirtualModem> m_virtual;
     pellix::sim::VirtualModemTransport *m_transport = nullptr;
+    bool m_unplugged = false;  // connections made now find the modem gone
     QStringList m_said;
 
 private Q_SLOTS:
@@ -229,6 +236,7 @@ private Q_SLOTS:
         options.field.loseRoutedMessages = true;
         m_virtual = std::make_shared<pellix::sim::VirtualModem>(options);
         m_said.clear();
+        m_unplugged = false;
     }
 
     // A message counts once, when the exporter first takes it in unread, and none is lost: one
@@ -364,6 +372,39 @@ private Q_SLOTS:
         QCOMPARE(storageUsed(metrics), 0);
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), files);
         QCOMPARE(stored().size(), 0);
+    }
+
+    // A modem unplugged for a while is looked for by its IMEI on the other serial ports: each
+    // one asked once, then only the ports that appear, not a GPS every interval.
+    void lostModemAsksEachPortOnce()
+    {
+        QList<pellix::SerialPortDescription> ports(1);
+        ports[0].devicePath = QStringLiteral("/dev/ttyUSB9");
+        QStringList probed;
+        ExporterSettings settings;
+        settings.intervalMs = 100;
+        const auto unplug = [this] {
+            m_unplugged = true;
+            if (m_transport)
+                m_transport->setFault(pellix::sim::VirtualModemTransport::Fault::Unplugged);
+        };
+        const auto plugAnother = [&] {
+            pellix::SerialPortDescription another;
+            another.devicePath = QStringLiteral("/dev/ttyUSB10");
+            ports << another;
+        };
+        const ModemMetrics metrics = runPoller(settings, {{300, unplug}, {900, plugAnother}}, 1500, {},
+                                               [&](CheckTarget &target, ExporterHooks &hooks) {
+                                                   target.request.modemType = ModemRequest::StandardModemType;
+                                                   target.request.devicePath = QStringLiteral("/nonexistent/by-id/modem");
+                                                   hooks.listPorts = [&] { return ports; };
+                                                   hooks.probePort = [&](const pellix::SerialPortDescription &port, qint32) {
+                                                       probed << port.devicePath;
+                                                       return pellix::PortProbeResult();
+                                                   };
+                                               });
+        QCOMPARE(metrics.connectionLosses, quint64(1));
+        QCOMPARE(probed, (QStringList{QStringLiteral("/dev/ttyUSB9"), QStringLiteral("/dev/ttyUSB10")}));
     }
 
     // --reopen-after N is reached for any N: the channel does not give the link up first, and

@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -197,9 +198,21 @@ bool ExporterPoller::findMoved()
         return false;
     const QList<pellix::SerialPortDescription> ports = m_hooks.listPorts ? m_hooks.listPorts() : pellix::describeSerialPorts();
     const qint32 baud = m_target.request.baudRate > 0 ? m_target.request.baudRate : pellix::DefaultProbeBaudRate;
+    // Each port once while the modem is away, then only the ports that appear: the modem comes
+    // back as a new device, and another one (a GPS) is not sent AT every interval for as long as
+    // the modem stays unplugged.
+    QSet<QString> present;
+    for (const pellix::SerialPortDescription &port : ports)
+        present.insert(port.devicePath);
+    const QSet<QString> lookedAt = std::exchange(m_portsLookedAt, present);
     for (const pellix::SerialPortDescription &port : ports) {
+        if (lookedAt.contains(port.devicePath))
+            continue;
         const pellix::PortProbeResult probe = m_hooks.probePort ? m_hooks.probePort(port, baud)
                                                                 : pellix::probePort(port, pellix::DefaultProbeDeadlineMs, baud);
+        // Held by another program, it was not reached: looked at again next time.
+        if (probe.outcome == pellix::PortProbeResult::Outcome::Skipped)
+            m_portsLookedAt.remove(port.devicePath);
         if (probe.outcome != pellix::PortProbeResult::Outcome::Answered || probe.imei != m_imei)
             continue;
         m_target.request.devicePath = port.devicePath;
@@ -342,6 +355,7 @@ void ExporterPoller::open()
     pellix::PellixGsmModem &modem = m_modem->library();
     m_imei = modem.IMEI();
     m_timeouts = 0;
+    m_portsLookedAt.clear();
     m_storedUsed = -1;
     m_quietUsed = -1;
     update([&](ModemMetrics &m) {

@@ -77,6 +77,8 @@ private:
     ExporterHooks m_hooks;
     std::unique_ptr<LibraryCheckedModem> m_modem;
     QString m_imei;
+    // The serial ports the last look for a modem that went away found (each probed once).
+    QSet<QString> m_portsLookedAt;
     QString m_lastSaid;
     qint32 m_status = 0;
     int m_timeouts = 0;
